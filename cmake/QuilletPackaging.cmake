@@ -1,0 +1,53 @@
+# Helpers shared by the top-level build, the tests and application developers.
+
+# quillet_package_webapp(<target> <web folder> <icon> <output folder>)
+# Packages <web folder> into <output folder>/Widget.rcc with `rcc -binary`
+# (the folder's files appear at the resource root) and copies <icon> beside it
+# as icon.ico. The bundle is rebuilt whenever a file of the folder changes.
+function(quillet_package_webapp target webdir icon outdir)
+  get_target_property(_rcc Qt5::rcc IMPORTED_LOCATION)
+  file(GLOB_RECURSE _files CONFIGURE_DEPENDS "${webdir}/*")
+  list(FILTER _files EXCLUDE REGEX "\\.qrc$")
+  set(_qrc "${CMAKE_CURRENT_BINARY_DIR}/${target}.qrc")
+  set(_body "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/\">\n")
+  foreach(_f IN LISTS _files)
+    file(RELATIVE_PATH _rel "${webdir}" "${_f}")
+    if(_rel STREQUAL "icon.ico")
+      continue()
+    endif()
+    string(APPEND _body "  <file alias=\"${_rel}\">${_f}</file>\n")
+  endforeach()
+  string(APPEND _body "</qresource>\n</RCC>\n")
+  file(GENERATE OUTPUT "${_qrc}" CONTENT "${_body}")
+  set(_stamp "${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp")
+  add_custom_command(
+    OUTPUT "${_stamp}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${outdir}"
+    COMMAND "${_rcc}" -binary "${_qrc}" -o "${outdir}/Widget.rcc"
+    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${icon}" "${outdir}/icon.ico"
+    COMMAND "${CMAKE_COMMAND}" -E touch "${_stamp}"
+    DEPENDS ${_files} "${_qrc}" "${icon}"
+    COMMENT "Packaging ${webdir} into Widget.rcc"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS "${_stamp}")
+endfunction()
+
+# quillet_add_executable(<name> <id>): the program with the application
+# identifier <id> ("w0,w1,w2,w3"). The identifier is compiled into one small
+# source of the executable, so the libraries are shared by every variant.
+function(quillet_add_executable name id)
+  string(REPLACE "," ";" _words "${id}")
+  list(LENGTH _words _n)
+  if(NOT _n EQUAL 4)
+    message(FATAL_ERROR "Application identifier '${id}' must have four words")
+  endif()
+  list(GET _words 0 W0)
+  list(GET _words 1 W1)
+  list(GET _words 2 W2)
+  list(GET _words 3 W3)
+  add_executable(${name} "${PROJECT_SOURCE_DIR}/shell/main.cpp"
+                         "${PROJECT_SOURCE_DIR}/shell/applicationid.cpp")
+  target_compile_definitions(${name} PRIVATE
+    QUILLET_ID_W0=${W0} QUILLET_ID_W1=${W1} QUILLET_ID_W2=${W2} QUILLET_ID_W3=${W3})
+  target_link_libraries(${name} PRIVATE quillet_shell)
+endfunction()

@@ -1,0 +1,5 @@
+#include "constants.h"
+
+// The identifier words come from the build (see quillet_add_executable).
+const ApplicationId APPLICATION_ID = {
+    {QUILLET_ID_W0, QUILLET_ID_W1, QUILLET_ID_W2, QUILLET_ID_W3}};

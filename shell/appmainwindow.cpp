@@ -1,0 +1,116 @@
+#include "appmainwindow.h"
+
+#include "appmainwindowform.h"
+#include "constants.h"
+#include "platform/process.h"
+#include "web/sitespecificwebview.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QNetworkProxyFactory>
+#include <QResizeEvent>
+#include <QResource>
+#include <QScreen>
+#include <QSettings>
+#include <QWebSettings>
+
+AppMainWindow::AppMainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_form(new AppMainWindowForm)
+{
+    makeInstallFolderCurrent();
+    m_form->setupUi(this);
+    // Relative name: read from the install folder made current above.
+    QResource::registerResource(RESOURCE_BUNDLE_FILE, QString());
+    configure();
+    m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, ORGANIZATION_NAME,
+                               APPLICATION_NAME);
+    restoreGeometry();
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    m_form->webView->setUrl(m_startUrl);
+}
+
+AppMainWindow::~AppMainWindow()
+{
+    QResource::unregisterResource(RESOURCE_BUNDLE_FILE, QString());
+    m_settings->beginGroup(QStringLiteral("Window"));
+    m_settings->setValue(QStringLiteral("size"), size());
+    m_settings->setValue(QStringLiteral("pos"), pos());
+    m_settings->endGroup();
+    delete m_form;
+    delete m_settings;  // writes the settings file
+}
+
+SiteSpecificWebView* AppMainWindow::webView() const
+{
+    return m_form->webView;
+}
+
+void AppMainWindow::resizeEvent(QResizeEvent* event)
+{
+    m_form->webView->setGeometry(QRect(0, 0, width(), height()));
+    QWidget::resizeEvent(event);
+}
+
+// The bundle and the icon lie next to the executable, wherever the program
+// was started from. A failure leaves the inherited current folder.
+void AppMainWindow::makeInstallFolderCurrent()
+{
+    const std::string folder = platform::installFolder();
+    if (!folder.empty())
+        QDir::setCurrent(QString::fromStdString(folder));
+}
+
+void AppMainWindow::configure()
+{
+    m_startUrl = QUrl(QStringLiteral("qrc:/index.html"));
+    setWindowTitle(APPLICATION_TITLE);
+    setWindowIcon(QIcon(QStringLiteral("icon.ico")));
+
+    QWebSettings* web = QWebSettings::globalSettings();
+    web->setAttribute(QWebSettings::PluginsEnabled, true);
+    web->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
+    web->setAttribute(QWebSettings::JavascriptCanAccessClipboard, true);
+    web->setAttribute(QWebSettings::OfflineWebApplicationCacheEnabled, true);
+    web->setAttribute(QWebSettings::OfflineStorageDatabaseEnabled, true);
+    web->setAttribute(QWebSettings::LocalStorageEnabled, true);
+    web->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, true);
+    web->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, true);
+    if (APPLICATION_ID.isUnset())
+        web->setAttribute(QWebSettings::DeveloperExtrasEnabled, true);
+}
+
+void AppMainWindow::restoreGeometry()
+{
+    m_settings->beginGroup(QStringLiteral("Window"));
+    QSize savedSize = m_settings->value(QStringLiteral("size"), QSize(800, 600)).toSize();
+    const QVariant savedPos = m_settings->value(QStringLiteral("pos"), QPoint(0, 0));
+    m_settings->endGroup();
+    // A damaged value reads as an invalid size or a non-point: use the default.
+    if (!savedSize.isValid() || savedSize.isEmpty())
+        savedSize = QSize(800, 600);
+    resize(savedSize);
+    move(savedPos.canConvert<QPoint>() ? savedPos.toPoint() : QPoint(0, 0));
+    keepOnScreen();
+}
+
+// A saved position on a screen that is no longer there (a monitor was
+// removed) would open the window out of reach: bring it to the primary
+// screen, keeping the saved size where it fits.
+void AppMainWindow::keepOnScreen()
+{
+    const QRect titleStrip(pos(), QSize(width(), 24));
+    const int needed = qMin(width(), 64);
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect shared = screen->availableGeometry().intersected(titleStrip);
+        if (shared.width() >= needed && shared.height() > 0)
+            return;
+    }
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return;
+    const QRect available = primary->availableGeometry();
+    resize(size().boundedTo(available.size()));
+    move(available.topLeft());
+}

@@ -1,0 +1,37 @@
+#ifndef QUILLET_SHELL_APPMAINWINDOW_H
+#define QUILLET_SHELL_APPMAINWINDOW_H
+
+#include <QMainWindow>
+#include <QUrl>
+
+class AppMainWindowForm;
+class QSettings;
+class SiteSpecificWebView;
+
+// The program's one main window: makes the install folder current, registers
+// the resource bundle, sets the process-wide WebKit and proxy settings,
+// restores its saved geometry and shows the bundle's start page. Destroying
+// it unregisters the bundle and saves its size and position.
+class AppMainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit AppMainWindow(QWidget* parent = nullptr);
+    ~AppMainWindow() override;
+
+    SiteSpecificWebView* webView() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void makeInstallFolderCurrent();
+    void configure();
+    void restoreGeometry();
+    void keepOnScreen();
+
+    AppMainWindowForm* m_form;
+    QSettings* m_settings = nullptr;
+    QUrl m_startUrl;
+};
+
+#endif

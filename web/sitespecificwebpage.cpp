@@ -1,0 +1,8 @@
+#include "sitespecificwebpage.h"
+
+SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
+    : QWebPage(parent)
+{
+}
+
+SiteSpecificWebPage::~SiteSpecificWebPage() = default;

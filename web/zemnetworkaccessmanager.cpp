@@ -1,0 +1,6 @@
+#include "zemnetworkaccessmanager.h"
+
+ZemNetworkAccessManager::ZemNetworkAccessManager(QObject* parent)
+    : QNetworkAccessManager(parent)
+{
+}
