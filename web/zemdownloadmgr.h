@@ -1,0 +1,58 @@
+#ifndef QUILLET_WEB_ZEMDOWNLOADMGR_H
+#define QUILLET_WEB_ZEMDOWNLOADMGR_H
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+class QFile;
+class QNetworkReply;
+class QProgressDialog;
+class QWebPage;
+class QWidget;
+
+// Saves one response that the page cannot display: asks for a file name,
+// fetches the URL again through the page's network access manager and writes
+// the body to the file as it arrives, with a progress dialog that can cancel.
+//
+// Every download ends with downloadCompleted(this), whatever the ending
+// (saved, refused, abandoned, cancelled or failed), so the page that listens
+// for it releases the manager. Its dialog is released with it.
+class ZemDownloadMgr : public QObject {
+    Q_OBJECT
+public:
+    explicit ZemDownloadMgr(QObject* parent = nullptr);
+    ~ZemDownloadMgr() override;
+
+    // Reads only the URL of reply; the view of page parents the dialogs and
+    // its network access manager carries the transfer.
+    void startDownload(QNetworkReply* reply, QWebPage* page);
+
+signals:
+    // Emitted once, as the manager's last action: the receiver may delete it.
+    void downloadCompleted(ZemDownloadMgr* manager);
+
+private slots:
+    void fileReadyRead();
+    void fileDownloadFinished();
+    void updateFileReadProgress(qint64 bytesRead, qint64 totalBytes);
+    void cancelFileDownload();
+
+private:
+    QString proposedFilePath(const QString& fileName) const;
+    bool openOutputFile(const QString& filePath);
+    void startTransfer(const QUrl& url, QWebPage* page);
+    void discardOutputFile();
+    void releaseTransfer();
+    void releaseDialog();
+    void fail(const QString& reason);
+    void finishLater();
+
+    QFile* m_file = nullptr;
+    QNetworkReply* m_reply = nullptr;
+    QPointer<QProgressDialog> m_progressDialog;
+    bool m_cancelled = false;
+    QPointer<QWidget> m_view;
+};
+
+#endif
