@@ -1,0 +1,31 @@
+#include "localtime.h"
+
+#include <chrono>
+
+namespace platform {
+
+std::tm localTimeNow()
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return local;
+}
+
+std::string formatTime(const std::tm& time, const char* format)
+{
+    char buffer[128];
+    const size_t length = std::strftime(buffer, sizeof buffer, format, &time);
+    return std::string(buffer, length);
+}
+
+std::string formatLocalTime(const char* format)
+{
+    return formatTime(localTimeNow(), format);
+}
+
+}  // namespace platform

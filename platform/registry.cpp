@@ -1,0 +1,234 @@
+#include "registry.h"
+
+#include "paths.h"
+#include "registryfile.h"
+#include "text.h"
+
+#include <cstdlib>
+#include <cwctype>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <sys/utsname.h>
+
+namespace platform {
+
+namespace {
+
+using KeyId = std::pair<RegistryRoot, std::wstring>;  // root, normalised path
+
+const wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kWindowsNtKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+
+std::wstring lowered(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return text;
+}
+
+// Lower case, no empty components: "Software\\\\X\\" becomes "software\\x".
+std::wstring normalisedKey(const std::wstring& path)
+{
+    std::wstring result;
+    for (wchar_t c : lowered(path)) {
+        if (c == L'\\' && (result.empty() || result.back() == L'\\'))
+            continue;
+        result.push_back(c);
+    }
+    if (!result.empty() && result.back() == L'\\')
+        result.pop_back();
+    return result;
+}
+
+bool isSameOrBelow(const std::wstring& key, const std::wstring& ancestor)
+{
+    if (ancestor.empty())
+        return true;
+    return key.compare(0, ancestor.size(), ancestor) == 0
+           && (key.size() == ancestor.size() || key[ancestor.size()] == L'\\');
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::string();
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// PRETTY_NAME of os-release, unquoted; empty when unknown.
+std::wstring osPrettyName()
+{
+    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
+        std::ifstream in(path);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.compare(0, 12, "PRETTY_NAME=") != 0)
+                continue;
+            std::string value = line.substr(12);
+            if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+                value = value.substr(1, value.size() - 2);
+            return fromUtf8(value);
+        }
+    }
+    return std::wstring();
+}
+
+std::wstring kernelRelease()
+{
+    utsname names{};
+    if (uname(&names) != 0)
+        return std::wstring();
+    return fromUtf8(names.release);
+}
+
+RegistryValue stringValue(const std::wstring& text)
+{
+    RegistryValue value;
+    value.type = RegistryValueType::String;
+    value.text = text;
+    return value;
+}
+
+}  // namespace
+
+struct Registry::Data {
+    struct Key {
+        std::map<std::wstring, RegistryValue> values;  // by lower-case name
+        std::set<std::wstring> removedValues;          // "Name"=- in the file
+    };
+    std::map<KeyId, Key> keys;
+    std::set<KeyId> removedKeys;  // [-HKEY_...] in the file
+
+    void apply(const RegistryFile::Key& fileKey);
+    void addDefault(RegistryRoot root, const std::wstring& key, const std::wstring& name,
+                    const std::wstring& text);
+};
+
+void Registry::Data::apply(const RegistryFile::Key& fileKey)
+{
+    const KeyId id{fileKey.root, normalisedKey(fileKey.path)};
+    if (fileKey.removed) {
+        for (auto it = keys.begin(); it != keys.end();) {
+            if (it->first.first == id.first && isSameOrBelow(it->first.second, id.second))
+                it = keys.erase(it);
+            else
+                ++it;
+        }
+        removedKeys.insert(id);
+        return;
+    }
+    removedKeys.erase(id);
+    Key& key = keys[id];
+    for (const RegistryFile::Value& value : fileKey.values) {
+        const std::wstring name = lowered(value.name);
+        if (value.removed) {
+            key.values.erase(name);
+            key.removedValues.insert(name);
+        } else {
+            key.values[name] = value.value;
+            key.removedValues.erase(name);
+        }
+    }
+}
+
+// A value every Windows machine has, unless the file sets or removes it.
+void Registry::Data::addDefault(RegistryRoot root, const std::wstring& key, const std::wstring& name,
+                                const std::wstring& text)
+{
+    const KeyId id{root, normalisedKey(key)};
+    for (const KeyId& removed : removedKeys) {
+        if (removed.first == root && isSameOrBelow(id.second, removed.second))
+            return;
+    }
+    Key& stored = keys[id];
+    const std::wstring lowerName = lowered(name);
+    if (text.empty() || stored.values.count(lowerName) || stored.removedValues.count(lowerName))
+        return;
+    stored.values[lowerName] = stringValue(text);
+}
+
+Registry& Registry::instance()
+{
+    // Never destroyed: a late log statement at exit may still read it.
+    static Registry* registry = new Registry();
+    return *registry;
+}
+
+Registry::Registry()
+    : m_data(new Data())
+{
+    reload();
+}
+
+bool Registry::keyExists(RegistryRoot root, const std::wstring& key) const
+{
+    const std::wstring path = normalisedKey(key);
+    if (path.empty())
+        return true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // A key exists when it was named itself or any key below it was.
+    for (auto it = m_data->keys.lower_bound({root, path}); it != m_data->keys.end(); ++it) {
+        if (it->first.first != root || it->first.second.compare(0, path.size(), path) != 0)
+            break;
+        if (isSameOrBelow(it->first.second, path))
+            return true;
+    }
+    return false;
+}
+
+bool Registry::createKey(RegistryRoot root, const std::wstring& key)
+{
+    if (keyExists(root, key))
+        return true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_data->keys[{root, normalisedKey(key)}];
+    return false;
+}
+
+std::optional<RegistryValue> Registry::value(RegistryRoot root, const std::wstring& key,
+                                             const std::wstring& name) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_data->keys.find({root, normalisedKey(key)});
+    if (found == m_data->keys.end())
+        return std::nullopt;
+    const auto value = found->second.values.find(lowered(name));
+    if (value == found->second.values.end())
+        return std::nullopt;
+    return value->second;
+}
+
+void Registry::reload()
+{
+    const std::string path = registryFilePath();
+    const RegistryFile file(path.empty() ? std::string() : readFile(path));
+    for (const std::string& problem : file.problems())
+        std::cerr << "Registry file " << path << ", " << problem << " (line ignored)\n";
+
+    Data data;
+    for (const RegistryFile::Key& key : file.keys())
+        data.apply(key);
+    data.addDefault(RegistryRoot::CurrentUser, kShellFoldersKey, L"Local AppData", userDataFolder());
+    data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, L"ProductName", osPrettyName());
+    data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, L"CurrentVersion", kernelRelease());
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    *m_data = std::move(data);
+}
+
+std::string Registry::registryFilePath()
+{
+    const char* explicitPath = std::getenv("QUILLET_REGISTRY");
+    if (explicitPath && *explicitPath)
+        return explicitPath;
+    const std::string config = userConfigFolder();
+    return config.empty() ? std::string() : config + "/Corvane/registry.reg";
+}
+
+}  // namespace platform

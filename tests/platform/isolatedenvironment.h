@@ -1,0 +1,55 @@
+#ifndef QUILLET_TESTS_ISOLATEDENVIRONMENT_H
+#define QUILLET_TESTS_ISOLATEDENVIRONMENT_H
+
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+// Gives each test its own HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and registry
+// file below a fresh temporary folder, removed afterwards.
+class IsolatedEnvironment : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillet-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_root = pattern;
+        std::filesystem::create_directories(m_root / "home");
+        setenv("HOME", (m_root / "home").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
+        setenv("QUILLET_REGISTRY", registryPath().c_str(), 1);
+        platform::Registry::instance().reload();
+    }
+
+    void TearDown() override
+    {
+        std::error_code error;
+        std::filesystem::remove_all(m_root, error);
+    }
+
+    std::filesystem::path registryPath() const { return m_root / "registry.reg"; }
+    std::filesystem::path dataFolder() const { return m_root / "data"; }
+
+    // Writes the registry file (bytes as given) and reads it in.
+    void writeRegistry(const std::string& bytes)
+    {
+        std::ofstream(registryPath(), std::ios::binary) << bytes;
+        platform::Registry::instance().reload();
+    }
+
+    static std::string readFile(const std::filesystem::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    std::filesystem::path m_root;
+};
+
+#endif
