@@ -1,0 +1,235 @@
+#include "zemdownloadmgr.h"
+
+#include "shell/constants.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProgressDialog>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QWebPage>
+
+#include <limits>
+
+namespace {
+// Bounded read buffer of the transfer: the socket is throttled instead of the
+// reply buffering a fast body in memory, and each chunk goes straight to disk.
+constexpr qint64 kReadBufferSize = 1024 * 1024;
+}
+
+ZemDownloadMgr::ZemDownloadMgr(QObject* parent)
+    : QObject(parent)
+{
+}
+
+ZemDownloadMgr::~ZemDownloadMgr()
+{
+    // Released here as well in case the page goes while a download runs.
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+    }
+    discardOutputFile();
+    releaseDialog();
+}
+
+void ZemDownloadMgr::startDownload(QNetworkReply* reply, QWebPage* page)
+{
+    const QUrl url = reply->url();
+    const QString path = url.path(QUrl::FullyDecoded);
+    m_view = page->view();
+    m_cancelled = false;
+
+    const QString fileName = QFileInfo(path).fileName();
+    if (fileName.isEmpty()) {
+        QPointer<ZemDownloadMgr> self(this);
+        QMessageBox::information(m_view, tr("Download Error"), tr("Invalid File. Cannot download."),
+                                 QMessageBox::Ok, QMessageBox::NoButton);
+        if (self)
+            finishLater();
+        return;
+    }
+
+    QPointer<ZemDownloadMgr> self(this);
+    const QString target = QFileDialog::getSaveFileName(m_view, tr("Save File"),
+                                                        proposedFilePath(fileName), QString());
+    if (!self)
+        return;
+    if (!openOutputFile(target)) {
+        finishLater();
+        return;
+    }
+    startTransfer(url, page);
+}
+
+QString ZemDownloadMgr::proposedFilePath(const QString& fileName) const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::HomeLocation) + QDir::separator()
+        + fileName;
+}
+
+bool ZemDownloadMgr::openOutputFile(const QString& filePath)
+{
+    if (filePath.isEmpty())
+        return false;
+    m_file = new QFile(filePath);
+    if (m_file->open(QIODevice::WriteOnly))
+        return true;
+    delete m_file;
+    m_file = nullptr;
+    return false;
+}
+
+void ZemDownloadMgr::startTransfer(const QUrl& url, QWebPage* page)
+{
+    // Created only now: a progress dialog shows itself a few seconds after
+    // construction, which must not happen for a download that never starts.
+    m_progressDialog = new QProgressDialog(m_view, Qt::WindowFlags());
+    m_progressDialog->setWindowTitle(APPLICATION_TITLE);
+    m_progressDialog->setLabelText(tr("Downloading File...."));
+
+    QNetworkRequest request{QUrl()};
+    request.setUrl(url);
+    m_reply = page->networkAccessManager()->get(request);
+    m_reply->setReadBufferSize(kReadBufferSize);
+
+    connect(m_reply, &QNetworkReply::finished, this, &ZemDownloadMgr::fileDownloadFinished);
+    connect(m_reply, &QNetworkReply::readyRead, this, &ZemDownloadMgr::fileReadyRead);
+    connect(m_reply, &QNetworkReply::downloadProgress, this,
+            &ZemDownloadMgr::updateFileReadProgress);
+    connect(m_progressDialog, &QProgressDialog::canceled, this,
+            &ZemDownloadMgr::cancelFileDownload);
+}
+
+void ZemDownloadMgr::fileReadyRead()
+{
+    if (!m_file || !m_reply)
+        return;
+    const QByteArray chunk = m_reply->readAll();
+    if (m_file->write(chunk) != chunk.size())
+        fail(m_file->errorString());
+}
+
+void ZemDownloadMgr::updateFileReadProgress(qint64 bytesRead, qint64 totalBytes)
+{
+    if (m_cancelled || !m_progressDialog)
+        return;
+    // The dialog counts in int: large totals are scaled down so that both
+    // numbers fit, keeping the proportion. An unknown total (-1) passes as is.
+    qint64 scale = 1;
+    while (totalBytes / scale > std::numeric_limits<int>::max()
+           || bytesRead / scale > std::numeric_limits<int>::max())
+        scale *= 1024;
+    m_progressDialog->setMaximum(int(totalBytes < 0 ? totalBytes : totalBytes / scale));
+    m_progressDialog->setValue(int(bytesRead / scale));
+}
+
+void ZemDownloadMgr::cancelFileDownload()
+{
+    if (!m_reply || m_cancelled)
+        return;
+    m_cancelled = true;
+    // Finishes the reply at once, which runs fileDownloadFinished(); the
+    // manager may be gone after this call.
+    m_reply->abort();
+}
+
+void ZemDownloadMgr::fileDownloadFinished()
+{
+    if (!m_reply)
+        return;
+    if (m_cancelled) {
+        discardOutputFile();
+        releaseTransfer();
+        releaseDialog();
+        emit downloadCompleted(this);
+        return;
+    }
+    if (m_reply->error() != QNetworkReply::NoError) {
+        fail(m_reply->errorString());
+        return;
+    }
+    // A last chunk may still wait in the reply's buffer.
+    if (m_reply->bytesAvailable() > 0) {
+        fileReadyRead();
+        if (!m_reply)
+            return;
+    }
+    if (m_progressDialog)
+        m_progressDialog->hide();
+    const bool flushed = m_file->flush();
+    m_file->close();
+    if (!flushed || m_file->error() != QFileDevice::NoError) {
+        fail(m_file->errorString());
+        return;
+    }
+    releaseTransfer();
+    delete m_file;
+    m_file = nullptr;
+    releaseDialog();
+    emit downloadCompleted(this);
+}
+
+// Ends a transfer that cannot produce a complete file: nothing partial is
+// left on disk, the user is told, and the manager reports completion.
+void ZemDownloadMgr::fail(const QString& reason)
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+    }
+    discardOutputFile();
+    releaseTransfer();
+    releaseDialog();
+
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Download Error"),
+                                tr("The download failed. Nothing was saved."), QMessageBox::Ok,
+                                m_view);
+    box->setInformativeText(reason);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    emit downloadCompleted(this);
+}
+
+// Reports completion from the event loop: used where the page may still be
+// inside the call that started this manager.
+void ZemDownloadMgr::finishLater()
+{
+    QTimer::singleShot(0, this, [this] { emit downloadCompleted(this); });
+}
+
+void ZemDownloadMgr::discardOutputFile()
+{
+    if (!m_file)
+        return;
+    m_file->close();
+    m_file->remove();
+    delete m_file;
+    m_file = nullptr;
+}
+
+void ZemDownloadMgr::releaseTransfer()
+{
+    if (!m_reply)
+        return;
+    m_reply->disconnect(this);
+    m_reply->deleteLater();
+    m_reply = nullptr;
+}
+
+void ZemDownloadMgr::releaseDialog()
+{
+    if (!m_progressDialog)
+        return;
+    m_progressDialog->disconnect(this);
+    m_progressDialog->hide();
+    m_progressDialog->deleteLater();
+    m_progressDialog = nullptr;
+}
