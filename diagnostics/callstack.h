@@ -1,0 +1,52 @@
+#ifndef QUILLET_DIAGNOSTICS_CALLSTACK_H
+#define QUILLET_DIAGNOSTICS_CALLSTACK_H
+
+#include "diagnostics/stackframe.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace platform { struct FaultInformation; }
+
+namespace com { namespace corvane { namespace vesk {
+
+class CallStackMemory;
+
+// The call stack of one fault, innermost entry first, found by walking the
+// frame-pointer chain. Entries are only appended; one object per fault.
+class CallStack {
+public:
+    static constexpr int MaxEntries = 100;
+
+    CallStack() = default;
+    virtual ~CallStack() = default;
+
+    // Walks the chain from framePointer: each frame holds the caller's frame
+    // pointer and the return address. Stops at a null frame pointer, after a
+    // return address of 0 (whose entry is kept), after MaxEntries entries, and
+    // where the chain breaks: a word outside memory, or a next frame that is
+    // not above the current one. Returns the entries.
+    virtual const std::vector<StackFrame>& capture(uintptr_t framePointer,
+                                                   const CallStackMemory& memory);
+    // The same from a fault's processor context, reading only its thread's stack.
+    const std::vector<StackFrame>& capture(const platform::FaultInformation& fault);
+
+    const std::vector<StackFrame>& entries() const { return m_entries; }
+    bool empty() const { return m_entries.empty(); }
+    // Removes up to count innermost entries (the fault machinery's own frames).
+    void removeInnermost(std::size_t count);
+
+    // "<CallStack>\n", one StackFrame element per entry, "</CallStack>\n".
+    // Addresses have pointer width. The text holds at most maxChars
+    // characters: entries that do not fit are left out, and the text is still
+    // closed by "</CallStack>\n".
+    std::wstring text(std::size_t maxChars) const;
+
+private:
+    std::vector<StackFrame> m_entries;
+};
+
+}}}  // namespace com::corvane::vesk
+
+#endif

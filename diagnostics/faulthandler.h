@@ -1,0 +1,35 @@
+#ifndef QUILLET_DIAGNOSTICS_FAULTHANDLER_H
+#define QUILLET_DIAGNOSTICS_FAULTHANDLER_H
+
+#include <atomic>
+
+namespace platform { struct FaultInformation; }
+
+namespace com { namespace corvane { namespace vesk {
+
+class AbstractCrashReport;
+class CrashReportSink;
+
+// Process-wide slots that the runtime context fills and faultFilter reads.
+// Both own their object; whoever takes an object out of a slot (exchange)
+// releases it, so each is used and released once.
+extern std::atomic<AbstractCrashReport*> activeCrashReport;
+extern std::atomic<CrashReportSink*> activeStoreLink;
+
+// Ends the application's usage event through the store link in the slot.
+// Set by the runtime context, which knows the link's type. May raise.
+using EndEventFunction = int (*)(CrashReportSink* storeLink);
+void setEndEventFunction(EndEventFunction endEvent);
+
+// The unhandled-fault filter. With a report and a store link: reports the
+// fault (report file and crash-report event), then ends the usage event;
+// whatever the end event raises is contained. Then releases the report and
+// the link. Returns 1 (EXCEPTION_EXECUTE_HANDLER); the caller ends the process.
+int faultFilter(const platform::FaultInformation* fault);
+
+// Installs faultFilter as the process's fault handler (platform::FaultHandler).
+bool installFaultFilter();
+
+}}}  // namespace com::corvane::vesk
+
+#endif

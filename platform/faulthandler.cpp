@@ -1,0 +1,286 @@
+#include "faulthandler.h"
+
+#include "platform/faultcodes.h"
+#include "platform/stackbounds.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr int FaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT};
+// Room for the handler's own frames; the report is built on the worker.
+constexpr size_t AltStackSize = 256 * 1024;
+
+std::mutex s_installMutex;
+bool s_installed = false;
+std::atomic<FaultCallback> s_callback{nullptr};
+std::atomic<int> s_timeLimitMs{5000};
+std::atomic<pid_t> s_reportingThread{0};
+std::atomic<pid_t> s_workerThread{0};
+std::atomic<int64_t> s_deadline{0};
+std::atomic<int> s_signal{0};
+std::atomic<const FaultInformation*> s_fault{nullptr};
+int s_wakePipe[2] = {-1, -1};
+int s_donePipe[2] = {-1, -1};
+
+// --- Async-signal-safe helpers -------------------------------------------
+
+pid_t currentThreadId()
+{
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
+
+int64_t monotonicNow()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+int64_t deadlineFromNow()
+{
+    return monotonicNow() + int64_t(s_timeLimitMs.load()) * 1000000;
+}
+
+void sleepUntil(int64_t deadline)
+{
+    for (int64_t left = deadline - monotonicNow(); left > 0; left = deadline - monotonicNow()) {
+        timespec ts{time_t(left / 1000000000), long(left % 1000000000)};
+        nanosleep(&ts, nullptr);
+    }
+}
+
+// Waits for one byte on fd until the deadline. True when it came.
+bool awaitByte(int fd, int64_t deadline)
+{
+    for (;;) {
+        const int64_t left = deadline - monotonicNow();
+        if (left <= 0)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        const int r = poll(&p, 1, int(left / 1000000) + 1);
+        if (r > 0) {
+            char byte;
+            return read(fd, &byte, 1) == 1;
+        }
+        if (r < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+[[noreturn]] void endBySignal(int signalNumber)
+{
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    sigaction(signalNumber, &byDefault, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signalNumber);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signalNumber);
+    _exit(128 + signalNumber);  // not reached: every fault signal ends the process
+}
+
+// Watchdog of the inline path (no reporting thread): ends the process by the
+// fault's signal when the callback overruns its time.
+void onWatchdogAlarm(int)
+{
+    endBySignal(s_signal.load());
+}
+
+void armAlarmWatchdog()
+{
+    struct sigaction alarmAction {};
+    alarmAction.sa_handler = onWatchdogAlarm;
+    sigemptyset(&alarmAction.sa_mask);
+    sigaction(SIGALRM, &alarmAction, nullptr);
+    alarm(unsigned((s_timeLimitMs.load() + 999) / 1000));
+}
+
+void describeFault(int signalNumber, const siginfo_t* info, void* context, FaultInformation* fault)
+{
+    const uintptr_t sp = stackPointerOf(context);
+    const bool fromKernel = info && info->si_code > 0;
+    const uintptr_t address = fromKernel ? reinterpret_cast<uintptr_t>(info->si_addr) : 0;
+    const bool guard = signalNumber == SIGSEGV && fromKernel && isStackGuardFault(address, sp);
+    fault->signalNumber = signalNumber;
+    fault->signalCode = info ? info->si_code : 0;
+    fault->exceptionCode = exceptionCodeForSignal(signalNumber, fault->signalCode, guard);
+    fault->faultAddress = reinterpret_cast<const void*>(address);
+    fault->context = context;
+    if (!stackBoundsOf(sp, &fault->stackLow, &fault->stackHigh))
+        fault->stackLow = fault->stackHigh = 0;
+}
+
+void onFault(int signalNumber, siginfo_t* info, void* context)
+{
+    const pid_t self = currentThreadId();
+    pid_t first = 0;
+    if (!s_reportingThread.compare_exchange_strong(first, self)) {
+        // A fault is being reported already. A fault of the reporting itself
+        // ends the process now; another thread waits for the report first.
+        if (self != s_workerThread.load() && self != first) {
+            const int64_t deadline = s_deadline.load();
+            sleepUntil(deadline ? deadline : deadlineFromNow());
+        }
+        endBySignal(signalNumber);
+    }
+    const int64_t deadline = deadlineFromNow();
+    s_deadline.store(deadline);
+    s_signal.store(signalNumber);
+
+    FaultInformation fault;
+    describeFault(signalNumber, info, context, &fault);
+    const FaultCallback callback = s_callback.load();
+    if (callback && s_workerThread.load() != 0) {
+        s_fault.store(&fault);
+        const char wake = 1;
+        if (write(s_wakePipe[1], &wake, 1) == 1)
+            awaitByte(s_donePipe[0], deadline);
+    } else if (callback) {
+        armAlarmWatchdog();
+        callback(&fault);
+    }
+    endBySignal(signalNumber);
+}
+
+// --- The reporting thread -------------------------------------------------
+
+void* reportingThreadMain(void*)
+{
+    FaultHandler::prepareThread();
+    // Only faults of its own reach this thread; every other signal goes elsewhere.
+    sigset_t set;
+    sigfillset(&set);
+    for (int signalNumber : FaultSignals)
+        sigdelset(&set, signalNumber);
+    pthread_sigmask(SIG_SETMASK, &set, nullptr);
+    // The first allocation binds the thread to a malloc arena of its own, so
+    // a fault that leaves another arena locked does not stop the report.
+    void* volatile warm = malloc(256);
+    free(warm);
+    s_workerThread.store(currentThreadId());
+    for (;;) {
+        char byte;
+        const ssize_t n = read(s_wakePipe[0], &byte, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return nullptr;
+        const FaultCallback callback = s_callback.load();
+        const FaultInformation* fault = s_fault.load();
+        if (callback && fault)
+            callback(fault);
+        const char done = 1;
+        while (write(s_donePipe[1], &done, 1) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+bool startReportingThread()
+{
+    if (pipe2(s_wakePipe, O_CLOEXEC) != 0)
+        return false;
+    if (pipe2(s_donePipe, O_CLOEXEC) != 0)
+        return false;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_t thread;
+    const bool started = pthread_create(&thread, &attributes, reportingThreadMain, nullptr) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!started)
+        return false;
+    while (s_workerThread.load() == 0)  // ready in well under a millisecond
+        sched_yield();
+    return true;
+}
+
+// A child of fork() has no reporting thread and is not the program that
+// armed the handler: its faults simply end it.
+void forgetInChild()
+{
+    s_callback.store(nullptr);
+    s_workerThread.store(0);
+}
+
+}  // namespace
+
+bool FaultHandler::install(FaultCallback callback)
+{
+    std::lock_guard<std::mutex> lock(s_installMutex);
+    s_callback.store(callback);
+    if (s_installed)
+        return true;
+    prepareThread();
+    startReportingThread();  // without it faults are reported inline
+    pthread_atfork(nullptr, nullptr, forgetInChild);
+
+    struct sigaction action {};
+    action.sa_sigaction = onFault;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    // A second fault inside the handler is then fatal at once (the kernel
+    // kills a thread that faults with the signal blocked).
+    for (int signalNumber : FaultSignals)
+        sigaddset(&action.sa_mask, signalNumber);
+    for (int signalNumber : FaultSignals) {
+        if (sigaction(signalNumber, &action, nullptr) != 0)
+            return false;
+    }
+    s_installed = true;
+    return true;
+}
+
+bool FaultHandler::isInstalled()
+{
+    std::lock_guard<std::mutex> lock(s_installMutex);
+    return s_installed;
+}
+
+void FaultHandler::setTimeLimit(int milliseconds)
+{
+    s_timeLimitMs.store(milliseconds > 0 ? milliseconds : 1);
+}
+
+int FaultHandler::timeLimit()
+{
+    return s_timeLimitMs.load();
+}
+
+bool FaultHandler::prepareThread()
+{
+    stack_t current;
+    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
+        return true;
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    void* memory = mmap(nullptr, AltStackSize + page, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (memory == MAP_FAILED)
+        return false;
+    mprotect(memory, page, PROT_NONE);  // guard below the signal stack
+    stack_t stack{};
+    stack.ss_sp = static_cast<char*>(memory) + page;
+    stack.ss_size = AltStackSize;
+    if (sigaltstack(&stack, nullptr) != 0) {
+        munmap(memory, AltStackSize + page);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform
