@@ -40,9 +40,12 @@ bool endsWithExe(const std::wstring& name)
 
 std::wstring applicationName()
 {
-    std::wstring path = platform::fromUtf8(platform::moduleFileName());
-    if (path.empty())
-        path = L"Unknown application name";
+    return applicationNameOf(platform::fromUtf8(platform::moduleFileName()));
+}
+
+std::wstring applicationNameOf(const std::wstring& modulePath)
+{
+    const std::wstring path = modulePath.empty() ? L"Unknown application name" : modulePath;
     const auto separator = path.find_last_of(L"/\\");
     std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
     if (endsWithExe(name))

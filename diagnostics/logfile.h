@@ -15,6 +15,8 @@ namespace com { namespace corvane { namespace vesk {
 // without that extension is kept whole); "Unknown application name" when the
 // executable cannot be found.
 std::wstring applicationName();
+// The same for a given module path ("\" or "/" separated).
+std::wstring applicationNameOf(const std::wstring& modulePath);
 
 // "Local AppData" of the current user's shell folders; empty when unknown.
 std::wstring localAppDataPath();

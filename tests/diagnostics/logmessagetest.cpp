@@ -35,6 +35,12 @@ const std::string kStamp = R"(\d\d-\d\d-\d\d \d\d:\d\d:\d\d)";
 TEST_F(LogMessageTest, NamesTheFileAfterTheExecutable)
 {
     EXPECT_EQ(applicationName(), L"diagnostics_tests");
+    // Only an ".exe" extension is dropped.
+    EXPECT_EQ(applicationNameOf(L"C:\\Program Files\\brambleKiln\\Quillet.EXE"), L"Quillet");
+    EXPECT_EQ(applicationNameOf(L"/opt/quillet/Quillet.exe"), L"Quillet");
+    EXPECT_EQ(applicationNameOf(L"/opt/quillet/run.sh"), L"run.sh");
+    EXPECT_EQ(applicationNameOf(L"exe"), L"exe");
+    EXPECT_EQ(applicationNameOf(L""), L"Unknown application name");
     EXPECT_EQ(localAppDataPath(), dataFolder().wstring());
     EXPECT_TRUE(std::regex_match(platform::toUtf8(logTimestamp()), std::regex(kStamp)));
 }
