@@ -3,30 +3,18 @@
 # quillet_package_webapp(<target> <web folder> <icon> <output folder>)
 # Packages <web folder> into <output folder>/Widget.rcc with `rcc -binary`
 # (the folder's files appear at the resource root) and copies <icon> beside it
-# as icon.ico. The bundle is rebuilt whenever a file of the folder changes.
+# as icon.ico, through tools/quillet-package. Rebuilt whenever a file of the
+# folder changes.
 function(quillet_package_webapp target webdir icon outdir)
   get_target_property(_rcc Qt5::rcc IMPORTED_LOCATION)
   file(GLOB_RECURSE _files CONFIGURE_DEPENDS "${webdir}/*")
-  list(FILTER _files EXCLUDE REGEX "\\.qrc$")
-  set(_qrc "${CMAKE_CURRENT_BINARY_DIR}/${target}.qrc")
-  set(_body "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/\">\n")
-  foreach(_f IN LISTS _files)
-    file(RELATIVE_PATH _rel "${webdir}" "${_f}")
-    if(_rel STREQUAL "icon.ico")
-      continue()
-    endif()
-    string(APPEND _body "  <file alias=\"${_rel}\">${_f}</file>\n")
-  endforeach()
-  string(APPEND _body "</qresource>\n</RCC>\n")
-  file(GENERATE OUTPUT "${_qrc}" CONTENT "${_body}")
   set(_stamp "${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp")
   add_custom_command(
     OUTPUT "${_stamp}"
-    COMMAND "${CMAKE_COMMAND}" -E make_directory "${outdir}"
-    COMMAND "${_rcc}" -binary "${_qrc}" -o "${outdir}/Widget.rcc"
-    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${icon}" "${outdir}/icon.ico"
+    COMMAND "${CMAKE_COMMAND}" -E env "QUILLET_RCC=${_rcc}"
+            "${PROJECT_SOURCE_DIR}/tools/quillet-package" "${webdir}" "${outdir}" "${icon}"
     COMMAND "${CMAKE_COMMAND}" -E touch "${_stamp}"
-    DEPENDS ${_files} "${_qrc}" "${icon}"
+    DEPENDS ${_files} "${icon}" "${PROJECT_SOURCE_DIR}/tools/quillet-package"
     COMMENT "Packaging ${webdir} into Widget.rcc"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${_stamp}")

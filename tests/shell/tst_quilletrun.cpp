@@ -1,0 +1,87 @@
+// Runs of the real executable from a temporary install folder, started from
+// another folder, with its own home.
+#include "tests/support/quilletinstance.h"
+#include "tests/support/recordinghttpserver.h"
+
+#include <QSettings>
+#include <QTest>
+
+class TestQuilletRun : public QObject {
+    Q_OBJECT
+
+    static QSettings settingsOf(const QuilletInstance& quillet)
+    {
+        return QSettings(quillet.settingsFilePath(), QSettings::IniFormat);
+    }
+    // A start page that tells the server it loaded.
+    static QByteArray reportingPage(const RecordingHttpServer& server)
+    {
+        return "<html><body><h1>Test bundle</h1><script>new Image().src='" + server.baseUrl()
+            + "/loaded';</script></body></html>";
+    }
+
+private slots:
+    void findsTheBundleNextToItsExecutable()
+    {
+        RecordingHttpServer server;
+        QVERIFY(server.listen());
+        QuilletInstance quillet;
+        quillet.addBundleFile("index.html", reportingPage(server));
+        QVERIFY(quillet.buildBundle());
+        QVERIFY(quillet.start());
+        QVERIFY2(server.waitForRequest("/loaded", 20000), quillet.output().constData());
+        quillet.terminate();
+        QVERIFY(quillet.waitForExit(10000));
+    }
+
+    void sigtermEndsInOrderAndSavesGeometry()
+    {
+        QuilletInstance quillet;
+        QVERIFY(quillet.useSampleBundle());
+        QVERIFY(quillet.start());
+        QTest::qWait(1500);
+        QVERIFY(quillet.isRunning());
+        quillet.terminate();
+        QVERIFY(quillet.waitForExit(10000));
+        QCOMPARE(quillet.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(quillet.exitCode(), 0);
+        QSettings s = settingsOf(quillet);
+        QCOMPARE(s.value("Window/size").toSize(), QSize(800, 600));
+        QCOMPARE(s.value("Window/pos").toPoint(), QPoint(0, 0));
+    }
+
+    void secondRunKeepsWhatTheFirstSaved()
+    {
+        QuilletInstance quillet;
+        QVERIFY(quillet.useSampleBundle());
+        {
+            QSettings s(quillet.settingsFilePath(), QSettings::IniFormat);
+            s.setValue("Window/size", QSize(610, 450));
+            s.setValue("Window/pos", QPoint(40, 30));
+        }
+        QVERIFY(quillet.start());
+        QTest::qWait(1000);
+        quillet.terminate();
+        QVERIFY(quillet.waitForExit(10000));
+        QSettings s = settingsOf(quillet);
+        QCOMPARE(s.value("Window/size").toSize(), QSize(610, 450));
+        QCOMPARE(s.value("Window/pos").toPoint(), QPoint(40, 30));
+    }
+
+    void missingBundleStillOpensAWindow()
+    {
+        QuilletInstance quillet;
+        quillet.removeBundle();
+        QVERIFY(quillet.start());
+        QTest::qWait(1000);
+        QVERIFY2(quillet.isRunning(), quillet.output().constData());
+        quillet.terminate();
+        QVERIFY(quillet.waitForExit(10000));
+        QCOMPARE(quillet.exitCode(), 0);
+        // The window existed: it saved its geometry when it was destroyed.
+        QCOMPARE(settingsOf(quillet).value("Window/size").toSize(), QSize(800, 600));
+    }
+};
+
+QTEST_MAIN(TestQuilletRun)
+#include "tst_quilletrun.moc"

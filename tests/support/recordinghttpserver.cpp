@@ -1,0 +1,187 @@
+#include "recordinghttpserver.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+struct RecordingHttpServer::Connection {
+    QByteArray buffer;
+    bool answered = false;
+    qint64 toSend = 0;   // streamed bytes still to send
+    qint64 sent = 0;
+    qint64 dropAfter = -1;
+};
+
+RecordingHttpServer::RecordingHttpServer(QObject* parent)
+    : QObject(parent)
+    , m_server(new QTcpServer(this))
+{
+    m_handler = [](const Request&) {
+        Response response;
+        response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/plain")));
+        return response;
+    };
+    connect(m_server, &QTcpServer::newConnection, this, &RecordingHttpServer::onNewConnection);
+}
+
+RecordingHttpServer::~RecordingHttpServer()
+{
+    qDeleteAll(m_connections);
+}
+
+bool RecordingHttpServer::listen()
+{
+    return m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+quint16 RecordingHttpServer::port() const
+{
+    return m_server->serverPort();
+}
+
+QByteArray RecordingHttpServer::baseUrl() const
+{
+    return "http://127.0.0.1:" + QByteArray::number(port());
+}
+
+void RecordingHttpServer::setHandler(Handler handler)
+{
+    m_handler = std::move(handler);
+}
+
+QByteArray RecordingHttpServer::Request::path() const
+{
+    const int query = target.indexOf('?');
+    return query < 0 ? target : target.left(query);
+}
+
+QList<RecordingHttpServer::Request> RecordingHttpServer::requestsTo(const QByteArray& path) const
+{
+    QList<Request> found;
+    for (const Request& request : m_requests)
+        if (request.path() == path)
+            found.append(request);
+    return found;
+}
+
+bool RecordingHttpServer::waitForRequest(const QByteArray& path, int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (requestsTo(path).isEmpty()) {
+        if (clock.elapsed() >= milliseconds)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+QByteArray RecordingHttpServer::pattern(qint64 offset, qint64 length)
+{
+    QByteArray bytes(int(length), Qt::Uninitialized);
+    for (qint64 i = 0; i < length; ++i)
+        bytes[int(i)] = char(((offset + i) * 131 + ((offset + i) >> 12)) & 0xff);
+    return bytes;
+}
+
+void RecordingHttpServer::onNewConnection()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        m_connections.insert(socket, new Connection);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { pump(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            delete m_connections.take(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
+{
+    Connection* connection = m_connections.value(socket);
+    if (!connection || connection->answered)
+        return;
+    connection->buffer += socket->readAll();
+    const int end = connection->buffer.indexOf("\r\n\r\n");
+    if (end < 0)
+        return;
+
+    Request request;
+    const QList<QByteArray> lines = connection->buffer.left(end).split('\n');
+    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    request.method = first.value(0);
+    request.target = first.value(1);
+    for (int i = 1; i < lines.size(); ++i) {
+        const int colon = lines[i].indexOf(':');
+        if (colon > 0)
+            request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                   lines[i].mid(colon + 1).trimmed());
+    }
+    const int length = request.headers.value("content-length", "0").toInt();
+    if (connection->buffer.size() < end + 4 + length)
+        return;  // wait for the rest of the body
+    request.body = connection->buffer.mid(end + 4, length);
+    connection->answered = true;
+    m_requests.append(request);
+    emit requestReceived(request);
+    respond(socket, request);
+}
+
+void RecordingHttpServer::respond(QTcpSocket* socket, const Request& request)
+{
+    Connection* connection = m_connections.value(socket);
+    const Response response = m_handler(request);
+    const qint64 size = response.streamedSize >= 0 ? response.streamedSize : response.body.size();
+
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
+    for (const auto& header : response.headers)
+        head += header.first + ": " + header.second + "\r\n";
+    if (!response.omitContentLength)
+        head += "Content-Length: " + QByteArray::number(size) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    socket->write(head);
+
+    connection->dropAfter = response.dropAfter;
+    if (response.streamedSize >= 0) {
+        connection->toSend = response.streamedSize;
+        pump(socket);
+        return;
+    }
+    QByteArray body = response.body;
+    if (response.dropAfter >= 0 && response.dropAfter < body.size()) {
+        socket->write(body.left(int(response.dropAfter)));
+        socket->flush();
+        socket->abort();  // a reset, as a server that dies mid-body
+        return;
+    }
+    socket->write(body);
+    socket->disconnectFromHost();
+}
+
+// Streams the next chunk once the socket has drained, so memory stays flat.
+void RecordingHttpServer::pump(QTcpSocket* socket)
+{
+    Connection* connection = m_connections.value(socket);
+    if (!connection || connection->toSend <= 0 || socket->bytesToWrite() > 256 * 1024)
+        return;
+    qint64 chunk = qMin<qint64>(connection->toSend, 128 * 1024);
+    if (connection->dropAfter >= 0 && connection->sent + chunk >= connection->dropAfter) {
+        chunk = connection->dropAfter - connection->sent;
+        socket->write(pattern(connection->sent, chunk));
+        socket->flush();
+        connection->toSend = 0;
+        socket->abort();
+        return;
+    }
+    socket->write(pattern(connection->sent, chunk));
+    connection->sent += chunk;
+    connection->toSend -= chunk;
+    if (connection->toSend == 0)
+        socket->disconnectFromHost();
+}
