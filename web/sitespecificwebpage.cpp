@@ -11,6 +11,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QWebFrame>
+#include <QWebSettings>
 
 SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
     : QWebPage(parent)
@@ -24,6 +25,9 @@ SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
             &SiteSpecificWebPage::changePageGeometry);
     connect(this, &QWebPage::unsupportedContent, this, &SiteSpecificWebPage::downloadContent);
     setForwardUnsupportedContent(true);
+    // WebKit lets a script close only a window that a script opened, or one
+    // without history; the packaged application may close its main window.
+    settings()->setAttribute(QWebSettings::JavascriptCanCloseWindows, true);
     m_downloadMgrs = new QList<ZemDownloadMgr*>;
 }
 
