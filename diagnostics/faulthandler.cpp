@@ -43,6 +43,7 @@ int faultFilter(const platform::FaultInformation* fault)
             // Without a begin event the end event always raises a warning.
         }
     }
+    platform::FaultHandler::markReported();
     delete report;
     delete storeLink;
     return 1;

@@ -63,21 +63,33 @@ void sleepUntil(int64_t deadline)
     }
 }
 
-// Waits for one byte on fd until the deadline. True when it came.
-bool awaitByte(int fd, int64_t deadline)
+constexpr char ReportedByte = 'r';
+constexpr char DoneByte = 'd';
+
+// Waits for the reporting thread until the deadline: DoneByte ends the wait,
+// ReportedByte shortens what is left of it to the release grace.
+void awaitReport(int fd, int64_t deadline)
 {
     for (;;) {
-        const int64_t left = deadline - monotonicNow();
-        if (left <= 0)
-            return false;
+        const int64_t now = monotonicNow();
+        if (deadline - now <= 0)
+            return;
         pollfd p{fd, POLLIN, 0};
-        const int r = poll(&p, 1, int(left / 1000000) + 1);
-        if (r > 0) {
-            char byte;
-            return read(fd, &byte, 1) == 1;
-        }
-        if (r < 0 && errno != EINTR)
-            return false;
+        const int r = poll(&p, 1, int((deadline - now) / 1000000) + 1);
+        if (r < 0 && errno == EINTR)
+            continue;
+        char byte = 0;
+        if (r <= 0 || read(fd, &byte, 1) != 1 || byte == DoneByte)
+            return;
+        const int64_t grace = monotonicNow() + int64_t(FaultHandler::ReleaseGraceMs) * 1000000;
+        if (grace < deadline)
+            deadline = grace;
+    }
+}
+
+void tellHandler(char byte)
+{
+    while (write(s_donePipe[1], &byte, 1) < 0 && errno == EINTR) {
     }
 }
 
@@ -150,7 +162,7 @@ void onFault(int signalNumber, siginfo_t* info, void* context)
         s_fault.store(&fault);
         const char wake = 1;
         if (write(s_wakePipe[1], &wake, 1) == 1)
-            awaitByte(s_donePipe[0], deadline);
+            awaitReport(s_donePipe[0], deadline);
     } else if (callback) {
         armAlarmWatchdog();
         callback(&fault);
@@ -185,9 +197,7 @@ void* reportingThreadMain(void*)
         const FaultInformation* fault = s_fault.load();
         if (callback && fault)
             callback(fault);
-        const char done = 1;
-        while (write(s_donePipe[1], &done, 1) < 0 && errno == EINTR) {
-        }
+        tellHandler(DoneByte);
     }
 }
 
@@ -260,6 +270,12 @@ void FaultHandler::setTimeLimit(int milliseconds)
 int FaultHandler::timeLimit()
 {
     return s_timeLimitMs.load();
+}
+
+void FaultHandler::markReported()
+{
+    if (s_workerThread.load() == currentThreadId())
+        tellHandler(ReportedByte);
 }
 
 bool FaultHandler::prepareThread()
