@@ -1,5 +1,8 @@
+#include "shell/application.h"
 #include "shell/appmainwindow.h"
+#include "shell/constants.h"
 #include "shell/quitsignalhandler.h"
+#include "shell/runtimecontextstartup.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -10,11 +13,22 @@ int main(int argc, char* argv[])
     QMessageBox messageBox;  // shown only when a store build cannot start
 
     QuitSignalHandler quitOnSignal;  // SIGTERM and SIGINT end the loop in order
+
+    // A store build runs with its runtime context; without one it cannot
+    // report, so it ends after telling the user why.
+    std::unique_ptr<com::corvane::vesk::Application> runtimeContext;
+    if (APPLICATION_ID.isSet()) {
+        runtimeContext = RuntimeContextStartup::start(messageBox);
+        if (!runtimeContext)
+            return 0;
+    }
+
     int result = 0;
     {
         AppMainWindow window(nullptr);
         window.show();
         result = app.exec();
     }  // the window unregisters the bundle and saves its geometry here
+    runtimeContext.reset();
     return result;
 }

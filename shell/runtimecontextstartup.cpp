@@ -1,0 +1,36 @@
+#include "runtimecontextstartup.h"
+
+#include "diagnostics/veskexception.h"
+#include "shell/application.h"
+#include "shell/constants.h"
+
+#include <QDebug>
+#include <QMessageBox>
+
+using com::corvane::vesk::Application;
+
+const char* const RuntimeContextStartup::InitializationFailedMessage =
+    "The application could not connect to the store service and cannot start.";
+
+std::unique_ptr<Application> RuntimeContextStartup::start(QMessageBox& messageBox)
+{
+    return start(messageBox, [] { return std::make_unique<Application>(); });
+}
+
+std::unique_ptr<Application> RuntimeContextStartup::start(QMessageBox& messageBox,
+                                                          const Factory& create)
+{
+    try {
+        return create();
+    } catch (const com::corvane::vesk::InitializationException& e) {
+        qDebug("Caught Initialization exception in application with Exception code: %ld\n",
+               static_cast<long>(e.code()));
+        messageBox.setText(QString::fromLatin1(InitializationFailedMessage));
+    } catch (const com::corvane::vesk::VeskRuntimeException& e) {
+        qDebug("Caught Runtime exception in application with Exception code: %ld\n",
+               static_cast<long>(e.code()));
+        messageBox.setText(CRITICAL_ERROR_MESSAGE);
+    }
+    messageBox.exec();
+    return nullptr;
+}
