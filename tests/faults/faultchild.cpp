@@ -1,0 +1,144 @@
+// A program that makes real faults on request, for the fault tests and the
+// crash benchmark. It arms the store runtime context (which needs the local
+// dispatcher service, found through $QUILLET_REGISTRY), prints
+// "fault <monotonic ns>" on standard output, then faults:
+//
+//   faultchild <null-write|int-divide|illegal-instruction|stack-overflow|
+//               thread|two-threads|double-free|destroyed|none>
+//              [--time-limit MS]
+//
+// Exit code 3: the runtime context could not be created.
+
+#include "diagnostics/veskexception.h"
+#include "platform/faulthandler.h"
+#include "shell/application.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+using com::corvane::vesk::Application;
+
+namespace {
+
+volatile int g_zero = 0;
+volatile int g_one = 1;
+volatile int g_depthLimit = 1 << 30;
+int* volatile g_null = nullptr;
+
+void announceFault()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    char line[64];
+    const int n = std::snprintf(line, sizeof line, "fault %lld\n",
+                                (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec);
+    if (write(STDOUT_FILENO, line, size_t(n)) != n)
+        _exit(4);
+}
+
+__attribute__((noinline)) void writeThroughNull()
+{
+    *g_null = 1;
+}
+
+__attribute__((noinline)) int divideByZero()
+{
+    return g_one / g_zero;
+}
+
+__attribute__((noinline)) void executeIllegalInstruction()
+{
+    __builtin_trap();
+}
+
+__attribute__((noinline)) int recurse(int depth)
+{
+    volatile char frame[512];
+    frame[0] = char(depth);
+    if (depth >= g_depthLimit)
+        return frame[0];
+    return recurse(depth + 1) + frame[0];
+}
+
+__attribute__((noinline)) void freeTwice()
+{
+    // Too large for the per-thread caches: the second free() is checked with
+    // the arena locked, and abort() is called while it is held.
+    void* volatile block = std::malloc(4000);
+    std::free(block);
+    std::free(block);
+}
+
+void faultOnThread()
+{
+    std::thread worker([] { writeThroughNull(); });
+    worker.join();
+}
+
+void faultOnTwoThreadsAtOnce()
+{
+    std::atomic<int> ready{0};
+    auto body = [&ready] {
+        ready.fetch_add(1);
+        while (ready.load() < 2) {
+        }
+        writeThroughNull();
+    };
+    std::thread first(body);
+    std::thread second(body);
+    first.join();
+    second.join();
+}
+
+__attribute__((noinline)) int makeFault(const std::string& kind)
+{
+    announceFault();
+    if (kind == "null-write")
+        writeThroughNull();
+    else if (kind == "int-divide")
+        return divideByZero();
+    else if (kind == "illegal-instruction")
+        executeIllegalInstruction();
+    else if (kind == "stack-overflow")
+        return recurse(0);
+    else if (kind == "thread")
+        faultOnThread();
+    else if (kind == "two-threads")
+        faultOnTwoThreadsAtOnce();
+    else if (kind == "double-free")
+        freeTwice();
+    else if (kind == "destroyed")
+        writeThroughNull();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 2) {
+        std::fputs("usage: faultchild <fault> [--time-limit MS]\n", stderr);
+        return 2;
+    }
+    const std::string kind = argv[1];
+    if (argc == 4 && std::strcmp(argv[2], "--time-limit") == 0)
+        platform::FaultHandler::setTimeLimit(std::atoi(argv[3]));
+
+    std::unique_ptr<Application> context;
+    try {
+        context = std::make_unique<Application>();
+    } catch (const com::corvane::vesk::InitializationException& e) {
+        std::fprintf(stderr, "faultchild: %s\n", e.what());
+        return 3;
+    }
+    if (kind == "destroyed")
+        context.reset();
+    return makeFault(kind);
+}
