@@ -1,12 +1,13 @@
 // A program that makes real faults on request, for the fault tests and the
 // crash benchmark. It arms the store runtime context (which needs the local
 // dispatcher service, found through $QUILLET_REGISTRY), prints
-// "fault <monotonic ns>" on standard output, then faults:
+// "fault <monotonic ns> <realtime ns>" on standard output, then faults:
 //
 //   faultchild <null-write|int-divide|illegal-instruction|stack-overflow|
-//               thread|two-threads|double-free|destroyed|none>
-//              [--time-limit MS]
+//               thread|thread-stack-overflow|two-threads|double-free|
+//               destroyed|none> [--time-limit MS] [--unarmed]
 //
+// --unarmed faults without a runtime context (no handler at all).
 // Exit code 3: the runtime context could not be created.
 
 #include "diagnostics/veskexception.h"
@@ -34,11 +35,13 @@ int* volatile g_null = nullptr;
 
 void announceFault()
 {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    char line[64];
-    const int n = std::snprintf(line, sizeof line, "fault %lld\n",
-                                (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec);
+    timespec mono, real;
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    clock_gettime(CLOCK_REALTIME, &real);
+    char line[96];
+    const int n = std::snprintf(line, sizeof line, "fault %lld %lld\n",
+                                (long long)mono.tv_sec * 1000000000LL + mono.tv_nsec,
+                                (long long)real.tv_sec * 1000000000LL + real.tv_nsec);
     if (write(STDOUT_FILENO, line, size_t(n)) != n)
         _exit(4);
 }
@@ -82,6 +85,13 @@ void faultOnThread()
     worker.join();
 }
 
+// Threads the program does not prepare have no alternate signal stack.
+void overflowOnThread()
+{
+    std::thread worker([] { recurse(0); });
+    worker.join();
+}
+
 void faultOnTwoThreadsAtOnce()
 {
     std::atomic<int> ready{0};
@@ -110,6 +120,8 @@ __attribute__((noinline)) int makeFault(const std::string& kind)
         return recurse(0);
     else if (kind == "thread")
         faultOnThread();
+    else if (kind == "thread-stack-overflow")
+        overflowOnThread();
     else if (kind == "two-threads")
         faultOnTwoThreadsAtOnce();
     else if (kind == "double-free")
@@ -124,12 +136,19 @@ __attribute__((noinline)) int makeFault(const std::string& kind)
 int main(int argc, char* argv[])
 {
     if (argc < 2) {
-        std::fputs("usage: faultchild <fault> [--time-limit MS]\n", stderr);
+        std::fputs("usage: faultchild <fault> [--time-limit MS] [--unarmed]\n", stderr);
         return 2;
     }
     const std::string kind = argv[1];
-    if (argc == 4 && std::strcmp(argv[2], "--time-limit") == 0)
-        platform::FaultHandler::setTimeLimit(std::atoi(argv[3]));
+    bool armed = true;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--time-limit") == 0 && i + 1 < argc)
+            platform::FaultHandler::setTimeLimit(std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--unarmed") == 0)
+            armed = false;
+    }
+    if (!armed)
+        return makeFault(kind);
 
     std::unique_ptr<Application> context;
     try {

@@ -19,6 +19,11 @@ struct FaultCase {
     const char* code;  // as written in the error text
 };
 
+void PrintTo(const FaultCase& c, std::ostream* out)
+{
+    *out << c.kind;
+}
+
 const std::string ChildName = "faultchild";
 
 std::string element(const std::string& document, const std::string& name)
@@ -145,6 +150,16 @@ TEST_F(FaultChildTest, faultAfterTheContextWasDestroyedEndsTheProcessWithoutRepo
     EXPECT_TRUE(m_dispatcher.messagesOfType("crash_report_set").empty());
     const std::string log = readFile(m_home.logFile(ChildName));
     EXPECT_NE(log.find("-INFO- Vesk application destroyed!"), std::string::npos) << log;
+}
+
+TEST_F(FaultChildTest, stackOverflowOnAThreadWithoutSignalStackEndsTheProcessUnreported)
+{
+    // Signal stacks are per thread; the kernel cannot run the handler on the
+    // exhausted stack and kills the process by SIGSEGV at once.
+    const ChildResult result = crash("thread-stack-overflow");
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    EXPECT_TRUE(m_home.reportFiles().empty());
 }
 
 TEST_F(FaultChildTest, silentServiceIsCutOffByTheWatchdogAfterTheReportIsWritten)

@@ -247,6 +247,7 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std
     unlink(outputPath);
     const auto at = result.output.find("fault ");
     if (at != std::string::npos)
-        result.faultAt = std::atoll(result.output.c_str() + at + 6);
+        std::sscanf(result.output.c_str() + at, "fault %lld %lld", &result.faultAt,
+                    &result.faultAtRealtime);
     return result;
 }

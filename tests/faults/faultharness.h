@@ -62,7 +62,8 @@ struct ChildResult {
     int exitCode = -1;
     int signal = 0;           // the signal that killed it
     double seconds = 0;       // start to end
-    long long faultAt = 0;    // "fault <ns>" printed by the child, 0 if none
+    long long faultAt = 0;    // "fault <monotonic ns> <realtime ns>" printed by the child
+    long long faultAtRealtime = 0;
     long long endedAt = 0;    // CLOCK_MONOTONIC when its end was seen
     std::string output;       // standard output and error
 

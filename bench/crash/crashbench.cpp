@@ -1,0 +1,90 @@
+// Time from a fault to the crash report on disk, to the crash-report event at
+// the local dispatcher service, and to the end of the process, median over
+// repeated child runs. Baseline: the same fault in a child without a runtime
+// context, which the kernel ends at once.
+//
+//   crash_bench [runs]   (default 15)
+
+#include "faultharness.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// "time":"2026-12-06T21:27:21.476Z" of a dispatcher log line, in ns since the epoch.
+long long receivedAt(const std::string& line)
+{
+    const auto at = line.find("\"time\":\"");
+    if (at == std::string::npos)
+        return 0;
+    tm parts{};
+    int millis = 0;
+    if (std::sscanf(line.c_str() + at + 8, "%d-%d-%dT%d:%d:%d.%dZ", &parts.tm_year, &parts.tm_mon,
+                    &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &millis)
+        != 7)
+        return 0;
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    return (long long)timegm(&parts) * 1000000000LL + millis * 1000000LL;
+}
+
+long long modifiedAt(const std::string& path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return 0;
+    return (long long)info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    std::vector<double> baseline, toReport, toEvent, toExit;
+    int reported = 0;
+    for (int i = 0; i < runs; ++i) {
+        FaultHome home;
+        {
+            const ChildResult plain =
+                runChild({FAULT_CHILD, "null-write", "--unarmed"}, home.environment(), 10000);
+            baseline.push_back(plain.faultToExitSeconds() * 1000);
+        }
+        LocalDispatcher dispatcher(home.root());
+        home.setDispatcherPort(dispatcher.port());
+        const ChildResult result = runChild({FAULT_CHILD, "null-write"}, home.environment(), 20000);
+        const auto reports = home.reportFiles();
+        const auto events = dispatcher.messagesOfType("crash_report_set");
+        if (reports.size() != 1 || events.size() != 1 || result.faultAtRealtime == 0)
+            continue;
+        ++reported;
+        toReport.push_back(double(modifiedAt(reports[0]) - result.faultAtRealtime) / 1e6);
+        toEvent.push_back(double(receivedAt(events[0]) - result.faultAtRealtime) / 1e6);
+        toExit.push_back(result.faultToExitSeconds() * 1000);
+    }
+    const double base = median(baseline);
+    std::printf("crash report latency, median of %d runs (%d reported)\n", runs, reported);
+    std::printf("  baseline: fault to exit without handler   %8.2f ms\n", base);
+    std::printf("  fault to report file written              %8.2f ms\n", median(toReport));
+    std::printf("  fault to crash_report_set at the service  %8.2f ms (1 ms resolution)\n",
+                median(toEvent));
+    std::printf("  fault to exit (event acknowledged, link closed) %8.2f ms  = %.1fx baseline\n",
+                median(toExit), base > 0 ? median(toExit) / base : 0.0);
+    std::printf("  fastest / slowest fault to exit           %8.2f / %.2f ms\n",
+                toExit.empty() ? 0 : *std::min_element(toExit.begin(), toExit.end()),
+                toExit.empty() ? 0 : *std::max_element(toExit.begin(), toExit.end()));
+    return reported == runs ? 0 : 1;
+}
