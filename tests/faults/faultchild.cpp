@@ -5,11 +5,14 @@
 //
 //   faultchild <null-write|int-divide|illegal-instruction|stack-overflow|
 //               thread|thread-stack-overflow|two-threads|double-free|
-//               destroyed|none> [--time-limit MS] [--unarmed]
+//               destroyed|fault-in-report|none> [--time-limit MS] [--unarmed]
 //
+// fault-in-report divides by zero with a crash report that itself writes
+// through a null pointer while it is collected.
 // --unarmed faults without a runtime context (no handler at all).
 // Exit code 3: the runtime context could not be created.
 
+#include "diagnostics/defaultcrashreport.h"
 #include "diagnostics/veskexception.h"
 #include "platform/faulthandler.h"
 #include "shell/application.h"
@@ -79,6 +82,11 @@ __attribute__((noinline)) void freeTwice()
     std::free(block);
 }
 
+class FaultyReport : public com::corvane::vesk::DefaultCrashReport {
+public:
+    void collectCategory() override { writeThroughNull(); }
+};
+
 void faultOnThread()
 {
     std::thread worker([] { writeThroughNull(); });
@@ -112,7 +120,7 @@ __attribute__((noinline)) int makeFault(const std::string& kind)
     announceFault();
     if (kind == "null-write")
         writeThroughNull();
-    else if (kind == "int-divide")
+    else if (kind == "int-divide" || kind == "fault-in-report")
         return divideByZero();
     else if (kind == "illegal-instruction")
         executeIllegalInstruction();
@@ -159,5 +167,7 @@ int main(int argc, char* argv[])
     }
     if (kind == "destroyed")
         context.reset();
+    if (kind == "fault-in-report")
+        context->setCrashReport(new FaultyReport);
     return makeFault(kind);
 }

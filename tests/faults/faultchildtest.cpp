@@ -162,6 +162,16 @@ TEST_F(FaultChildTest, stackOverflowOnAThreadWithoutSignalStackEndsTheProcessUnr
     EXPECT_TRUE(m_home.reportFiles().empty());
 }
 
+TEST_F(FaultChildTest, faultWhileReportingEndsTheProcessAtOnce)
+{
+    const ChildResult result = crash("fault-in-report");
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.signal, SIGSEGV);  // the reporting thread's own fault
+    EXPECT_LT(result.faultToExitSeconds(), 1.0);
+    EXPECT_TRUE(m_home.reportFiles().empty());
+    EXPECT_TRUE(m_dispatcher.messagesOfType("crash_report_set").empty());
+}
+
 TEST_F(FaultChildTest, silentServiceIsCutOffByTheWatchdogAfterTheReportIsWritten)
 {
     LocalDispatcher silent(m_home.root() + "/home", {"--no-reply-for", "crash_report_set"});
