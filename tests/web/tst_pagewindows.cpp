@@ -106,13 +106,6 @@ private slots:
         QVERIFY(m_view->size() != viewBefore);
     }
 
-    void resizeRespectsBoundsSetThroughTheBridge()
-    {
-        js(frame(), "corvane.vesk.casewright.setmaxwindowsize(450, 350)");
-        js(frame(), "window.resizeTo(700, 500)");
-        QCOMPARE(m_window->size(), QSize(450, 350));
-    }
-
     void scriptCloseInTheMainPageClosesItsWindow()
     {
         // A second document, so the page has history and was not script-opened.

@@ -136,13 +136,6 @@ private slots:
         QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(7); });
         QCOMPARE(QCoreApplication::exec(), 0);
     }
-
-    void closeApplicationWhileTheLoopRunsEndsIt()
-    {
-        QTimer::singleShot(0, this, [this] { js(frame(), "corvane.vesk.casewright.closeapplication()"); });
-        QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(7); });
-        QCOMPARE(QCoreApplication::exec(), 0);
-    }
 };
 
 QTEST_MAIN(TestScreenBridge)

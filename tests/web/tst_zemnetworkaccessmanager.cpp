@@ -146,19 +146,6 @@ private slots:
         delete reply;
     }
 
-    void requestHeadersAreNotCarriedOver()
-    {
-        ZemNetworkAccessManager nam;
-        QNetworkRequest request(appUrl(kHost + "/data.json"));
-        request.setRawHeader("X-Probe", "1");
-        request.setAttribute(QNetworkRequest::User, 42);
-        QNetworkReply* reply = nam.get(request);
-        QVERIFY(waitFinished(reply));
-        QVERIFY(!reply->request().hasRawHeader("X-Probe"));
-        QVERIFY(!reply->request().attribute(QNetworkRequest::User).isValid());
-        delete reply;
-    }
-
     // A document on the origin loads its script, image and XHR from the
     // bundle by relative and absolute paths, and keeps the origin's URL.
     void pageOnTheOriginLoadsEverythingFromTheBundle()
