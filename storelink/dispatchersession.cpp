@@ -39,6 +39,11 @@ DispatcherSession::DispatcherSession()
 {
 }
 
+DispatcherSession::~DispatcherSession()
+{
+    close();
+}
+
 int DispatcherSession::open()
 {
     std::lock_guard<std::mutex> lock(m_lifecycle);

@@ -22,6 +22,9 @@ public:
     static const char* const kReplyType;  // "application_service_status_response"
 
     static DispatcherSession& instance();
+    // A link still open at process exit is closed, so the receiver is joined
+    // and the service hears EndSession.
+    ~DispatcherSession();
 
     // Session, subscription, receiver and service status check. Opening an
     // open link renews the session token and subscription only.

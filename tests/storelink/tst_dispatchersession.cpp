@@ -10,6 +10,7 @@
 #include "storelink/linksettings.h"
 
 #include <fstream>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace com::corvane::vesk;
@@ -113,13 +114,16 @@ TEST_F(LinkTest, MissingStatusReplyFailsTheOpenWithNineAfterTheTimeOut)
 
 TEST_F(LinkTest, CloseEndsAPollTheServiceHoldsForever)
 {
-    startDispatcher({"--hold-polls"});
+    DispatcherProcess& dispatcher = startDispatcher({"--hold-polls"});
     auto proxy = std::make_unique<ClientProxy>();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto start = Clock::now();
     proxy.reset();
     EXPECT_LT(secondsSince(start), 1.0);
     EXPECT_FALSE(DispatcherSession::instance().isOpen());
+    // The service itself stops cleanly on SIGTERM.
+    const int status = dispatcher.terminate();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(LinkTest, ReopeningRenewsTheTokenWithoutASecondReceiver)
