@@ -1,5 +1,6 @@
 #include "zemnetworkaccessmanager.h"
 
+#include "bundlereply.h"
 #include "shell/constants.h"
 
 #include <QNetworkRequest>
@@ -33,5 +34,7 @@ QNetworkReply* ZemNetworkAccessManager::createRequest(QNetworkAccessManager::Ope
     if (bundled.isEmpty())
         return QNetworkAccessManager::createRequest(op, request, outgoingData);
     // A fresh request: no header or attribute of the page's request is kept.
-    return get(QNetworkRequest(bundled));
+    // The bundle file's reply is presented as a web server's answer for the
+    // URL the page asked for.
+    return new BundleReply(get(QNetworkRequest(bundled)), request.url(), this);
 }

@@ -15,6 +15,8 @@
 #include <QWebFrame>
 #include <QWebPage>
 
+#include <memory>
+
 namespace {
 
 const QString kHost = APPLICATION_HOST;
@@ -62,88 +64,95 @@ private slots:
     {
         QTest::addColumn<QByteArray>("method");
         QTest::addColumn<QUrl>("url");
-        QTest::addColumn<QUrl>("servedFrom");    // empty: goes to the network
-        QTest::addColumn<QByteArray>("content");  // checked when served
+        QTest::addColumn<int>("status");         // 0: goes to the network
+        QTest::addColumn<QByteArray>("content");  // the bundle file's text
+        QTest::addColumn<QString>("type");
 
-        const QUrl network;
+        const int network = 0;
         QTest::newRow("page on the origin is served from the widget folder")
-            << QByteArray("GET") << appUrl(kHost + "/child.html")
-            << QUrl("qrc:/widget/child.html") << QByteArray("Child frame");
+            << QByteArray("GET") << appUrl(kHost + "/child.html") << 200
+            << QByteArray("Child frame") << "text/html";
         QTest::newRow("query and fragment are dropped")
-            << QByteArray("GET") << appUrl(kHost + "/img/dot.png?size=2#top")
-            << QUrl("qrc:/widget/img/dot.png") << QByteArray("PNG");
-        QTest::newRow("empty path maps to the widget folder itself")
-            << QByteArray("GET") << appUrl(kHost) << QUrl("qrc:/widget") << QByteArray();
+            << QByteArray("GET") << appUrl(kHost + "/img/dot.png?size=2#top") << 200
+            << QByteArray("PNG") << "image/png";
+        QTest::newRow("empty path names the widget folder, which is no file")
+            << QByteArray("GET") << appUrl(kHost) << 403 << QByteArray() << "text/plain";
         QTest::newRow("host in mixed case is served from the bundle")
             << QByteArray("GET") << appUrl("5e0B7d21-3f4C-4b9A-8c2D-9a1E6f3B7c40.CaseWright/data.json")
-            << QUrl("qrc:/widget/data.json") << QByteArray("from the bundle");
+            << 200 << QByteArray("from the bundle") << "application/json";
         QTest::newRow("port and user information are dropped")
-            << QByteArray("GET") << appUrl("joe@" + kHost + ":8080/data.json")
-            << QUrl("qrc:/widget/data.json") << QByteArray("from the bundle");
+            << QByteArray("GET") << appUrl("joe@" + kHost + ":8080/js/origin.js") << 200
+            << QByteArray("scriptLoaded") << "application/javascript";
         QTest::newRow("percent-encoded space names the file with a space")
-            << QByteArray("GET") << appUrl(kHost + "/with%20space.txt")
-            << QUrl("qrc:/widget/with space.txt") << QByteArray("space file");
+            << QByteArray("GET") << appUrl(kHost + "/with%20space.txt") << 200
+            << QByteArray("space file") << "text/plain";
         QTest::newRow("encoded percent is decoded once only")
-            << QByteArray("GET") << appUrl(kHost + "/pct%2541.txt")
-            << QUrl::fromEncoded("qrc:/widget/pct%2541.txt") << QByteArray("percent file");
+            << QByteArray("GET") << appUrl(kHost + "/pct%2541.txt") << 200
+            << QByteArray("percent file") << "text/plain";
         QTest::newRow("encoded hash stays in the file name")
-            << QByteArray("GET") << appUrl(kHost + "/odd%23name.txt")
-            << QUrl::fromEncoded("qrc:/widget/odd%23name.txt") << QByteArray("hash file");
+            << QByteArray("GET") << appUrl(kHost + "/odd%23name.txt") << 200
+            << QByteArray("hash file") << "text/plain";
+        QTest::newRow("missing bundle file is a 404")
+            << QByteArray("GET") << appUrl(kHost + "/nowhere.html") << 404
+            << QByteArray("404 Not Found") << "text/plain";
         for (const char* method : {"POST", "HEAD", "PUT", "DELETE"})
             QTest::newRow(qPrintable(QStringLiteral("%1 to the origin goes to the network")
                                          .arg(QLatin1String(method))))
-                << QByteArray(method) << appUrl(kHost + "/data.json") << network << QByteArray();
+                << QByteArray(method) << appUrl(kHost + "/data.json") << network << QByteArray()
+                << QString();
         QTest::newRow("https to the origin host goes to the network")
-            << QByteArray("GET") << appUrl(kHost + "/data.json", "https") << network << QByteArray();
+            << QByteArray("GET") << appUrl(kHost + "/data.json", "https") << network
+            << QByteArray() << QString();
         QTest::newRow("another host goes to the network")
             << QByteArray("GET") << QUrl("http://other.casewright/data.json") << network
-            << QByteArray();
+            << QByteArray() << QString();
         QTest::newRow("host that merely starts with the origin host goes to the network")
-            << QByteArray("GET") << appUrl(kHost + ".example/data.json") << network << QByteArray();
-        QTest::newRow("direct resource URL is left alone")
-            << QByteArray("GET") << QUrl("qrc:/widget/data.json") << QUrl("qrc:/widget/data.json")
-            << QByteArray("from the bundle");
+            << QByteArray("GET") << appUrl(kHost + ".example/data.json") << network << QByteArray()
+            << QString();
     }
 
     void servesBundleOrNetwork()
     {
         QFETCH(QByteArray, method);
         QFETCH(QUrl, url);
-        QFETCH(QUrl, servedFrom);
+        QFETCH(int, status);
         QFETCH(QByteArray, content);
+        QFETCH(QString, type);
 
         ZemNetworkAccessManager nam;
         nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy.port()));
         const int seenBefore = m_proxy.requests().size();
-        QNetworkReply* reply = issue(nam, method, url);
-        QVERIFY(waitFinished(reply));
+        std::unique_ptr<QNetworkReply> reply(issue(nam, method, url));
+        QVERIFY(waitFinished(reply.get()));
+        QCOMPARE(reply->url(), url);
 
-        if (servedFrom.isEmpty()) {
-            QCOMPARE(reply->url(), url);
+        if (status == 0) {
             QCOMPARE(m_proxy.requests().size(), seenBefore + 1);
             const RecordingHttpServer::Request sent = m_proxy.requests().last();
             const bool tunnel = url.scheme() == "https";
             QCOMPARE(sent.method, tunnel ? QByteArray("CONNECT") : method);
             QVERIFY2(sent.target.contains(url.host().toLatin1()), sent.target.constData());
-        } else {
-            QCOMPARE(m_proxy.requests().size(), seenBefore);
-            QCOMPARE(reply->url(), servedFrom);
-            if (!content.isEmpty()) {
-                QCOMPARE(reply->error(), QNetworkReply::NoError);
-                QVERIFY(reply->readAll().contains(content));
-            }
+            return;
         }
-        delete reply;
+        QCOMPARE(m_proxy.requests().size(), seenBefore);
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), status);
+        QCOMPARE(reply->error() == QNetworkReply::NoError, status == 200);
+        QCOMPARE(reply->header(QNetworkRequest::ContentTypeHeader).toString(), type);
+        const QByteArray body = reply->readAll();
+        QVERIFY2(body.contains(content), body.constData());
+        if (status == 200)
+            QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(),
+                     qint64(body.size()));
     }
 
-    void missingBundleFileFails()
+    void directResourceUrlIsLeftAlone()
     {
         ZemNetworkAccessManager nam;
-        QNetworkReply* reply = nam.get(QNetworkRequest(appUrl(kHost + "/nowhere.html")));
-        QVERIFY(waitFinished(reply));
-        QCOMPARE(reply->error(), QNetworkReply::ContentNotFoundError);
-        QVERIFY(reply->readAll().isEmpty());
-        delete reply;
+        std::unique_ptr<QNetworkReply> reply(nam.get(QNetworkRequest(QUrl("qrc:/widget/data.json"))));
+        QVERIFY(waitFinished(reply.get()));
+        QCOMPARE(reply->url(), QUrl("qrc:/widget/data.json"));
+        QVERIFY(!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid());
+        QVERIFY(reply->readAll().contains("from the bundle"));
     }
 
     // A document on the origin loads its script, image and XHR from the
@@ -162,7 +171,8 @@ private slots:
         QCOMPARE(frame->evaluateJavaScript("location.host").toString(), kHost.toLower());
         QCOMPARE(frame->evaluateJavaScript("window.scriptLoaded").toString(), QStringLiteral("yes"));
         QTRY_COMPARE(frame->evaluateJavaScript("window.xhrText").toString(),
-                     QStringLiteral("{\"served\": \"from the bundle\"}\n"));
+                     QStringLiteral("200 OK application/json {\"served\": \"from the bundle\"}\n"));
+        QCOMPARE(frame->evaluateJavaScript("window.missingStatus").toString(), QStringLiteral("404"));
         QCOMPARE(frame->evaluateJavaScript("document.getElementById('dot').naturalWidth").toInt(), 3);
     }
 };
