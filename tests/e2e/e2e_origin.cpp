@@ -42,7 +42,7 @@ private slots:
             "document.cookie = 'flavour=walnut; path=/'; r.cookie = document.cookie;\n"
             "function get(path, key, then) {\n"
             "  var x = new XMLHttpRequest();\n"
-            "  x.onload = function () { r[key] = 'load:' + x.responseText; then(); };\n"
+            "  x.onload = function () { r[key] = x.status + ':' + x.responseText; then(); };\n"
             "  x.onerror = function () { r[key] = 'error'; then(); };\n"
             "  x.open('GET', path); x.send();\n"
             "}\n"
@@ -68,8 +68,8 @@ private slots:
         QCOMPARE(value("where"), "http://" + APPLICATION_HOST.toLower() + "/index.html");
         QCOMPARE(value("script"), QStringLiteral("ran"));
         QCOMPARE(value("image"), QStringLiteral("3"));
-        QCOMPARE(value("xhr"), QStringLiteral("load:{\"from\":\"bundle\"}"));
-        QCOMPARE(value("missing").startsWith("load:{"), false);
+        QCOMPARE(value("xhr"), QStringLiteral("200:{\"from\":\"bundle\"}"));
+        QCOMPARE(value("missing"), QStringLiteral("404:404 Not Found\n"));
         QCOMPARE(value("storage"), QStringLiteral("kept"));
         QCOMPARE(value("cookie"), QStringLiteral("flavour=walnut"));
     }
