@@ -6,6 +6,56 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Whether the loopback TCP socket with this local port belongs to this
+// process: other test programs may try the same fixed ports meanwhile.
+bool ownSocket(int localPort)
+{
+    std::ifstream table("/proc/self/net/tcp");
+    std::string line, inode;
+    std::getline(table, line);  // header
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, node;
+        fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+            timeout >> node;
+        if (std::stoi(local.substr(local.find(':') + 1), nullptr, 16) == localPort) {
+            inode = node;
+            break;
+        }
+    }
+    if (inode.empty())
+        return false;
+    const std::string wanted = "socket:[" + inode + "]";
+    DIR* fds = opendir("/proc/self/fd");
+    bool found = false;
+    while (dirent* entry = fds ? readdir(fds) : nullptr) {
+        char target[64];
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<size_t>(n)) == wanted)
+            found = true;
+    }
+    if (fds)
+        closedir(fds);
+    return found;
+}
+
+int peerPort(int fd)
+{
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length);
+    return ntohs(peer.sin_port);
+}
+
+}  // namespace
+
 RawListener::RawListener(const std::vector<int>& ports, Behaviour behaviour)
     : m_behaviour(behaviour)
 {
@@ -61,9 +111,10 @@ void RawListener::run()
             const int client = accept(fds[i].fd, nullptr, nullptr);
             if (client < 0)
                 continue;
-            {
+            const auto now = std::chrono::steady_clock::now();
+            if (ownSocket(peerPort(client))) {
                 std::lock_guard<std::mutex> lock(m_mutex);
-                m_attempts.push_back({m_ports[i], std::chrono::steady_clock::now()});
+                m_attempts.push_back({m_ports[i], now});
             }
             if (m_behaviour == Behaviour::Refuse)
                 close(client);

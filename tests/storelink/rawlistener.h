@@ -9,7 +9,7 @@
 #include <vector>
 
 // A loopback listener that is not a dispatcher: it records the connection
-// attempts it accepts and then misbehaves as asked.
+// attempts this process makes to it and then misbehaves as asked.
 class RawListener {
 public:
     enum class Behaviour {
