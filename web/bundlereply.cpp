@@ -1,122 +1,102 @@
 #include "bundlereply.h"
 
+#include <QFileInfo>
+#include <QHash>
 #include <QMimeDatabase>
 
 namespace {
 
-struct HttpStatus {
-    int code;
-    const char* reason;
-};
-
-HttpStatus statusFor(QNetworkReply::NetworkError error)
+// The type a web server would send for the file name. Looked up once per
+// suffix: the MIME database is slow next to serving a small file.
+QString contentTypeFor(const QString& path)
 {
-    switch (error) {
-    case QNetworkReply::NoError:
-        return {200, "OK"};
-    case QNetworkReply::ContentAccessDenied:
-    case QNetworkReply::ContentOperationNotPermittedError:
-        return {403, "Forbidden"};
-    default:
-        return {404, "Not Found"};
-    }
+    static QHash<QString, QString> bySuffix;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    auto known = bySuffix.constFind(suffix);
+    if (known != bySuffix.constEnd())
+        return *known;
+    const QString type =
+        QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
+    bySuffix.insert(suffix, type);
+    return type;
 }
 
 }  // namespace
 
-BundleReply::BundleReply(QNetworkReply* fileReply, const QUrl& url, QObject* parent)
+BundleReply::BundleReply(const QUrl& bundleUrl, const QUrl& url, QObject* parent)
     : QNetworkReply(parent)
-    , m_fileReply(fileReply)
+    , m_file(QLatin1Char(':') + bundleUrl.path(QUrl::FullyDecoded))
 {
-    // Not a child object: the manager deletes every reply among its
-    // descendants when it goes, which would delete this one twice.
-    m_fileReply->setParent(nullptr);
+    // A fresh request: no header or attribute of the page's request is kept.
     setRequest(QNetworkRequest(url));
     setUrl(url);
     setOperation(QNetworkAccessManager::GetOperation);
     QNetworkReply::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    // A bundle file is opened (or found missing) at once; its signals follow
-    // through the event loop.
-    describe();
-    if (m_fileReply->isFinished())
-        setFinished(true);
 
-    connect(m_fileReply, &QNetworkReply::metaDataChanged, this, &QNetworkReply::metaDataChanged);
-    connect(m_fileReply, &QNetworkReply::readyRead, this, &QNetworkReply::readyRead);
-    connect(m_fileReply, &QNetworkReply::downloadProgress, this, &QNetworkReply::downloadProgress);
-    connect(m_fileReply, &QNetworkReply::errorOccurred, this, &BundleReply::forwardError);
-    connect(m_fileReply, &QNetworkReply::finished, this, &BundleReply::forwardFinished);
-}
-
-BundleReply::~BundleReply()
-{
-    delete m_fileReply;
-}
-
-void BundleReply::describe()
-{
-    const QNetworkReply::NetworkError error = m_fileReply->error();
-    const HttpStatus status = statusFor(error);
-    setAttribute(QNetworkRequest::HttpStatusCodeAttribute, status.code);
-    setAttribute(QNetworkRequest::HttpReasonPhraseAttribute, QByteArray(status.reason));
-    if (error == QNetworkReply::NoError) {
-        const QString type = QMimeDatabase().mimeTypeForFile(url().path(), QMimeDatabase::MatchExtension).name();
-        setHeader(QNetworkRequest::ContentTypeHeader, type);
-        setHeader(QNetworkRequest::ContentLengthHeader,
-                  m_fileReply->header(QNetworkRequest::ContentLengthHeader));
-        setHeader(QNetworkRequest::LastModifiedHeader,
-                  m_fileReply->header(QNetworkRequest::LastModifiedHeader));
-        return;
+    // The whole answer is known at once; like any reply, it is announced
+    // through the event loop, after the caller has connected.
+    if (QFileInfo(m_file.fileName()).isDir()) {
+        fail(QNetworkReply::ContentOperationNotPermittedError, 403, "Forbidden");
+    } else if (!m_file.open(QIODevice::ReadOnly)) {
+        fail(QNetworkReply::ContentNotFoundError, 404, "Not Found");
+    } else {
+        answer(200, "OK", contentTypeFor(url.path()), m_file.size());
+        QMetaObject::invokeMethod(this, "metaDataChanged", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "downloadProgress", Qt::QueuedConnection,
+                                  Q_ARG(qint64, m_file.size()), Q_ARG(qint64, m_file.size()));
     }
-    m_errorBody = QByteArray::number(status.code) + ' ' + status.reason + '\n';
-    setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("text/plain"));
-    setHeader(QNetworkRequest::ContentLengthHeader, m_errorBody.size());
-    setError(error, m_fileReply->errorString());
-}
-
-void BundleReply::forwardError(QNetworkReply::NetworkError code)
-{
-    setError(code, m_fileReply->errorString());
-    emit errorOccurred(code);
-}
-
-void BundleReply::forwardFinished()
-{
-    if (!m_errorBody.isEmpty())
-        emit readyRead();
+    QMetaObject::invokeMethod(this, "readyRead", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "finished", Qt::QueuedConnection);
     setFinished(true);
-    emit finished();
+}
+
+BundleReply::~BundleReply() = default;
+
+void BundleReply::answer(int status, const char* reason, const QString& contentType,
+                         qint64 length)
+{
+    setAttribute(QNetworkRequest::HttpStatusCodeAttribute, status);
+    setAttribute(QNetworkRequest::HttpReasonPhraseAttribute, QByteArray(reason));
+    setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    setHeader(QNetworkRequest::ContentLengthHeader, length);
+}
+
+void BundleReply::fail(QNetworkReply::NetworkError error, int status, const char* reason)
+{
+    m_errorBody = QByteArray::number(status) + ' ' + reason + '\n';
+    answer(status, reason, QStringLiteral("text/plain"), m_errorBody.size());
+    setError(error, QStringLiteral("%1 %2").arg(status).arg(QLatin1String(reason)));
+    QMetaObject::invokeMethod(this, "metaDataChanged", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "errorOccurred", Qt::QueuedConnection,
+                              Q_ARG(QNetworkReply::NetworkError, error));
 }
 
 void BundleReply::abort()
 {
-    m_fileReply->abort();
-    m_errorBody.clear();
-    QNetworkReply::close();
+    close();
 }
 
 void BundleReply::close()
 {
-    m_fileReply->close();
+    m_file.close();
+    m_errorBody.clear();
     QNetworkReply::close();
 }
 
 qint64 BundleReply::bytesAvailable() const
 {
-    const qint64 own = m_errorBody.isEmpty() ? m_fileReply->bytesAvailable() : m_errorBody.size();
+    const qint64 own = m_file.isOpen() ? m_file.bytesAvailable() : m_errorBody.size();
     return QNetworkReply::bytesAvailable() + own;
-}
-
-void BundleReply::setReadBufferSize(qint64 size)
-{
-    QNetworkReply::setReadBufferSize(size);
-    m_fileReply->setReadBufferSize(size);
 }
 
 qint64 BundleReply::readData(char* data, qint64 maxSize)
 {
+    if (m_file.isOpen()) {
+        const qint64 count = m_file.read(data, maxSize);
+        return count == 0 && m_file.atEnd() ? -1 : count;
+    }
     if (m_errorBody.isEmpty())
-        return m_fileReply->read(data, maxSize);
+        return -1;
     const qint64 count = qMin<qint64>(maxSize, m_errorBody.size());
     memcpy(data, m_errorBody.constData(), size_t(count));
     m_errorBody.remove(0, int(count));

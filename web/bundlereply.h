@@ -2,37 +2,36 @@
 #define QUILLET_WEB_BUNDLEREPLY_H
 
 #include <QByteArray>
+#include <QFile>
 #include <QNetworkReply>
 
-// The answer to a request on the virtual origin, read from the bundle. It
-// wraps the reply for the bundle file and presents it as a web server would:
-// under the requested http URL, with an HTTP status (200, 403 or 404), a
-// reason phrase and a Content-Type taken from the file name. Pages then see
-// the origin as a real one: XHR reports status 200, a missing file is a 404
-// with a short body, and content the view cannot show carries the
-// Content-Type that a download needs.
+// The answer to a GET on the virtual origin, read from a bundle file and
+// presented as a web server would: under the requested http URL, with an
+// HTTP status (200, 403 for a folder, 404 for a missing file), a reason
+// phrase and a Content-Type taken from the file name. Pages then see the
+// origin as a real one: XHR reports status 200, a missing file is a 404 with
+// a short body, and content the view cannot show carries the Content-Type
+// that a download needs.
 class BundleReply : public QNetworkReply {
     Q_OBJECT
 public:
-    // Takes ownership of fileReply; url is the URL the page asked for.
-    BundleReply(QNetworkReply* fileReply, const QUrl& url, QObject* parent = nullptr);
+    // bundleUrl: the qrc: URL of the file; url: the URL the page asked for.
+    BundleReply(const QUrl& bundleUrl, const QUrl& url, QObject* parent = nullptr);
     ~BundleReply() override;
 
     void abort() override;
     void close() override;
     qint64 bytesAvailable() const override;
-    void setReadBufferSize(qint64 size) override;
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
 
 private:
-    void describe();
-    void forwardError(QNetworkReply::NetworkError code);
-    void forwardFinished();
+    void answer(int status, const char* reason, const QString& contentType, qint64 length);
+    void fail(QNetworkReply::NetworkError error, int status, const char* reason);
 
-    QNetworkReply* m_fileReply;
-    QByteArray m_errorBody;  // served instead of the file when it fails
+    QFile m_file;
+    QByteArray m_errorBody;  // served instead of a file that cannot be read
 };
 
 #endif

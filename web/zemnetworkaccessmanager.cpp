@@ -33,8 +33,7 @@ QNetworkReply* ZemNetworkAccessManager::createRequest(QNetworkAccessManager::Ope
     const QUrl bundled = bundleUrlFor(op, request.url());
     if (bundled.isEmpty())
         return QNetworkAccessManager::createRequest(op, request, outgoingData);
-    // A fresh request: no header or attribute of the page's request is kept.
-    // The bundle file's reply is presented as a web server's answer for the
-    // URL the page asked for.
-    return new BundleReply(get(QNetworkRequest(bundled)), request.url(), this);
+    // Read from the bundle and answered as a web server would, under the URL
+    // the page asked for.
+    return new BundleReply(bundled, request.url(), this);
 }
