@@ -11,6 +11,10 @@
 // through a null pointer while it is collected.
 // --unarmed faults without a runtime context (no handler at all).
 // Exit code 3: the runtime context could not be created.
+//
+// Built without optimisation, so every function keeps its frame (optimised
+// leaf functions and tail calls leave none) and the walk has entries to keep
+// after the two innermost are dropped.
 
 #include "diagnostics/defaultcrashreport.h"
 #include "diagnostics/veskexception.h"
@@ -33,6 +37,7 @@ namespace {
 
 volatile int g_zero = 0;
 volatile int g_one = 1;
+volatile int g_sink = 0;
 volatile int g_depthLimit = 1 << 30;
 int* volatile g_null = nullptr;
 
@@ -139,6 +144,13 @@ __attribute__((noinline)) int makeFault(const std::string& kind)
     return 0;
 }
 
+__attribute__((noinline)) int runFault(const std::string& kind)
+{
+    const int result = makeFault(kind);
+    g_sink = result;
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -156,7 +168,7 @@ int main(int argc, char* argv[])
             armed = false;
     }
     if (!armed)
-        return makeFault(kind);
+        return runFault(kind);
 
     std::unique_ptr<Application> context;
     try {
@@ -169,5 +181,5 @@ int main(int argc, char* argv[])
         context.reset();
     if (kind == "fault-in-report")
         context->setCrashReport(new FaultyReport);
-    return makeFault(kind);
+    return runFault(kind);
 }

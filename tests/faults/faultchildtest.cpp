@@ -17,6 +17,7 @@ struct FaultCase {
     int signal;
     const char* category;
     const char* code;  // as written in the error text
+    int minFrames;     // entries left in the call stack text at least
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out)
@@ -95,6 +96,8 @@ TEST_P(FaultChildTest, faultIsReportedAnnouncedAndEndsTheProcessBySignal)
               std::string("An unrecoverable exception occurred: ") + c.category + ", Code: " + c.code);
     const std::string callStack = element(report, "ErrorData");
     EXPECT_TRUE(std::regex_match(callStack, CallStackShape)) << callStack;
+    EXPECT_GE(frameCount(callStack), c.minFrames) << callStack;
+    EXPECT_LE(callStack.size(), 3999u);
     EXPECT_EQ(element(report, "ModuleName"),
               frameCount(callStack) ? "N/A - (Current Application)" : "Unknown");
 
@@ -114,32 +117,22 @@ TEST_P(FaultChildTest, faultIsReportedAnnouncedAndEndsTheProcessBySignal)
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultChildTest,
     ::testing::Values(
-        FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477"},
-        FaultCase{"int-divide", SIGFPE, "INT DIVIDE BY ZERO", "3221225620"},
-        FaultCase{"illegal-instruction", SIGILL, "ILLEGAL INSTRUCTION", "3221225501"},
-        FaultCase{"stack-overflow", SIGSEGV, "STACK OVERFLOW", "3221225725"},
-        FaultCase{"thread", SIGSEGV, "ACCESS VIOLATION", "3221225477"},
-        FaultCase{"two-threads", SIGSEGV, "ACCESS VIOLATION", "3221225477"},
-        // abort() inside the allocator, with the main arena locked
-        FaultCase{"double-free", SIGABRT, "UNKNOWN EXCEPTION", "1073741845"}),
+        FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477", 2},
+        FaultCase{"int-divide", SIGFPE, "INT DIVIDE BY ZERO", "3221225620", 2},
+        FaultCase{"illegal-instruction", SIGILL, "ILLEGAL INSTRUCTION", "3221225501", 2},
+        // 98 entries are left; 26 of 148 characters fit the error data.
+        FaultCase{"stack-overflow", SIGSEGV, "STACK OVERFLOW", "3221225725", 26},
+        FaultCase{"thread", SIGSEGV, "ACCESS VIOLATION", "3221225477", 2},
+        FaultCase{"two-threads", SIGSEGV, "ACCESS VIOLATION", "3221225477", 2},
+        // abort() inside the allocator, with the main arena locked; the C
+        // library keeps no frame pointers, so the chain may end at once.
+        FaultCase{"double-free", SIGABRT, "UNKNOWN EXCEPTION", "1073741845", 0}),
     [](const ::testing::TestParamInfo<FaultCase>& info) {
         std::string name = info.param.kind;
         for (char& ch : name)
             ch = ch == '-' ? '_' : ch;
         return name;
     });
-
-TEST_F(FaultChildTest, stackOverflowKeepsAsManyFramesAsTheErrorDataHolds)
-{
-    const ChildResult result = crash("stack-overflow");
-    EXPECT_EQ(result.signal, SIGSEGV);
-    const std::vector<std::string> reports = m_home.reportFiles();
-    ASSERT_EQ(reports.size(), 1u);
-    const std::string callStack = element(readFile(reports[0]), "ErrorData");
-    // 98 entries are captured; 26 of 148 characters fit in 3999 with the frame.
-    EXPECT_EQ(frameCount(callStack), 26);
-    EXPECT_LE(callStack.size(), 3999u);
-}
 
 TEST_F(FaultChildTest, faultAfterTheContextWasDestroyedEndsTheProcessWithoutReport)
 {
