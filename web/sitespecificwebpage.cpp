@@ -95,7 +95,13 @@ void SiteSpecificWebPage::changePageGeometry(const QRect& rectGeom)
 
 void SiteSpecificWebPage::downloadContent(QNetworkReply* reply)
 {
-    if (!reply->hasRawHeader("Content-Type"))
+    // Only the reply's URL is needed. Left running, the reply would fetch the
+    // whole body into memory with nobody reading it, so it stops here and is
+    // released once the manager has taken the URL.
+    const bool hasContentType = reply->hasRawHeader("Content-Type");
+    reply->abort();
+    reply->deleteLater();
+    if (!hasContentType)
         return;
     auto* mgr = new ZemDownloadMgr(this);
     {
