@@ -15,6 +15,10 @@ class CallStackMemory;
 
 // The call stack of one fault, innermost entry first, found by walking the
 // frame-pointer chain. Entries are only appended; one object per fault.
+// Not for signal context (it allocates): the fault handler's reporting thread
+// walks the stack of the faulting thread, which waits in the handler meanwhile.
+// Functions built without frame pointers (the C library, frameless leaf
+// functions) do not appear, and an unusable frame pointer ends the walk.
 class CallStack {
 public:
     static constexpr int MaxEntries = 100;

@@ -21,7 +21,9 @@ extern std::atomic<CrashReportSink*> activeStoreLink;
 using EndEventFunction = int (*)(CrashReportSink* storeLink);
 void setEndEventFunction(EndEventFunction endEvent);
 
-// The unhandled-fault filter. With a report and a store link: reports the
+// The unhandled-fault filter. It runs on the fault handler's reporting
+// thread, not in signal context, so it may allocate, lock and use sockets.
+// With a report and a store link: reports the
 // fault (report file and crash-report event), then ends the usage event;
 // whatever the end event raises is contained. Then releases the report and
 // the link. Returns 1 (EXCEPTION_EXECUTE_HANDLER); the caller ends the process.
