@@ -47,7 +47,11 @@ DispatcherSession::~DispatcherSession()
 int DispatcherSession::open()
 {
     std::lock_guard<std::mutex> lock(m_lifecycle);
-    return openLocked();
+    try {
+        return openLocked();
+    } catch (...) {
+        return -1;
+    }
 }
 
 int DispatcherSession::close()

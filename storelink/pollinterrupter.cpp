@@ -7,7 +7,9 @@ namespace com { namespace corvane { namespace vesk {
 void PollInterrupter::attach(struct soap* soap)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    // Every context starts with the same socket functions of the runtime.
+    if (soap->fopen == &PollInterrupter::onOpen)
+        return;  // attached already
+    // Every fresh context starts with the same socket functions of the runtime.
     m_open = soap->fopen;
     m_close = soap->fclose;
     m_closeSocket = soap->fclosesocket;
