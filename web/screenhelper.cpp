@@ -1,6 +1,7 @@
 #include "screenhelper.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <QTimer>
 #include <QWebPage>
@@ -38,6 +39,16 @@ QString ScreenHelper::namespaceScript()
         "setmaxwindowsize:function(maxw, maxh){corvane_skyfold_zem.setMaxWindowSize(maxw, "
         "maxh);}, \tsetminwindowsize:function(minw, minh){corvane_skyfold_zem.setMinWindowSize("
         "minw, minh);}, closeapplication:function(){corvane_skyfold_zem.exitApplication();}}}}");
+}
+
+// Scripts see every public slot, QObject's deleteLater() included. The page
+// owns this object and inserts it into every new document: a script must not
+// be able to delete it.
+bool ScreenHelper::event(QEvent* event)
+{
+    if (event->type() == QEvent::DeferredDelete)
+        return true;
+    return QObject::event(event);
 }
 
 void ScreenHelper::setFullScreen()

@@ -27,6 +27,9 @@ public slots:
     void setMaxWindowSize(int maxw, int maxh);
     void setMinWindowSize(int minw, int minh);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     QWidget* targetWindow() const;
 

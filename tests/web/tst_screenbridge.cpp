@@ -81,6 +81,16 @@ private slots:
         QCOMPARE(m_window->maximumSize(), QSize(610, 510));
     }
 
+    void scriptCannotDeleteTheBridge()
+    {
+        js(frame(), "corvane_skyfold_zem.deleteLater()");
+        QTest::qWait(50);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(loadAndWait(m_view->page(), originUrl("/child.html")));
+        js(frame(), "corvane.vesk.casewright.setminwindowsize(230, 190)");
+        QCOMPARE(m_window->minimumSize(), QSize(230, 190));
+    }
+
     void pagesOwnCorvaneReplacesTheNamespaceButNotTheObject()
     {
         js(frame(), "var corvane = {mine: true};");
