@@ -175,11 +175,11 @@ void onFault(int signalNumber, siginfo_t* info, void* context)
 void* reportingThreadMain(void*)
 {
     FaultHandler::prepareThread();
-    // Only faults of its own reach this thread; every other signal goes elsewhere.
+    // No signal is delivered here: a "kill -SEGV" of the process goes to a
+    // thread that can wait for this one, and a fault of this thread itself
+    // (the signal blocked) makes the kernel end the process by it at once.
     sigset_t set;
     sigfillset(&set);
-    for (int signalNumber : FaultSignals)
-        sigdelset(&set, signalNumber);
     pthread_sigmask(SIG_SETMASK, &set, nullptr);
     // The first allocation binds the thread to a malloc arena of its own, so
     // a fault that leaves another arena locked does not stop the report.
