@@ -78,9 +78,11 @@ int main(int argc, char* argv[])
     const double base = median(baseline);
     std::printf("crash report latency, median of %d runs (%d reported)\n", runs, reported);
     std::printf("  baseline: fault to exit without handler   %8.2f ms\n", base);
-    std::printf("  fault to report file written              %8.2f ms\n", median(toReport));
+    std::printf("  fault to report file written              %8.2f ms (file time: kernel tick)\n",
+                median(toReport));
     std::printf("  fault to crash_report_set at the service  %8.2f ms (1 ms resolution)\n",
                 median(toEvent));
+    // The store link awaits each reply in rounds of 100 ms, which sets the pace.
     std::printf("  fault to exit (event acknowledged, link closed) %8.2f ms  = %.1fx baseline\n",
                 median(toExit), base > 0 ? median(toExit) / base : 0.0);
     std::printf("  fastest / slowest fault to exit           %8.2f / %.2f ms\n",
