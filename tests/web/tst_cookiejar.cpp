@@ -1,5 +1,6 @@
 // The persistent cookie jar against its file: what is written, in which
-// group, and what a new jar (a restarted program) restores and sends.
+// group, and what a new jar (a restarted program) restores and sends. The
+// round trip through a real server and restart is in tests/e2e/e2e_cookie.
 #include "tests/support/isolatedhome.h"
 #include "web/sitespecificcookiejar.h"
 
@@ -36,37 +37,6 @@ class TestCookieJar : public QObject {
 private slots:
     void init() { m_home = new IsolatedHome; }
     void cleanup() { delete m_home; }
-
-    void hostOnlySessionCookieIsSentAgainAfterRestart()
-    {
-        {
-            SiteSpecificCookieJar jar;
-            QVERIFY(jar.setCookiesFromUrl(cookies("sid=abc; path=/"), QUrl("http://example.com/login")));
-        }
-        QSettings file(SiteSpecificCookieJar::cookieFilePath(), QSettings::IniFormat);
-        QCOMPARE(file.value("example.com/sid").toString(),
-                 QString("sid=abc; domain=example.com; path=/"));
-
-        SiteSpecificCookieJar restarted;
-        QCOMPARE(cookieHeaderFor(restarted, "http://example.com/account"), QByteArray("sid=abc;"));
-        QVERIFY(restarted.cookiesForUrl(QUrl("http://example.com/")).value(0).isSessionCookie());
-        // Still host-only: a sibling host does not get it.
-        QCOMPARE(cookieHeaderFor(restarted, "http://www.example.com/"), QByteArray());
-    }
-
-    void refusedForeignDomainCookieIsNeitherStoredNorRestored()
-    {
-        {
-            SiteSpecificCookieJar jar;
-            QVERIFY(!jar.setCookiesFromUrl(cookies("x=1; domain=.bank.com"),
-                                           QUrl("http://example.com/")));
-            QVERIFY(jar.setCookiesFromUrl(cookies("ok=1"), QUrl("http://example.com/")));
-        }
-        QVERIFY(!fileText().contains("bank.com"));
-        SiteSpecificCookieJar restarted;
-        QCOMPARE(cookieHeaderFor(restarted, "http://www.bank.com/"), QByteArray());
-        QCOMPARE(cookieHeaderFor(restarted, "http://example.com/"), QByteArray("ok=1;"));
-    }
 
     void emptyListReturnsFalseAndLeavesTheFileUntouched()
     {
@@ -113,17 +83,6 @@ private slots:
         QVERIFY2(stored.startsWith("sid=; expires=Thu, 01-Jan-1970"), qPrintable(stored));
         SiteSpecificCookieJar restarted;
         QCOMPARE(cookieHeaderFor(restarted, url.toString()), QByteArray());
-    }
-
-    void unreadableValuesAreSkipped()
-    {
-        QDir().mkpath(m_home->storageFolder());
-        QFile file(SiteSpecificCookieJar::cookieFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[example.com]\nbad=\"\"\ngood=\"good=1; domain=example.com; path=/\"\n");
-        file.close();
-        SiteSpecificCookieJar jar;
-        QCOMPARE(cookieHeaderFor(jar, "http://example.com/"), QByteArray("good=1;"));
     }
 };
 
