@@ -156,10 +156,12 @@ void ZemDownloadMgr::fileDownloadFinished()
         fail(m_reply->errorString());
         return;
     }
-    // A last chunk may still wait in the reply's buffer.
+    // A last chunk may still wait in the reply's buffer; writing it may fail,
+    // which ends (and may release) this manager.
     if (m_reply->bytesAvailable() > 0) {
+        QPointer<ZemDownloadMgr> self(this);
         fileReadyRead();
-        if (!m_reply)
+        if (!self || !m_reply)
             return;
     }
     if (m_progressDialog)
