@@ -49,6 +49,22 @@ std::vector<uintptr_t> addresses(const CallStack& stack)
     return out;
 }
 
+TEST(CallStackMemory, readsOnlyAlignedWordsWhollyInsideItsBounds)
+{
+    uintptr_t words[4] = {11, 22, 33, 44};
+    const auto low = reinterpret_cast<uintptr_t>(&words[1]);
+    const CallStackMemory memory(low, low + 2 * sizeof(uintptr_t) + 4);
+    uintptr_t word = 0;
+    EXPECT_TRUE(memory.readWord(low, &word));
+    EXPECT_EQ(word, 22u);
+    EXPECT_TRUE(memory.readWord(low + sizeof(uintptr_t), &word));
+    EXPECT_EQ(word, 33u);
+    EXPECT_FALSE(memory.readWord(low - sizeof(uintptr_t), &word));      // below
+    EXPECT_FALSE(memory.readWord(low + 2 * sizeof(uintptr_t), &word));  // straddles the end
+    EXPECT_FALSE(memory.readWord(low + 1, &word));                       // misaligned
+    EXPECT_FALSE(CallStackMemory(0, 0).readWord(low, &word));            // bounds unknown
+}
+
 TEST(CallStackWalk, followsTheChainUpToTheOutermostFrame)
 {
     FakeStack memory;

@@ -5,8 +5,11 @@
 //
 //   faultchild <null-write|int-divide|illegal-instruction|stack-overflow|
 //               thread|thread-stack-overflow|two-threads|double-free|
-//               destroyed|fault-in-report|none> [--time-limit MS] [--unarmed]
+//               broken-chain|destroyed|fault-in-report|none>
+//              [--time-limit MS] [--unarmed]
 //
+// broken-chain (x86-64) faults with the frame pointer set to an address that
+// is not mapped: the walk must end there instead of faulting again.
 // fault-in-report divides by zero with a crash report that itself writes
 // through a null pointer while it is collected.
 // --unarmed faults without a runtime context (no handler at all).
@@ -53,6 +56,15 @@ void announceFault()
     if (write(STDOUT_FILENO, line, size_t(n)) != n)
         _exit(4);
 }
+
+#if defined(__x86_64__)
+extern "C" void quilletFaultWithBrokenChain();
+asm(".text\n"
+    "quilletFaultWithBrokenChain:\n"
+    "    movq $0x10, %rbp\n"
+    "    movl $1, 0\n"
+    "    ret\n");
+#endif
 
 __attribute__((noinline)) void writeThroughNull()
 {
@@ -133,6 +145,10 @@ __attribute__((noinline)) int makeFault(const std::string& kind)
         return recurse(0);
     else if (kind == "thread")
         faultOnThread();
+#if defined(__x86_64__)
+    else if (kind == "broken-chain")
+        quilletFaultWithBrokenChain();
+#endif
     else if (kind == "thread-stack-overflow")
         overflowOnThread();
     else if (kind == "two-threads")
