@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -18,7 +19,8 @@ namespace {
 std::string prepareFolder(const fs::path& root, const std::string& name, const fs::path& exe)
 {
     const fs::path folder = root / name;
-    fs::create_directories(folder / "home");
+    fs::create_directories(folder / "home/run");
+    fs::permissions(folder / "home/run", fs::perms::owner_all);
     fs::copy_file(exe, folder / exe.filename(), fs::copy_options::overwrite_existing);
     fs::copy_file(BENCH_BUNDLE_DIR "/Widget.rcc", folder / "Widget.rcc",
                   fs::copy_options::overwrite_existing);
@@ -32,7 +34,7 @@ std::vector<std::string> environmentFor(const fs::path& home)
     std::vector<std::string> env = {"HOME=" + home.string(),
                                     "XDG_CONFIG_HOME=" + (home / ".config").string(),
                                     "XDG_DATA_HOME=" + (home / ".local/share").string(),
-                                    "XDG_RUNTIME_DIR=" + home.string()};
+                                    "XDG_RUNTIME_DIR=" + (home / "run").string()};
     if (!std::getenv("DISPLAY"))
         env.push_back("QT_QPA_PLATFORM=offscreen");
     return env;
