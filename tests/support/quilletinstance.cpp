@@ -27,15 +27,16 @@ QuilletInstance::QuilletInstance(const QString& executableName)
         root.mkpath(QString::fromLatin1(folder));
     QFile::setPermissions(m_root.path() + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                       | QFileDevice::ExeOwner);
-    QFile::copy(buildRoot() + "/" + executableName, executablePath());
-    QFile::copy(buildRoot() + "/icon.ico", installFolder() + "/icon.ico");
+    QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/") + executableName, executablePath());
+    QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/icon.ico"), installFolder() + "/icon.ico");
 
     m_environment = QProcessEnvironment::systemEnvironment();
     m_environment.insert("HOME", homeFolder());
-    m_environment.insert("XDG_CONFIG_HOME", configFolder());
-    m_environment.insert("XDG_DATA_HOME", dataFolder());
+    m_environment.insert("XDG_CONFIG_HOME", homeFolder() + "/.config");
+    m_environment.insert("XDG_DATA_HOME", homeFolder() + "/.local/share");
     m_environment.insert("XDG_RUNTIME_DIR", m_root.path() + "/run");
     m_environment.insert("QUILLET_REGISTRY", registryPath());
+    // Tests that need a real display (QUILLET_TEST_DISPLAY) keep their own platform.
     if (!m_environment.contains("QUILLET_TEST_DISPLAY"))
         m_environment.insert("QT_QPA_PLATFORM", "offscreen");
     m_process.setProcessChannelMode(QProcess::MergedChannels);
@@ -48,11 +49,6 @@ QuilletInstance::~QuilletInstance()
         m_process.kill();
         m_process.waitForFinished(5000);
     }
-}
-
-QString QuilletInstance::buildRoot()
-{
-    return QStringLiteral(QUILLET_BUILD_ROOT);
 }
 
 void QuilletInstance::addBundleFile(const QString& relativePath, const QByteArray& content)
@@ -84,17 +80,12 @@ bool QuilletInstance::buildBundle()
 bool QuilletInstance::useSampleBundle()
 {
     QFile::remove(installFolder() + "/Widget.rcc");
-    return QFile::copy(buildRoot() + "/Widget.rcc", installFolder() + "/Widget.rcc");
+    return QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"), installFolder() + "/Widget.rcc");
 }
 
 void QuilletInstance::removeBundle()
 {
     QFile::remove(installFolder() + "/Widget.rcc");
-}
-
-void QuilletInstance::setRegistry(const QByteArray& regFileText)
-{
-    writeFile(registryPath(), regFileText);
 }
 
 void QuilletInstance::setEnvironmentValue(const QString& name, const QString& value)
@@ -161,12 +152,3 @@ QByteArray QuilletInstance::output()
     return m_output;
 }
 
-QString QuilletInstance::installFolder() const { return m_root.path() + "/install"; }
-QString QuilletInstance::executablePath() const { return installFolder() + "/" + m_executableName; }
-QString QuilletInstance::homeFolder() const { return m_root.path() + "/home"; }
-QString QuilletInstance::configFolder() const { return homeFolder() + "/.config"; }
-QString QuilletInstance::dataFolder() const { return homeFolder() + "/.local/share"; }
-QString QuilletInstance::registryPath() const { return m_root.path() + "/registry.reg"; }
-QString QuilletInstance::settingsFilePath() const { return configFolder() + "/brambleKiln/Quillet.ini"; }
-QString QuilletInstance::storageFolder() const { return dataFolder() + "/brambleKiln/Quillet"; }
-QProcessEnvironment QuilletInstance::environment() const { return m_environment; }

@@ -24,7 +24,6 @@ public:
     bool useSampleBundle();  // the bundle the build made from app/
     void removeBundle();
 
-    void setRegistry(const QByteArray& regFileText);
     void setEnvironmentValue(const QString& name, const QString& value);
 
     bool start(const QStringList& arguments = {});
@@ -39,19 +38,18 @@ public:
     QProcess::ExitStatus exitStatus() const;
     QByteArray output();  // standard output and error so far
 
-    QString installFolder() const;
-    QString executablePath() const;
-    QString homeFolder() const;
-    QString configFolder() const;
-    QString dataFolder() const;
-    QString registryPath() const;
-    QString settingsFilePath() const;  // the INI file of the window settings
-    QString storageFolder() const;     // WebKit storage and cookies.ini
-    QProcessEnvironment environment() const;
-
-    static QString buildRoot();
+    QString homeFolder() const { return m_root.path() + "/home"; }
+    // The INI file of the window settings.
+    QString settingsFilePath() const { return homeFolder() + "/.config/brambleKiln/Quillet.ini"; }
+    // WebKit storage and cookies.ini.
+    QString storageFolder() const { return homeFolder() + "/.local/share/brambleKiln/Quillet"; }
+    QString registryPath() const { return m_root.path() + "/registry.reg"; }  // QUILLET_REGISTRY
+    QProcessEnvironment environment() const { return m_environment; }
 
 private:
+    QString installFolder() const { return m_root.path() + "/install"; }
+    QString executablePath() const { return installFolder() + "/" + m_executableName; }
+
     QTemporaryDir m_root;
     QString m_executableName;
     QProcess m_process;

@@ -1,18 +1,19 @@
 #include "recordinghttpserver.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
+#include <QTest>
 
 struct RecordingHttpServer::Connection {
     QByteArray buffer;
     bool answered = false;
-    qint64 toSend = 0;   // streamed bytes still to send
+    QByteArray body;     // the body to send, unless streamed
+    bool streamed = false;
+    qint64 size = 0;     // body bytes to send in all
     qint64 sent = 0;
     qint64 dropAfter = -1;
+    bool finished = false;
 };
 
 RecordingHttpServer::RecordingHttpServer(QObject* parent)
@@ -69,16 +70,7 @@ QList<RecordingHttpServer::Request> RecordingHttpServer::requestsTo(const QByteA
 
 bool RecordingHttpServer::waitForRequest(const QByteArray& path, int milliseconds)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (requestsTo(path).isEmpty()) {
-        if (clock.elapsed() >= milliseconds)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
+    return QTest::qWaitFor([&] { return !requestsTo(path).isEmpty(); }, milliseconds);
 }
 
 QByteArray RecordingHttpServer::pattern(qint64 offset, qint64 length)
@@ -129,7 +121,6 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
     request.body = connection->buffer.mid(end + 4, length);
     connection->answered = true;
     m_requests.append(request);
-    emit requestReceived(request);
     respond(socket, request);
 }
 
@@ -137,51 +128,42 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Request& request)
 {
     Connection* connection = m_connections.value(socket);
     const Response response = m_handler(request);
-    const qint64 size = response.streamedSize >= 0 ? response.streamedSize : response.body.size();
+    connection->streamed = response.streamedSize >= 0;
+    connection->body = response.body;
+    connection->size = connection->streamed ? response.streamedSize : response.body.size();
+    connection->dropAfter = response.dropAfter;
 
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     for (const auto& header : response.headers)
         head += header.first + ": " + header.second + "\r\n";
     if (!response.omitContentLength)
-        head += "Content-Length: " + QByteArray::number(size) + "\r\n";
+        head += "Content-Length: " + QByteArray::number(connection->size) + "\r\n";
     head += "Connection: close\r\n\r\n";
     socket->write(head);
-
-    connection->dropAfter = response.dropAfter;
-    if (response.streamedSize >= 0) {
-        connection->toSend = response.streamedSize;
-        pump(socket);
-        return;
-    }
-    QByteArray body = response.body;
-    if (response.dropAfter >= 0 && response.dropAfter < body.size()) {
-        socket->write(body.left(int(response.dropAfter)));
-        socket->flush();
-        socket->abort();  // a reset, as a server that dies mid-body
-        return;
-    }
-    socket->write(body);
-    socket->disconnectFromHost();
+    pump(socket);
 }
 
-// Streams the next chunk once the socket has drained, so memory stays flat.
+// Sends the next chunk once the socket has drained, so memory stays flat.
 void RecordingHttpServer::pump(QTcpSocket* socket)
 {
     Connection* connection = m_connections.value(socket);
-    if (!connection || connection->toSend <= 0 || socket->bytesToWrite() > 256 * 1024)
+    if (!connection || !connection->answered || connection->finished
+        || socket->bytesToWrite() > 256 * 1024)
         return;
-    qint64 chunk = qMin<qint64>(connection->toSend, 128 * 1024);
-    if (connection->dropAfter >= 0 && connection->sent + chunk >= connection->dropAfter) {
-        chunk = connection->dropAfter - connection->sent;
-        socket->write(pattern(connection->sent, chunk));
+    qint64 end = qMin(connection->size, connection->sent + 128 * 1024);
+    const bool drop = connection->dropAfter >= 0 && end >= connection->dropAfter;
+    if (drop)
+        end = connection->dropAfter;
+    const qint64 n = end - connection->sent;
+    if (n > 0)
+        socket->write(connection->streamed ? pattern(connection->sent, n)
+                                           : connection->body.mid(int(connection->sent), int(n)));
+    connection->sent = end;
+    if (drop) {
         socket->flush();
-        connection->toSend = 0;
-        socket->abort();
-        return;
-    }
-    socket->write(pattern(connection->sent, chunk));
-    connection->sent += chunk;
-    connection->toSend -= chunk;
-    if (connection->toSend == 0)
+        socket->abort();  // a reset, as from a server that dies mid-body
+    } else if (connection->sent == connection->size) {
+        connection->finished = true;
         socket->disconnectFromHost();
+    }
 }

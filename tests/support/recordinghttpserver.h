@@ -55,9 +55,6 @@ public:
     // The streamed body's bytes: a repeating pattern, so content can be checked.
     static QByteArray pattern(qint64 offset, qint64 length);
 
-signals:
-    void requestReceived(const RecordingHttpServer::Request& request);
-
 private:
     struct Connection;
     void onNewConnection();
