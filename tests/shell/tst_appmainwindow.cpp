@@ -90,7 +90,6 @@ private slots:
         QTest::addColumn<QSize>("expectedSize");
         QTest::newRow("monitor to the right removed")
             << QSize(400, 300) << QPoint(5000, 100) << QSize(400, 300);
-        QTest::newRow("above the screen") << QSize(400, 300) << QPoint(10, -2000) << QSize(400, 300);
         QTest::newRow("title bar just off the left edge")
             << QSize(400, 300) << QPoint(-390, 50) << QSize(400, 300);
         QTest::newRow("too large for the remaining screen")
@@ -136,13 +135,6 @@ private slots:
         saveGeometry(QSize(520, 410), QPoint(0, 0));
         SiteSpecificWebView popup;
         QCOMPARE(popup.size(), QSize(520, 410));
-    }
-
-    void storageGoesToTheApplicationDataFolder()
-    {
-        SiteSpecificWebView view;
-        QCOMPARE(QWebSettings::offlineStoragePath(), m_home->storageFolder() + "/Databases");
-        QCOMPARE(QWebSettings::offlineStorageDefaultQuota(), qint64(10485760));
     }
 
     void contextMenuOffersOnlyTheInspector_data()

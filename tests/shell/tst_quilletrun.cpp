@@ -50,24 +50,6 @@ private slots:
         QCOMPARE(s.value("Window/pos").toPoint(), QPoint(0, 0));
     }
 
-    void secondRunKeepsWhatTheFirstSaved()
-    {
-        QuilletInstance quillet;
-        QVERIFY(quillet.useSampleBundle());
-        {
-            QSettings s(quillet.settingsFilePath(), QSettings::IniFormat);
-            s.setValue("Window/size", QSize(610, 450));
-            s.setValue("Window/pos", QPoint(40, 30));
-        }
-        QVERIFY(quillet.start());
-        QTest::qWait(1000);
-        quillet.terminate();
-        QVERIFY(quillet.waitForExit(10000));
-        QSettings s = settingsOf(quillet);
-        QCOMPARE(s.value("Window/size").toSize(), QSize(610, 450));
-        QCOMPARE(s.value("Window/pos").toPoint(), QPoint(40, 30));
-    }
-
     void missingBundleStillOpensAWindow()
     {
         QuilletInstance quillet;
