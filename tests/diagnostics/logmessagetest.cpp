@@ -1,142 +1,127 @@
-#include "childprocess.h"
 #include "isolatedenvironment.h"
 
 #include "diagnostics/logfile.h"
 #include "diagnostics/logmessage.h"
+#include "diagnostics/mutex.h"
 #include "diagnostics/scopetrace.h"
-#include "platform/text.h"
+#include "diagnostics/veskexception.h"
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 using namespace com::corvane::vesk;
 
 namespace {
 
-class LogMessageTest : public IsolatedEnvironment {
+class LogTest : public IsolatedEnvironment {
 protected:
     std::filesystem::path logFile() const
     {
         return dataFolder() / "Corvane" / "CorvaneSkyfoldSDK" / "Log" / "diagnostics_tests.log";
     }
-    std::vector<std::string> logLines() const
+    // The log with the timestamp that starts every line taken off.
+    std::string logWithoutStamps() const
     {
-        std::istringstream in(readFile(logFile()));
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
+        const std::string log = readFile(logFile());
+        const std::string result = std::regex_replace(log, std::regex(R"((^|\n)\d\d-\d\d-\d\d \d\d:\d\d:\d\d )"), "$1");
+        EXPECT_EQ(log.size() - result.size(), 18 * std::count(log.begin(), log.end(), '\n')) << log;
+        return result;
     }
 };
 
-const std::string kStamp = R"(\d\d-\d\d-\d\d \d\d:\d\d:\d\d)";
-
-TEST_F(LogMessageTest, NamesTheFileAfterTheExecutable)
+TEST_F(LogTest, ASecondRunReplacesTheFirstAndEveryLevelHasItsLayout)
 {
-    EXPECT_EQ(applicationName(), L"diagnostics_tests");
-    // Only an ".exe" extension is dropped.
+    ASSERT_FALSE(std::filesystem::exists(dataFolder()));
+    ASSERT_TRUE(ranInChild([] { LogMessage(INFO) << "first run"; }));
+    EXPECT_EQ(logWithoutStamps(), "-INFO- first run\n");  // the folders were created on the way
+    ASSERT_TRUE(ranInChild([] {
+        LogMessage(INFO) << L"wide " << 42 << " narrow " << std::string("t\xc3\xa9xt\xff") << ' ' << -7;
+        LogMessage(WARNING) << "warned";
+        LogMessage(ERROR) << "failed";
+        LogMessage(CRITICAL) << "critical";
+        LogMessage(17, L"clientproxy.cpp") << "traced";
+        LogMessage(DEBUG) << "no source";
+        LogMessage(static_cast<LogLevel>(9)) << "odd level";
+        ScopeTrace trace(L"ClientProxy::BeginEvent", L"clientproxy.cpp", 120);
+    }));
+    EXPECT_EQ(logWithoutStamps(), "-INFO- wide 42 narrow t\xc3\xa9xt\xef\xbf\xbd -7\n"
+                                  "-WARNING- warned\n"
+                                  "-ERROR- failed\n"
+                                  "-CRITICAL- critical\n"
+                                  "-DEBUG- clientproxy.cpp 17 traced\n"
+                                  "-DEBUG- <none> 0 no source\n"
+                                  "-UNKNOWN- odd level\n"
+                                  "-DEBUG- clientproxy.cpp 120 ClientProxy::BeginEvent ENTER\n"
+                                  "-DEBUG- clientproxy.cpp 120 ClientProxy::BeginEvent EXIT\n");
+    EXPECT_EQ(readFile(logFile()).find('\r'), std::string::npos);
+}
+
+TEST_F(LogTest, WithoutLocalAppDataNothingIsWrittenAllRun)
+{
+    const std::string key =
+        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n";
+    writeRegistry(key + "\"Local AppData\"=-\n");
+    ASSERT_TRUE(ranInChild([&] {
+        LogMessage(ERROR) << "dropped";
+        // Even once the value is back, the run stays silent.
+        writeRegistry(key + "\"Local AppData\"=\"" + dataFolder().string() + "\"\n");
+        LogMessage(ERROR) << "dropped too";
+    }));
+    EXPECT_FALSE(std::filesystem::exists(dataFolder()));
+}
+
+TEST_F(LogTest, ApplicationNameDropsOnlyAnExeExtension)
+{
     EXPECT_EQ(applicationNameOf(L"C:\\Program Files\\brambleKiln\\Quillet.EXE"), L"Quillet");
     EXPECT_EQ(applicationNameOf(L"/opt/quillet/Quillet.exe"), L"Quillet");
     EXPECT_EQ(applicationNameOf(L"/opt/quillet/run.sh"), L"run.sh");
     EXPECT_EQ(applicationNameOf(L"exe"), L"exe");
     EXPECT_EQ(applicationNameOf(L""), L"Unknown application name");
-    EXPECT_EQ(localAppDataPath(), dataFolder().wstring());
-    EXPECT_TRUE(std::regex_match(platform::toUtf8(logTimestamp()), std::regex(kStamp)));
 }
 
-TEST_F(LogMessageTest, EachRunStartsAFreshFile)
+TEST_F(LogTest, ExceptionTextsAndTheLinesEachClassLogs)
 {
-    ASSERT_FALSE(std::filesystem::exists(dataFolder()));
-    for (const char* run : {"first", "second"}) {
-        ASSERT_EQ(runInChild([run] {
-                      LogMessage(INFO) << run << " run, line 1";
-                      LogMessage(INFO) << run << " run, line 2";
-                      return 0;
-                  }),
-                  0);
-    }
-    // The first statement also created the missing folders.
-    const auto lines = logLines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(kStamp + " -INFO- second run, line 1")));
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(kStamp + " -INFO- second run, line 2")));
-}
+    const VeskException e("Dispatcher not reachable", -9);
+    std::ostringstream out;
+    out << e;
+    EXPECT_EQ(out.str(), "Dispatcher not reachable (Code: -9)");
+    EXPECT_STREQ(e.what(), "Dispatcher not reachable (Code: -9)");
+    EXPECT_EQ(e.message() + std::to_string(e.code()), "Dispatcher not reachable-9");
 
-TEST_F(LogMessageTest, LineLayoutOfEveryLevel)
-{
-    ASSERT_EQ(runInChild([] {
-                  LogMessage(INFO) << L"wide " << 42 << " narrow " << std::string("text") << ' ' << -7;
-                  LogMessage(WARNING) << "warned";
-                  LogMessage(ERROR) << "failed";
-                  LogMessage(CRITICAL) << "critical";
-                  LogMessage{ERROR};
-                  LogMessage(17, L"clientproxy.cpp") << "traced";
-                  LogMessage(DEBUG) << "no source";
-                  LogMessage(5, nullptr, DEBUG);
-                  LogMessage(static_cast<LogLevel>(9)) << "odd level";
-                  {
-                      ScopeTrace trace(L"ClientProxy::BeginEvent", L"clientproxy.cpp", 120);
-                      LogMessage(INFO) << "inside";
-                  }
-                  return 0;
-              }),
-              0);
-    const std::vector<std::string> expected = {
-        " -INFO- wide 42 narrow text -7",
-        " -WARNING- warned",
-        " -ERROR- failed",
-        " -CRITICAL- critical",
-        " -ERROR- ",
-        " -DEBUG- clientproxy.cpp 17 traced",
-        " -DEBUG- <none> 0 no source",
-        " -DEBUG- <none> 5 ",
-        " -UNKNOWN- odd level",
-        " -DEBUG- clientproxy.cpp 120 ClientProxy::BeginEvent ENTER",
-        " -INFO- inside",
-        " -DEBUG- clientproxy.cpp 120 ClientProxy::BeginEvent EXIT",
+    // One run each; the copies made while catching log nothing.
+    const std::string init = "Only one instance of an Vesk application can be instantiated";
+    const std::vector<std::pair<std::function<void()>, std::string>> runs = {
+        {[] { VeskException("base", 1); }, ""},
+        {[] { VeskErrorException("link down", 3); }, "-ERROR- link down (Code: 3)\n"},
+        {[] { VeskWarningException("slow", 8); }, "-WARNING- slow (Code: 8)\n"},
+        {[&] { try { throw InitializationException(init, 0); }
+               catch (const InitializationException& c) { InitializationException copy(c); } },
+         "-ERROR- " + init + " (Code: 0)\n"},
+        {[] { try { throw VeskRuntimeException("failed", -1); }
+              catch (const VeskRuntimeException& c) { VeskRuntimeException copy(c); } },
+         "-ERROR- failed (Code: -1)\n-ERROR- failed (Code: -1)\n"},
     };
-    const auto lines = logLines();
-    ASSERT_EQ(lines.size(), expected.size());
-    for (size_t i = 0; i < lines.size(); ++i) {
-        ASSERT_GE(lines[i].size(), 17u);
-        EXPECT_TRUE(std::regex_match(lines[i].substr(0, 17), std::regex(kStamp))) << lines[i];
-        EXPECT_EQ(lines[i].substr(17), expected[i]);
+    for (const auto& [body, expected] : runs) {
+        std::filesystem::remove_all(dataFolder());
+        ASSERT_TRUE(ranInChild(body));
+        EXPECT_EQ(logWithoutStamps(), expected);
     }
-    EXPECT_EQ(readFile(logFile()).find('\r'), std::string::npos);
 }
 
-TEST_F(LogMessageTest, WithoutLocalAppDataNothingIsWrittenAllRun)
+TEST(MutexTest, TheHolderMayLockAgainAndNoOtherThreadUnlocks)
 {
-    writeRegistry("Windows Registry Editor Version 5.00\n"
-                  "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
-                  "\"Local AppData\"=-\n");
-    const std::string restored = "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                                 "Shell Folders]\n\"Local AppData\"=\"" + dataFolder().string() + "\"\n";
-    ASSERT_EQ(runInChild([&] {
-                  LogMessage(ERROR) << "dropped";
-                  // Even once the value is back, the run stays silent.
-                  writeRegistry(restored);
-                  LogMessage(ERROR) << "dropped too";
-                  return 0;
-              }),
-              0);
-    EXPECT_FALSE(std::filesystem::exists(dataFolder()));
-}
-
-TEST_F(LogMessageTest, UnwritableFolderIsSilent)
-{
-    std::filesystem::create_directories(m_root / "blocked");
-    std::ofstream(m_root / "blocked" / "Corvane") << "a file where the folder should be";
-    writeRegistry("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
-                  "\"Local AppData\"=\"" + (m_root / "blocked").string() + "\"\n");
-    EXPECT_EQ(runInChild([] {
-                  LogMessage(ERROR) << "dropped";
-                  std::ofstream file;
-                  return openLogFile(file) ? 1 : 0;
-              }),
-              0);
-    EXPECT_EQ(readFile(m_root / "blocked" / "Corvane"), "a file where the folder should be");
+    Mutex mutex;
+    EXPECT_FALSE(mutex.lock());
+    EXPECT_FALSE(mutex.lock());
+    bool foreignUnlockFailed = false;
+    std::thread([&] { foreignUnlockFailed = mutex.unlock(); }).join();
+    EXPECT_TRUE(foreignUnlockFailed);
+    EXPECT_FALSE(mutex.unlock());
+    EXPECT_FALSE(mutex.unlock());
+    EXPECT_TRUE(mutex.unlock());  // no longer held
 }
 
 }  // namespace

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // Gives each test its own HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and registry
 // file below a fresh temporary folder, removed afterwards.
@@ -47,6 +50,20 @@ protected:
     {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // Runs body in a forked child, which starts with this process's state (the
+    // log's once-per-run state included, as long as this process never logged).
+    // True when the child ran to its end.
+    static bool ranInChild(const std::function<void()>& body)
+    {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            body();
+            _exit(0);
+        }
+        int status = 0;
+        return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
     std::filesystem::path m_root;
