@@ -1,6 +1,7 @@
 // Cookies in the real program across a restart: the server logs the user in
-// with cookies, the program quits, and the next run sends them back, while a
-// cookie the jar refused stays out of the file and out of every request.
+// with a session cookie and a lasting one, the program quits, and the next
+// run sends both back, while a cookie the jar refused (a foreign domain)
+// stays out of the file and out of every request.
 #include "tests/support/quilletinstance.h"
 #include "tests/support/recordinghttpserver.h"
 
@@ -8,18 +9,9 @@
 #include <QSettings>
 #include <QTest>
 
-namespace {
 using Request = RecordingHttpServer::Request;
 using Response = RecordingHttpServer::Response;
-
-Response html(const QByteArray& body)
-{
-    Response response;
-    response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/html")));
-    response.body = "<html><body>" + body + "</body></html>";
-    return response;
-}
-}  // namespace
+using Header = QPair<QByteArray, QByteArray>;
 
 class E2eCookie : public QObject {
     Q_OBJECT
@@ -29,28 +21,26 @@ private slots:
     {
         RecordingHttpServer server;
         QVERIFY(server.listen());
-        const QByteArray port = QByteArray::number(server.port());
         int run = 1;
         server.setHandler([&](const Request& request) {
+            Response response;
+            response.headers.append(Header("Content-Type", "text/html"));
             if (request.path() != "/app")
-                return html({});
-            if (run == 1) {
-                Response response = html("<script>new Image().src = '/loggedin';</script>");
-                response.headers.append(qMakePair(QByteArray("Set-Cookie"), QByteArray("sid=abc; path=/")));
-                response.headers.append(qMakePair(QByteArray("Set-Cookie"),
-                    QByteArray("pref=dark; expires=Fri, 01 Jan 2100 00:00:00 GMT; path=/")));
-                response.headers.append(qMakePair(QByteArray("Set-Cookie"),
-                    QByteArray("foreign=1; domain=.localhost; path=/")));
                 return response;
+            if (run == 1) {
+                response.body = "<script>new Image().src = '/loggedin';</script>";
+                for (const char* cookie : {"sid=abc; path=/", "foreign=1; domain=.localhost; path=/",
+                                           "pref=dark; expires=Fri, 01 Jan 2100 00:00:00 GMT; path=/"})
+                    response.headers.append(Header("Set-Cookie", cookie));
+            } else {  // the refused cookie named localhost: ask that host as well
+                response.body = "<script>new Image().src = 'http://localhost:"
+                    + QByteArray::number(server.port()) + "/foreign'; new Image().src = '/shown';</script>";
             }
-            // The refused cookie named localhost; ask that host as well.
-            return html("<script>new Image().src = 'http://localhost:" + port
-                        + "/foreign'; new Image().src = '/shown';</script>");
+            return response;
         });
-
         QuilletInstance quillet;
-        quillet.addBundleFile("index.html", "<html><body><script>location.href = '"
-                                                + server.baseUrl() + "/app';</script></body></html>");
+        quillet.addBundleFile("index.html",
+                              "<script>location.href = '" + server.baseUrl() + "/app';</script>");
         QVERIFY(quillet.buildBundle());
 
         QVERIFY(quillet.start());
@@ -62,8 +52,7 @@ private slots:
         const QString cookieFile = quillet.storageFolder() + "/cookies.ini";
         QSettings stored(cookieFile, QSettings::IniFormat);
         QCOMPARE(stored.childGroups(), QStringList("127.0.0.1"));
-        QCOMPARE(stored.value("127.0.0.1/sid").toString(),
-                 QString("sid=abc; domain=127.0.0.1; path=/"));
+        QCOMPARE(stored.value("127.0.0.1/sid").toString(), QString("sid=abc; domain=127.0.0.1; path=/"));
         QVERIFY(stored.value("127.0.0.1/pref").toString().startsWith("pref=dark; expires="));
         QFile raw(cookieFile);
         QVERIFY(raw.open(QIODevice::ReadOnly));
