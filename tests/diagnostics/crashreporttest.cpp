@@ -51,7 +51,6 @@ TEST_F(CrashReportTest, DocumentInTheRegistrysFolderWithAPathLongerThan260Bytes)
                                L"frame 1 frame 2", fields, 2),
               0);
     report(dataFolder() / segment / segment / segment);
-    EXPECT_FALSE(std::filesystem::exists(defaultFolder()));
     EXPECT_GT(m_path.string().size(), 300u);
     EXPECT_EQ(lastCrashReportPath(), m_path.string());
     const std::string fileName = m_path.filename().string();
@@ -82,12 +81,10 @@ TEST_F(CrashReportTest, DocumentInTheRegistrysFolderWithAPathLongerThan260Bytes)
 TEST_F(CrashReportTest, LimitsAndNullTexts)
 {
     const std::wstring long81 = std::wstring(80, L'x') + L"y";
-    std::vector<std::wstring> names;
-    for (int i = 0; i < 25; ++i)
-        names.push_back(L"field " + std::to_wstring(i));
+    std::vector<std::wstring> names(25);
     std::vector<CrashCustomField> fields;
-    for (const auto& name : names)
-        fields.push_back({name.c_str(), L"v"});
+    for (int i = 0; i < 25; ++i)
+        fields.push_back({(names[i] = L"field " + std::to_wstring(i)).c_str(), L"v"});
     fields[0] = {long81.c_str(), long81.c_str()};
     fields[1] = {nullptr, L"null name"};
     const std::wstring data(4001, L'd');
