@@ -1,35 +1,24 @@
-// Pop-up windows and script requests on the window: window.open, close,
-// moveTo and resizeTo act on the top-level window that holds the view.
+// Script requests on the window in-process, where window states and modal
+// dialogs are driven: a view inside a top-level window, as in the program's
+// main window. Frames, bounds and script move/resize/close of the main window
+// are checked on the real program in tests/e2e/e2e_page.
 #include "tests/support/isolatedhome.h"
 #include "tests/web/webtesthelpers.h"
-#include "web/sitespecificwebpage.h"
 #include "web/sitespecificwebview.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
-#include <QWebHistory>
-
-#include <memory>
-
-namespace {
-
-class ProbePage : public SiteSpecificWebPage {
-public:
-    using SiteSpecificWebPage::createWindow;
-};
-
-QList<SiteSpecificWebView*> topLevelViews()
-{
-    QList<SiteSpecificWebView*> views;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* view = dynamic_cast<SiteSpecificWebView*>(widget))
-            views.append(view);
-    return views;
-}
-
-}  // namespace
 
 class TestPageWindows : public QObject {
     Q_OBJECT
@@ -38,81 +27,151 @@ class TestPageWindows : public QObject {
     SiteSpecificWebView* m_view = nullptr;
 
     QWebFrame* frame() const { return m_view->page()->mainFrame(); }
+    static QList<SiteSpecificWebView*> popups()
+    {
+        QList<SiteSpecificWebView*> views;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* view = dynamic_cast<SiteSpecificWebView*>(widget))
+                views.append(view);
+        return views;
+    }
 
 private slots:
-    void initTestCase() { applyProgramWebSettings(); }
+    void initTestCase()
+    {
+        QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
+    }
 
     void init()
     {
         m_window = std::make_unique<QWidget>();
-        auto* layout = new QVBoxLayout(m_window.get());
-        layout->setContentsMargins(15, 15, 15, 15);
         m_view = new SiteSpecificWebView(m_window.get());
-        layout->addWidget(m_view);
-        m_window->setGeometry(10, 10, 500, 400);
+        (new QVBoxLayout(m_window.get()))->addWidget(m_view);
+        m_window->resize(500, 400);
         m_window->show();
-        QVERIFY(loadAndWait(m_view->page(), originUrl("/child.html")));
+        QVERIFY(loadAndWait(m_view->page(), originUrl("/frames.html")));
     }
 
     void cleanup()
     {
         m_window.reset();
-        qDeleteAll(topLevelViews());
+        qDeleteAll(popups());
     }
 
-    void windowOpenGivesATopLevelWindowWithBridgeThatGoesWhenClosed()
+    void reloadGetsAFreshBridge()
     {
-        js(frame(), "window.open('/frames.html', 'extra')");
-        QTRY_COMPARE(topLevelViews().size(), 1);
-        QPointer<SiteSpecificWebView> popup = topLevelViews().first();
-        QVERIFY(popup->isWindow());
-        QVERIFY(popup->isVisible());
-        QCOMPARE(popup->windowTitle(), QStringLiteral("Quillet"));
-        QCOMPARE(popup->size(), QSize(800, 600));  // no saved size yet
-        QWebFrame* popupFrame = popup->page()->mainFrame();
-        QTRY_COMPARE(popupFrame->url(), originUrl("/frames.html"));
-        QTRY_COMPARE(js(popupFrame, "typeof seenAtStart === 'string' ? seenAtStart : ''"),
-                     QStringLiteral("object object"));
+        js(frame(), "window.marker = 1; corvane = null; corvane_skyfold_zem = null;");
+        QSignalSpy loaded(m_view->page(), &QWebPage::loadFinished);
+        m_view->page()->triggerAction(QWebPage::Reload);
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(js(frame(), "typeof window.marker"), QStringLiteral("undefined"));
+        QCOMPARE(js(frame(), "seenAtStart"), QStringLiteral("object object"));
+        js(frame(), "corvane.vesk.casewright.setmaxwindowsize(610, 510)");
+        QCOMPARE(m_window->maximumSize(), QSize(610, 510));
+    }
 
-        // Script close in the pop-up closes only the pop-up, which is deleted.
-        js(popupFrame, "window.close()");
+    void scriptCannotDeleteTheBridge()
+    {
+        js(frame(), "corvane_skyfold_zem.deleteLater()");
+        QTest::qWait(50);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(loadAndWait(m_view->page(), originUrl("/child.html")));
+        js(frame(), "corvane.vesk.casewright.setminwindowsize(230, 190)");
+        QCOMPARE(m_window->minimumSize(), QSize(230, 190));
+    }
+
+    void pagesOwnCorvaneReplacesTheNamespaceButNotTheObject()
+    {
+        js(frame(), "var corvane = {mine: true};");
+        QCOMPARE(js(frame(), "String(corvane.mine) + ' ' + typeof corvane.vesk"),
+                 QStringLiteral("true undefined"));
+        js(frame(), "corvane_skyfold_zem.setMinWindowSize(220, 180)");
+        QCOMPARE(m_window->minimumSize(), QSize(220, 180));
+    }
+
+    void setFullScreenRestoresAMinimisedWindowAndGoesFullScreen()
+    {
+        m_window->showMinimized();
+        QTRY_VERIFY(m_window->isMinimized());
+        js(frame(), "corvane.vesk.casewright.setfullscreen()");
+        QCOMPARE(m_window->windowState(), Qt::WindowFullScreen);
+        QTRY_COMPARE(m_window->size(), QGuiApplication::primaryScreen()->geometry().size());
+    }
+
+    void exitFullScreenFromMaximisedReturnsToNormal()
+    {
+        m_window->showMaximized();
+        QTRY_VERIFY(m_window->isMaximized());
+        js(frame(), "corvane.vesk.casewright.exitfullscreen()");
+        QCOMPARE(m_window->windowState(), Qt::WindowNoState);
+        QTRY_COMPARE(m_window->size(), QSize(500, 400));
+    }
+
+    void windowOpenGivesATopLevelQuilletWindowDeletedWhenClosed()
+    {
+        js(frame(), "window.open('/child.html', 'extra')");
+        QTRY_COMPARE(popups().size(), 1);
+        QPointer<SiteSpecificWebView> popup = popups().first();
+        QVERIFY(popup->isWindow() && popup->isVisible());
+        QCOMPARE(popup->windowTitle(), QStringLiteral("Quillet"));
+        QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
+        js(popup->page()->mainFrame(), "window.close()");
         QTRY_VERIFY(popup.isNull());
         QVERIFY(m_window->isVisible());
-        QCOMPARE(js(frame(), "typeof corvane_skyfold_zem"), QStringLiteral("object"));
     }
 
-    void modalDialogRequestGetsAnOrdinaryWindow()
+    void printDialogDecides_data()
     {
-        ProbePage page;
-        QWebPage* created = page.createWindow(QWebPage::WebModalDialog);
-        QPointer<QWidget> window = created->view()->window();
-        QVERIFY(window->isWindow());
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->windowModality(), Qt::NonModal);
-        QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
-        QVERIFY(created != &page);
-        window->close();
-        QTRY_VERIFY(window.isNull());
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("accepting prints the page to the chosen PDF") << true;
+        QTest::newRow("cancelling prints nothing") << false;
     }
 
-    void scriptMoveAndResizeActOnTheTopLevelWindow()
+    // The dialog is modal and parented to the view. A timer answers it, with
+    // a PDF file chosen in it (it copies its own choices to the printer).
+    void printDialogDecides()
     {
-        const QSize viewBefore = m_view->size();
-        js(frame(), "window.moveTo(40, 50)");
-        QCOMPARE(m_window->geometry().topLeft(), QPoint(40, 50));
-        js(frame(), "window.resizeTo(420, 330)");
-        QCOMPARE(m_window->size(), QSize(420, 330));
-        QCOMPARE(m_view->size(), QSize(420 - 30, 330 - 30));
-        QVERIFY(m_view->size() != viewBefore);
-    }
-
-    void scriptCloseInTheMainPageClosesItsWindow()
-    {
-        // A second document, so the page has history and was not script-opened.
+        QFETCH(bool, accept);
         QVERIFY(loadAndWait(m_view->page(), originUrl("/print.html")));
-        QCOMPARE(m_view->page()->history()->count(), 2);
-        js(frame(), "window.close()");
-        QTRY_VERIFY(!m_window->isVisible());
+        QTemporaryDir out;
+        const QString pdf = out.filePath("printed.pdf");
+        QPointer<QWidget> parent;
+        bool answered = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            if (!dialog || std::exchange(answered, true))
+                return;
+            parent = dialog->parentWidget();
+            dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+            dialog->printer()->setOutputFileName(pdf);
+            if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+                printers->setCurrentIndex(printers->count() - 1);  // "Print to File (PDF)"
+            if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
+                fileName->setText(pdf);
+            accept ? dialog->accept() : dialog->reject();
+        });
+        poll.start(50);
+        // WebKit may defer the request until the document has finished loading.
+        js(frame(), "setTimeout(function () { window.print(); }, 0)");
+        QTRY_VERIFY_WITH_TIMEOUT(answered && !QApplication::activeModalWidget(), 10000);
+        QCOMPARE(parent.data(), static_cast<QWidget*>(m_view));
+        QProcess text;
+        text.start("pdftotext", {pdf, "-"});
+        QVERIFY(text.waitForFinished(10000));
+        QCOMPARE(text.readAllStandardOutput().simplified(),
+                 accept ? QByteArray("Walnut ledger printout Seventeen amber quills.") : QByteArray());
+    }
+
+    // A start page may call closeapplication() before the program's event
+    // loop runs (here: the test function runs outside any loop). The request
+    // must end the loop as soon as it runs, with code 0. Last: it runs the loop.
+    void closeApplicationBeforeTheLoopRunsEndsItOnceItRuns()
+    {
+        QCOMPARE(QThread::currentThread()->loopLevel(), 0);
+        js(frame(), "corvane.vesk.casewright.closeapplication()");
+        QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 };
 

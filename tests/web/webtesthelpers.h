@@ -4,16 +4,15 @@
 #include "shell/constants.h"
 
 #include <QSignalSpy>
-#include <QUrl>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebSettings>
 
-// Pages of the test bundle (tests/web/bundle/widget), reached on the
-// application's virtual origin through each view's own network manager.
+// Pages of the test bundle (tests/web/bundle/widget) on the application's
+// virtual origin, served through each view's own network manager.
 inline QUrl originUrl(const QString& path)
 {
-    return QUrl(QStringLiteral("http://") + APPLICATION_HOST.toLower() + path);
+    return QUrl("http://" + APPLICATION_HOST.toLower() + path);
 }
 
 inline bool loadAndWait(QWebPage* page, const QUrl& url)
@@ -26,14 +25,6 @@ inline bool loadAndWait(QWebPage* page, const QUrl& url)
 inline QString js(QWebFrame* frame, const QString& script)
 {
     return frame->evaluateJavaScript(script).toString();
-}
-
-// What the main window sets for the whole process.
-inline void applyProgramWebSettings()
-{
-    QWebSettings* web = QWebSettings::globalSettings();
-    web->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
-    web->setAttribute(QWebSettings::LocalStorageEnabled, true);
 }
 
 #endif
