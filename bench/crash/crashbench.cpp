@@ -5,12 +5,14 @@
 //
 //   crash_bench [runs]   (default 15)
 
-#include "faultharness.h"
+#include "dispatcherprocess.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <vector>
 
@@ -24,15 +26,12 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// "time":"2026-12-06T21:27:21.476Z" of a dispatcher log line, in ns since the epoch.
-long long receivedAt(const std::string& line)
+// The "time" of a dispatcher log entry, "2026-12-06T21:27:21.476Z", in ns since the epoch.
+long long receivedAt(const std::string& time)
 {
-    const auto at = line.find("\"time\":\"");
-    if (at == std::string::npos)
-        return 0;
     tm parts{};
     int millis = 0;
-    if (std::sscanf(line.c_str() + at + 8, "%d-%d-%dT%d:%d:%d.%dZ", &parts.tm_year, &parts.tm_mon,
+    if (std::sscanf(time.c_str(), "%d-%d-%dT%d:%d:%d.%dZ", &parts.tm_year, &parts.tm_mon,
                     &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &millis)
         != 7)
         return 0;
@@ -57,22 +56,30 @@ int main(int argc, char* argv[])
     std::vector<double> baseline, toReport, toEvent, toExit;
     int reported = 0;
     for (int i = 0; i < runs; ++i) {
-        FaultHome home;
-        {
-            const ChildResult plain =
-                runChild({FAULT_CHILD, "null-write", "--unarmed"}, home.environment(), 10000);
-            baseline.push_back(plain.faultToExitSeconds() * 1000);
-        }
-        LocalDispatcher dispatcher(home.root());
-        home.setDispatcherPort(dispatcher.port());
-        const ChildResult result = runChild({FAULT_CHILD, "null-write"}, home.environment(), 20000);
-        const auto reports = home.reportFiles();
-        const auto events = dispatcher.messagesOfType("crash_report_set");
+        // A private home for the child, its reports and the registry file.
+        char pattern[] = "/tmp/quillet-crashbench-XXXXXX";
+        const std::string root = mkdtemp(pattern);
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            setenv(name, root.c_str(), 1);
+        setenv("QUILLET_REGISTRY", (root + "/registry.reg").c_str(), 1);
+        const ChildResult plain = runChild({FAULT_CHILD, "null-write", "--unarmed"}, 10000);
+        baseline.push_back(plain.faultToExitSeconds() * 1000);
+        DispatcherProcess dispatcher({}, root + "/messages.jsonl");
+        std::ofstream(root + "/registry.reg") << linkRegistry(dispatcher.port(), 0);
+        const ChildResult result = runChild({FAULT_CHILD, "null-write"}, 20000);
+        std::vector<std::string> reports;
+        std::error_code none;
+        for (const auto& entry : std::filesystem::directory_iterator(
+                 root + "/Corvane/CorvaneSkyfoldSDK/CrashReports", none))
+            reports.push_back(entry.path().string());
+        auto events = dispatcher.messages("crash_report_set");
+        const long long written = reports.size() == 1 ? modifiedAt(reports[0]) : 0;
+        std::filesystem::remove_all(root);
         if (reports.size() != 1 || events.size() != 1 || result.faultAtRealtime == 0)
             continue;
         ++reported;
-        toReport.push_back(double(modifiedAt(reports[0]) - result.faultAtRealtime) / 1e6);
-        toEvent.push_back(double(receivedAt(events[0]) - result.faultAtRealtime) / 1e6);
+        toReport.push_back(double(written - result.faultAtRealtime) / 1e6);
+        toEvent.push_back(double(receivedAt(events[0]["time"]) - result.faultAtRealtime) / 1e6);
         toExit.push_back(result.faultToExitSeconds() * 1000);
     }
     const double base = median(baseline);

@@ -1,23 +1,66 @@
-// Real faults in child processes of faultchild, with the local dispatcher
-// service running: how each child died, the report it left, what the service
-// received, and the time from fault to exit.
+// Real faults in child processes of faultchild and of the store executable,
+// with the local dispatcher service running: how each child ended, the report
+// it left, what the service received, and the time from fault to exit.
 
-#include "faultharness.h"
+#include "dispatcherprocess.h"
+#include "isolatedenvironment.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <regex>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
+
+class FaultTest : public IsolatedEnvironment {
+protected:
+    void SetUp() override
+    {
+        IsolatedEnvironment::SetUp();
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_RUNTIME_DIR", m_root.c_str(), 1);
+    }
+    DispatcherProcess& startDispatcher(const std::vector<std::string>& options = {})
+    {
+        m_dispatcher = std::make_unique<DispatcherProcess>(options, (m_root / "messages.jsonl").string());
+        EXPECT_GT(m_dispatcher->port(), 0) << "the dispatcher did not start";
+        writeRegistry(linkRegistry(m_dispatcher->port()));
+        return *m_dispatcher;
+    }
+    std::string log(const std::string& program) const
+    {
+        return readFile(dataFolder() / "Corvane/CorvaneSkyfoldSDK/Log" / (program + ".log"));
+    }
+    std::string reportFolder() const { return (dataFolder() / "Corvane/CorvaneSkyfoldSDK/CrashReports").string(); }
+    std::vector<std::string> reports() const
+    {
+        std::vector<std::string> files;
+        std::error_code none;
+        for (const auto& entry : std::filesystem::directory_iterator(reportFolder(), none))
+            files.push_back(entry.path().string());
+        return files;
+    }
+    std::vector<DispatcherProcess::Entry> crashEvents() const { return m_dispatcher->messages("crash_report_set"); }
+
+    std::unique_ptr<DispatcherProcess> m_dispatcher;
+};
+
+std::string element(const std::string& document, const std::string& name)
+{
+    const auto begin = document.find("<" + name + ">");
+    const auto end = document.find("</" + name + ">", begin);
+    return begin == std::string::npos || end == std::string::npos
+               ? "(missing)"
+               : document.substr(begin + name.size() + 2, end - begin - name.size() - 2);
+}
 
 struct FaultCase {
     const char* kind;
     int signal;
-    const char* category;
-    const char* code;  // as written in the error text
-    int minFrames;     // entries left in the call stack text at least
+    const char* category;  // nullptr: the process ends without a report
+    const char* code;      // as written in the error text
+    int minFrames;         // call stack entries in the report at least
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out)
@@ -25,69 +68,34 @@ void PrintTo(const FaultCase& c, std::ostream* out)
     *out << c.kind;
 }
 
-const std::string ChildName = "faultchild";
+class FaultChildTest : public FaultTest, public ::testing::WithParamInterface<FaultCase> {};
 
-std::string element(const std::string& document, const std::string& name)
-{
-    const std::string open = "<" + name + ">";
-    const auto begin = document.find(open);
-    const auto end = document.find("</" + name + ">", begin);
-    if (begin == std::string::npos || end == std::string::npos)
-        return "(missing)";
-    return document.substr(begin + open.size(), end - begin - open.size());
-}
+// Pointer-width upper-case addresses; the entry of a return address 0 has none.
+const std::regex CallStackShape("<CallStack>\n(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
+                                "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?"
+                                "</StackFrame>\n)*</CallStack>\n");
 
-int frameCount(const std::string& callStack)
-{
-    int n = 0;
-    for (auto at = callStack.find("<StackFrame>"); at != std::string::npos;
-         at = callStack.find("<StackFrame>", at + 1))
-        ++n;
-    return n;
-}
-
-class FaultChildTest : public ::testing::TestWithParam<FaultCase> {
-protected:
-    ChildResult crash(const std::string& kind, const std::vector<std::string>& options = {})
-    {
-        m_home.setDispatcherPort(m_dispatcher.port());
-        std::vector<std::string> argv = {FAULT_CHILD, kind};
-        argv.insert(argv.end(), options.begin(), options.end());
-        ChildResult result = runChild(argv, m_home.environment(), 20000);
-        std::printf("[ figure ] %-20s ended by signal %d, fault to exit %.1f ms\n", kind.c_str(),
-                    result.signal, result.faultToExitSeconds() * 1000);
-        return result;
-    }
-
-    FaultHome m_home;
-    LocalDispatcher m_dispatcher{m_home.root()};
-};
-
-// Layout of the call stack text: pointer-width upper-case addresses.
-const std::regex CallStackShape(
-    "<CallStack>\n"
-    "(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
-    "<SymbolName>N/A</SymbolName>\n"
-    "(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?"
-    "</StackFrame>\n)*"
-    "</CallStack>\n");
-
-TEST_P(FaultChildTest, faultIsReportedAnnouncedAndEndsTheProcessBySignal)
+TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
 {
     const FaultCase c = GetParam();
-    ASSERT_GT(m_dispatcher.port(), 0);
-    const ChildResult result = crash(c.kind);
+    startDispatcher();
+    const ChildResult result = runChild({FAULT_CHILD, c.kind}, 20000);
+    std::printf("[ figure ] %-21s signal %d, fault to exit %.1f ms\n", c.kind, result.signal,
+                result.faultToExitSeconds() * 1000);
     ASSERT_FALSE(result.timedOut) << result.output;
     EXPECT_EQ(result.signal, c.signal) << result.output;
     EXPECT_GT(result.faultAt, 0) << result.output;
-    EXPECT_LT(result.faultToExitSeconds(), 2.0);
-
-    const std::vector<std::string> reports = m_home.reportFiles();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_TRUE(std::regex_match(
-        reports[0], std::regex(".*/faultchild \\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d\\.00\\.xml")))
-        << reports[0];
-    const std::string report = readFile(reports[0]);
+    EXPECT_LT(result.faultToExitSeconds(), 2.0) << "the watchdog (5 s) ended it";
+    if (!c.category) {
+        EXPECT_TRUE(reports().empty());
+        EXPECT_TRUE(crashEvents().empty());
+        return;
+    }
+    ASSERT_EQ(reports().size(), 1u);
+    const std::string path = reports()[0];
+    EXPECT_TRUE(std::regex_match(path, std::regex(".*/faultchild \\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d\\.00\\.xml")))
+        << path;
+    const std::string report = readFile(path);
     EXPECT_EQ(report.rfind("<?xml", 0), 0u);
     EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), std::string::npos) << report;
     EXPECT_NE(report.find("</faultchild>\n</CrashReport>"), std::string::npos) << report;
@@ -96,21 +104,18 @@ TEST_P(FaultChildTest, faultIsReportedAnnouncedAndEndsTheProcessBySignal)
               std::string("An unrecoverable exception occurred: ") + c.category + ", Code: " + c.code);
     const std::string callStack = element(report, "ErrorData");
     EXPECT_TRUE(std::regex_match(callStack, CallStackShape)) << callStack;
-    EXPECT_GE(frameCount(callStack), c.minFrames) << callStack;
+    int frames = 0;
+    for (auto at = callStack.find("<StackFrame>"); at != std::string::npos; at = callStack.find("<StackFrame>", at + 1))
+        ++frames;
+    EXPECT_GE(frames, c.minFrames) << callStack;
     EXPECT_LE(callStack.size(), 3999u);
-    EXPECT_EQ(element(report, "ModuleName"),
-              frameCount(callStack) ? "N/A - (Current Application)" : "Unknown");
+    EXPECT_EQ(element(report, "ModuleName"), frames ? "N/A - (Current Application)" : "Unknown");
 
-    const auto announced = m_dispatcher.messagesOfType("crash_report_set");
-    ASSERT_EQ(announced.size(), 1u);
-    const std::string fileName = reports[0].substr(reports[0].rfind('/') + 1);
-    EXPECT_NE(announced[0].find("<CrashInfoDirectoryPath>" + m_home.reportFolder() + "/" + fileName),
-              std::string::npos)
-        << announced[0];
-    // The end event is contained: the warning it raises is logged, nothing sent.
-    EXPECT_TRUE(m_dispatcher.messagesOfType("application_completion_set").empty());
-    EXPECT_NE(readFile(m_home.logFile(ChildName))
-                  .find("-WARNING- The BeginEvent() function has not been called or failed. (Code: 8)"),
+    ASSERT_EQ(crashEvents().size(), 1u) << "one report, however many threads fault";
+    EXPECT_NE(crashEvents()[0]["payload"].find("<CrashInfoDirectoryPath>" + path + "</"), std::string::npos);
+    // The end event without a begin event is contained: logged, nothing sent.
+    EXPECT_TRUE(m_dispatcher->messages("application_completion_set").empty());
+    EXPECT_NE(log("faultchild").find("-WARNING- The BeginEvent() function has not been called or failed. (Code: 8)"),
               std::string::npos);
 }
 
@@ -120,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477", 2},
         FaultCase{"int-divide", SIGFPE, "INT DIVIDE BY ZERO", "3221225620", 2},
         FaultCase{"illegal-instruction", SIGILL, "ILLEGAL INSTRUCTION", "3221225501", 2},
-        // 98 entries are left; 26 of 148 characters fit the error data.
+        // 26 entries of the 98 fit the 3999 characters of the error data.
         FaultCase{"stack-overflow", SIGSEGV, "STACK OVERFLOW", "3221225725", 26},
         FaultCase{"thread", SIGSEGV, "ACCESS VIOLATION", "3221225477", 2},
         FaultCase{"two-threads", SIGSEGV, "ACCESS VIOLATION", "3221225477", 2},
@@ -128,71 +133,109 @@ INSTANTIATE_TEST_SUITE_P(
         // frame pointer 0x10: a report at all shows the walk did not fault
         FaultCase{"broken-chain", SIGSEGV, "ACCESS VIOLATION", "3221225477", 0},
 #endif
-        // abort() inside the allocator, with the main arena locked; the C
-        // library keeps no frame pointers, so the chain may end at once.
-        FaultCase{"double-free", SIGABRT, "UNKNOWN EXCEPTION", "1073741845", 0}),
+        // abort() inside the allocator with its arena locked; the C library
+        // keeps no frame pointers, so the chain may end at once.
+        FaultCase{"double-free", SIGABRT, "UNKNOWN EXCEPTION", "1073741845", 0},
+        // after the context is destroyed there is nothing to report with
+        FaultCase{"destroyed", SIGSEGV, nullptr, "", 0},
+        // no alternate signal stack on that thread: the kernel ends it at once
+        FaultCase{"thread-stack-overflow", SIGSEGV, nullptr, "", 0},
+        // the reporting thread's own fault ends the process
+        FaultCase{"fault-in-report", SIGSEGV, nullptr, "", 0}),
     [](const ::testing::TestParamInfo<FaultCase>& info) {
         std::string name = info.param.kind;
-        for (char& ch : name)
-            ch = ch == '-' ? '_' : ch;
+        std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });
 
-TEST_F(FaultChildTest, faultAfterTheContextWasDestroyedEndsTheProcessWithoutReport)
+TEST_F(FaultTest, silentServiceIsCutOffByTheWatchdogAfterTheReportIsWritten)
 {
-    const ChildResult result = crash("destroyed");
-    ASSERT_FALSE(result.timedOut);
-    EXPECT_EQ(result.signal, SIGSEGV);
-    EXPECT_TRUE(m_home.reportFiles().empty());
-    EXPECT_TRUE(m_dispatcher.messagesOfType("crash_report_set").empty());
-    const std::string log = readFile(m_home.logFile(ChildName));
-    EXPECT_NE(log.find("-INFO- Vesk application destroyed!"), std::string::npos) << log;
-}
-
-TEST_F(FaultChildTest, stackOverflowOnAThreadWithoutSignalStackEndsTheProcessUnreported)
-{
-    // Signal stacks are per thread; the kernel cannot run the handler on the
-    // exhausted stack and kills the process by SIGSEGV at once.
-    const ChildResult result = crash("thread-stack-overflow");
-    ASSERT_FALSE(result.timedOut);
-    EXPECT_EQ(result.signal, SIGSEGV);
-    EXPECT_TRUE(m_home.reportFiles().empty());
-}
-
-TEST_F(FaultChildTest, faultWhileReportingEndsTheProcessAtOnce)
-{
-    const ChildResult result = crash("fault-in-report");
-    ASSERT_FALSE(result.timedOut);
-    EXPECT_EQ(result.signal, SIGSEGV);  // the reporting thread's own fault
-    EXPECT_LT(result.faultToExitSeconds(), 1.0);
-    EXPECT_TRUE(m_home.reportFiles().empty());
-    EXPECT_TRUE(m_dispatcher.messagesOfType("crash_report_set").empty());
-}
-
-TEST_F(FaultChildTest, silentServiceIsCutOffByTheWatchdogAfterTheReportIsWritten)
-{
-    LocalDispatcher silent(m_home.root() + "/home", {"--no-reply-for", "crash_report_set"});
-    m_home.setDispatcherPort(silent.port());
-    const ChildResult result = runChild({FAULT_CHILD, "null-write", "--time-limit", "1000"},
-                                        m_home.environment(), 20000);
-    std::printf("[ figure ] silent service: fault to exit %.1f ms\n",
-                result.faultToExitSeconds() * 1000);
+    startDispatcher({"--no-reply-for", "crash_report_set"});
+    const ChildResult result = runChild({FAULT_CHILD, "null-write", "--time-limit", "1000"}, 20000);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.signal, SIGSEGV);
     EXPECT_GE(result.faultToExitSeconds(), 0.9);
     EXPECT_LT(result.faultToExitSeconds(), 3.0);
-    ASSERT_EQ(m_home.reportFiles().size(), 1u);
-    EXPECT_NE(readFile(m_home.reportFiles()[0]).find("</CrashReport>"), std::string::npos);
-    EXPECT_EQ(silent.messagesOfType("crash_report_set").size(), 1u);
+    ASSERT_EQ(reports().size(), 1u);
+    EXPECT_NE(readFile(reports()[0]).find("</CrashReport>"), std::string::npos);
+    EXPECT_EQ(crashEvents().size(), 1u);
 }
 
-TEST_F(FaultChildTest, childWithoutServiceCannotArmAndEndsWithCodeThree)
+TEST_F(FaultTest, aSecondRuntimeContextIsRefusedWithCodeZeroAndTheFirstLives)
 {
-    m_home.setDispatcherPort(0);
-    const ChildResult result = runChild({FAULT_CHILD, "null-write"}, m_home.environment(), 20000);
-    EXPECT_TRUE(result.exited);
-    EXPECT_EQ(result.exitCode, 3) << result.output;
-    EXPECT_TRUE(m_home.reportFiles().empty());
+    startDispatcher();
+    const ChildResult result = runChild({FAULT_CHILD, "second-context"}, 20000);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("refused with code 0: Only one instance of an Vesk application can be instantiated"),
+              std::string::npos)
+        << result.output;
+    const std::string text = log("faultchild");
+    const auto created = text.find("-INFO- Vesk application created successfully!");
+    const auto refused = text.find("-ERROR- Only one instance of an Vesk application can be instantiated (Code: 0)");
+    const auto destroyed = text.find("-INFO- Vesk application destroyed!");
+    EXPECT_TRUE(created < refused && refused < destroyed && destroyed != std::string::npos) << text;
+}
+
+// The store executable of the test build, run for real (offscreen).
+class StoreExecutableTest : public FaultTest {
+protected:
+    pid_t start(const std::string& awaitedFile, const std::string& text)
+    {
+        const pid_t pid = startChild({QUILLET_STORE}, output());
+        for (int waited = 0; waited < 20000 && readFile(awaitedFile).find(text) == std::string::npos; waited += 20)
+            usleep(20000);
+        EXPECT_NE(readFile(awaitedFile).find(text), std::string::npos) << readFile(output());
+        usleep(300000);  // the window is up, or the message box, and the event loop runs
+        return pid;
+    }
+    std::string output() const { return (m_root / "output.txt").string(); }
+    std::string storeLog() const { return (dataFolder() / "Corvane/CorvaneSkyfoldSDK/Log/quillet-store.log").string(); }
+    bool windowWasShown() const { return std::filesystem::exists(m_root / "config/brambleKiln/Quillet.ini"); }
+};
+
+TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
+{
+    startDispatcher();
+    const pid_t pid = start(storeLog(), "Vesk application created successfully!");
+    const long long sent = monotonicNanoseconds();
+    kill(pid, SIGSEGV);
+    const ChildResult result = waitChild(pid, 10000);
+    std::printf("[ figure ] kill -SEGV of quillet-store: signal to exit %.1f ms\n", double(result.endedAt - sent) / 1e6);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    ASSERT_EQ(reports().size(), 1u);
+    const std::string report = readFile(reports()[0]);
+    EXPECT_NE(report.find("<Category>ACCESS VIOLATION</Category>"), std::string::npos) << report;
+    EXPECT_NE(report.find("<quillet-store>"), std::string::npos);
+    ASSERT_EQ(crashEvents().size(), 1u);
+    EXPECT_NE(crashEvents()[0]["payload"].find(reports()[0]), std::string::npos);
+    EXPECT_EQ(readFile(storeLog()).find("Vesk application destroyed!"), std::string::npos);
+}
+
+TEST_F(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundTheWindow)
+{
+    startDispatcher();
+    const pid_t pid = start(storeLog(), "Vesk application created successfully!");
+    kill(pid, SIGTERM);  // ends the event loop in order; the window saves its geometry
+    const ChildResult result = waitChild(pid, 10000);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(windowWasShown());
+    const std::string text = readFile(storeLog());
+    const auto created = text.find("-INFO- Vesk application created successfully!");
+    const auto destroyed = text.find("-INFO- Vesk application destroyed!");
+    EXPECT_TRUE(created < destroyed && destroyed != std::string::npos) << text;
+    EXPECT_TRUE(reports().empty());
+}
+
+TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
+{
+    writeRegistry(linkRegistry(0));
+    const pid_t pid = start(output(), "Caught Initialization exception in application with Exception code: ");
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the message box is showing";
+    kill(pid, SIGTERM);  // dismisses the message box by ending its event loop
+    EXPECT_EQ(waitChild(pid, 10000).exitCode, 0);
+    EXPECT_FALSE(windowWasShown());
+    EXPECT_EQ(readFile(storeLog()).find("created successfully"), std::string::npos);
 }
 
 }  // namespace

@@ -4,132 +4,201 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <poll.h>
-#include <regex>
+#include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// Reads the text of a JSON string starting after its opening quote.
-std::string readJsonString(const std::string& line, size_t& pos)
+void exec(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+// The text of a JSON string from pos, just after its opening quote.
+std::string jsonString(const std::string& line, size_t& pos)
 {
     std::string text;
     while (pos < line.size() && line[pos] != '"') {
         char c = line[pos++];
-        if (c != '\\') {
-            text += c;
-            continue;
+        if (c == '\\') {
+            c = line[pos++];
+            if (c == 'u') {
+                c = char(std::strtol(line.substr(pos, 4).c_str(), nullptr, 16));
+                pos += 4;
+            } else {
+                c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+            }
         }
-        c = line[pos++];
-        switch (c) {
-        case 'n': text += '\n'; break;
-        case 't': text += '\t'; break;
-        case 'r': text += '\r'; break;
-        case 'u': text += static_cast<char>(std::strtol(line.substr(pos, 4).c_str(), nullptr, 16)); pos += 4; break;
-        default: text += c;
-        }
+        text += c;
     }
     ++pos;
     return text;
 }
 
+// One flat JSON object of the service's log: strings and numbers.
 DispatcherProcess::Entry parseLine(const std::string& line)
 {
     DispatcherProcess::Entry entry;
     size_t pos = line.find('{') + 1;
     while (pos < line.size() && line[pos] == '"') {
-        ++pos;
-        const std::string key = readJsonString(line, pos);
-        ++pos;  // ':'
-        if (line[pos] == '"') {
-            ++pos;
-            entry[key] = readJsonString(line, pos);
+        const std::string key = jsonString(line, ++pos);
+        if (line[++pos] == '"') {
+            entry[key] = jsonString(line, ++pos);
         } else {
             const size_t end = line.find_first_of(",}", pos);
             entry[key] = line.substr(pos, end - pos);
             pos = end;
         }
-        if (line[pos] == ',')
-            ++pos;
+        pos += line[pos] == ',';
     }
     return entry;
 }
 
 }  // namespace
 
+long long monotonicNanoseconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
+std::string readText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath)
+{
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, STDOUT_FILENO);
+    dup2(out, STDERR_FILENO);
+    exec(argv);
+    return -1;
+}
+
+ChildResult waitChild(pid_t pid, int timeoutMs)
+{
+    ChildResult result;
+    const long long deadline = monotonicNanoseconds() + timeoutMs * 1000000LL;
+    int status = 0;
+    for (pid_t done; (done = waitpid(pid, &status, WNOHANG)) != pid; usleep(1000)) {
+        if (done < 0 && errno != EINTR)
+            return result;
+        if (!result.timedOut && monotonicNanoseconds() > deadline) {
+            result.timedOut = true;
+            kill(pid, SIGKILL);
+        }
+    }
+    result.endedAt = monotonicNanoseconds();
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return result;
+}
+
+ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs)
+{
+    char outputPath[] = "/tmp/quillet-child-XXXXXX";
+    close(mkstemp(outputPath));
+    ChildResult result = waitChild(startChild(argv, outputPath), timeoutMs);
+    result.output = readText(outputPath);
+    unlink(outputPath);
+    const auto at = result.output.find("fault ");
+    if (at != std::string::npos)
+        std::sscanf(result.output.c_str() + at, "fault %lld %lld", &result.faultAt,
+                    &result.faultAtRealtime);
+    return result;
+}
+
+std::string linkRegistry(int port, int timeOut)
+{
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "Windows Registry Editor Version 5.00\n\n"
+                  "[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Wharfline]\n%s%08x\n\n"
+                  "[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Vesk_SDK]\n%s%08x\n",
+                  port > 0 ? "\"DispatcherServicePort\"=dword:" : ";", unsigned(port),
+                  timeOut > 0 ? "\"TimeOut\"=dword:" : ";", unsigned(timeOut));
+    return text;
+}
+
 DispatcherProcess::DispatcherProcess(const std::vector<std::string>& options,
                                      const std::string& logPath)
     : m_logPath(logPath)
 {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
+    int fds[2];
+    if (pipe(fds) != 0)
         return;
     m_pid = fork();
     if (m_pid == 0) {
-        dup2(pipeFds[1], STDERR_FILENO);
-        close(pipeFds[0]);
+        dup2(fds[1], STDERR_FILENO);
         std::vector<std::string> args = {QUILLET_DISPATCHER_PATH, "--port", "0", "--log", logPath};
         args.insert(args.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        exec(args);
     }
-    close(pipeFds[1]);
-    // Wait (at most 5 s) for "listening on http://127.0.0.1:<port>/...".
+    close(fds[1]);
+    // "quillet-dispatcher: listening on http://127.0.0.1:<port>/DispatcherProxy", within 5 s
     std::string text;
-    pollfd entry{pipeFds[0], POLLIN, 0};
-    std::smatch match;
-    const std::regex listening("127\\.0\\.0\\.1:([0-9]+)/");
-    while (poll(&entry, 1, 5000) > 0) {
-        char buffer[256];
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        text.append(buffer, static_cast<size_t>(n));
-        if (std::regex_search(text, match, listening)) {
-            m_port = std::atoi(match[1].str().c_str());
-            break;
-        }
-    }
-    close(pipeFds[0]);
-}
-
-DispatcherProcess::~DispatcherProcess()
-{
-    terminate();
+    pollfd readable{fds[0], POLLIN, 0};
+    char buffer[256];
+    ssize_t n;
+    while (text.find("/Disp") == std::string::npos && poll(&readable, 1, 5000) > 0
+           && (n = read(fds[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, size_t(n));
+    close(fds[0]);
+    const auto at = text.find("127.0.0.1:");
+    if (at != std::string::npos)
+        m_port = std::atoi(text.c_str() + at + 10);
 }
 
 int DispatcherProcess::terminate()
 {
-    if (m_pid <= 0)
-        return -1;
-    kill(m_pid, SIGTERM);
-    int status = 0;
-    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    int status = -1;
+    if (m_pid > 0) {
+        kill(m_pid, SIGTERM);
+        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
     m_pid = -1;
     return status;
 }
 
-std::vector<DispatcherProcess::Entry> DispatcherProcess::entries() const
-{
-    std::vector<Entry> result;
-    std::ifstream in(m_logPath);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(parseLine(line));
-    return result;
-}
-
 std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::string& operation) const
 {
     std::vector<Entry> result;
-    for (const Entry& entry : entries()) {
-        if (entry.at("operation") == operation)
+    std::ifstream in(m_logPath);
+    for (std::string line; std::getline(in, line);) {
+        Entry entry = parseLine(line);
+        if (operation.empty() || entry["operation"] == operation)
+            result.push_back(entry);
+    }
+    return result;
+}
+
+std::vector<DispatcherProcess::Entry> DispatcherProcess::messages(const std::string& type) const
+{
+    std::vector<Entry> result;
+    for (Entry& entry : entries("SendMessage")) {
+        if (entry["type"] == type)
             result.push_back(entry);
     }
     return result;

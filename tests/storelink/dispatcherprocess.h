@@ -6,21 +6,48 @@
 #include <sys/types.h>
 #include <vector>
 
-// The local dispatcher service run as a child process on a free loopback
-// port, with its JSON message log read back.
+// Child processes for the store link and fault tests. Children inherit this
+// process's environment, so a test isolates HOME, XDG_* and QUILLET_REGISTRY
+// in itself first.
+
+struct ChildResult {
+    bool timedOut = false;
+    int exitCode = -1;       // -1 unless it exited
+    int signal = 0;          // the signal that ended it
+    long long endedAt = 0;   // CLOCK_MONOTONIC ns when its end was seen
+    long long faultAt = 0;   // "fault <monotonic ns> <realtime ns>" in its output
+    long long faultAtRealtime = 0;
+    std::string output;      // standard output and error
+    double faultToExitSeconds() const { return faultAt ? double(endedAt - faultAt) / 1e9 : -1; }
+};
+
+long long monotonicNanoseconds();
+std::string readText(const std::string& path);
+// Starts argv without core dumps, output to outputPath.
+pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath);
+// Waits for a started child, SIGKILL after timeoutMs.
+ChildResult waitChild(pid_t pid, int timeoutMs);
+ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs);
+
+// Registry file text naming the dispatcher's port and the reply TimeOut in
+// seconds (<= 0 leaves a value out); the Vesk_SDK key comes last.
+std::string linkRegistry(int port, int timeOut = 3);
+
+// The local dispatcher service on a free 127.0.0.1 port, its message log
+// read back.
 class DispatcherProcess {
 public:
     using Entry = std::map<std::string, std::string>;
 
-    // Starts quillet-dispatcher with the extra options; logs to logPath.
     DispatcherProcess(const std::vector<std::string>& options, const std::string& logPath);
-    ~DispatcherProcess();  // SIGTERM, then waits
+    ~DispatcherProcess() { terminate(); }
 
     int port() const { return m_port; }
-    // Every logged request, oldest first, as field -> text.
-    std::vector<Entry> entries() const;
-    std::vector<Entry> entries(const std::string& operation) const;
-    // SIGTERM and the exit status (as from waitpid).
+    // Logged requests of this operation (all for ""), oldest first, field -> text.
+    std::vector<Entry> entries(const std::string& operation = "") const;
+    // SendMessage requests of this message type.
+    std::vector<Entry> messages(const std::string& type) const;
+    // SIGTERM; the exit status as from waitpid.
     int terminate();
 
 private:

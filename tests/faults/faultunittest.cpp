@@ -1,0 +1,187 @@
+// The frame-pointer walk on stacks laid out in memory, the call stack text,
+// and the fault filter's order (no signal is raised here).
+
+#include "isolatedenvironment.h"
+
+#include "diagnostics/callstack.h"
+#include "diagnostics/callstackmemory.h"
+#include "diagnostics/crashreportsink.h"
+#include "diagnostics/defaultcrashreport.h"
+#include "diagnostics/faulthandler.h"
+#include "diagnostics/veskexception.h"
+#include "platform/faultinformation.h"
+
+#include <cwchar>
+#include <map>
+
+using namespace com::corvane::vesk;
+
+namespace {
+
+// A stack at made-up addresses: only the words put here can be read.
+class FakeStack : public CallStackMemory {
+public:
+    FakeStack() : CallStackMemory(0x10000, 0x20000) {}
+    // A frame at address: the caller's frame pointer, then the return address.
+    void frame(uintptr_t address, uintptr_t caller, uintptr_t returnAddress)
+    {
+        m_words[address] = caller;
+        m_words[address + sizeof(uintptr_t)] = returnAddress;
+    }
+    // count frames from 0x10000 up, each calling the next.
+    void chain(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            frame(0x10000 + i * 0x40, i + 1 < count ? 0x10000 + (i + 1) * 0x40 : 0, 0x400000 + i);
+    }
+    bool readWord(uintptr_t address, uintptr_t* word) const override
+    {
+        ++reads;
+        const auto it = m_words.find(address);
+        if (!contains(address) || it == m_words.end())
+            return false;
+        *word = it->second;
+        return true;
+    }
+    mutable int reads = 0;
+
+private:
+    std::map<uintptr_t, uintptr_t> m_words;
+};
+
+std::vector<uintptr_t> walk(const FakeStack& memory, uintptr_t from = 0x10100)
+{
+    CallStack stack;
+    std::vector<uintptr_t> out;
+    for (const StackFrame& f : stack.capture(from, memory))
+        out.push_back(f.address);
+    return out;
+}
+
+TEST(CallStackMemory, readsOnlyAlignedWordsWhollyInsideItsBounds)
+{
+    uintptr_t words[4] = {11, 22, 33, 44};
+    const auto low = reinterpret_cast<uintptr_t>(&words[1]);
+    const CallStackMemory memory(low, low + 2 * sizeof(uintptr_t) + 4);
+    uintptr_t word = 0;
+    EXPECT_TRUE(memory.readWord(low + sizeof(uintptr_t), &word));
+    EXPECT_EQ(word, 33u);
+    EXPECT_FALSE(memory.readWord(low - sizeof(uintptr_t), &word));      // below
+    EXPECT_FALSE(memory.readWord(low + 2 * sizeof(uintptr_t), &word));  // straddles the end
+    EXPECT_FALSE(memory.readWord(low + 1, &word));                       // misaligned
+    EXPECT_FALSE(CallStackMemory(0, 0).readWord(low, &word));            // bounds unknown
+}
+
+TEST(CallStackWalk, followsTheChainToTheOutermostFrameOrAReturnAddressZero)
+{
+    FakeStack memory;
+    memory.frame(0x10100, 0x10200, 0x401000);
+    memory.frame(0x10200, 0x10300, 0x402000);
+    memory.frame(0x10300, 0, 0x403000);
+    EXPECT_EQ(walk(memory), (std::vector<uintptr_t>{0x401000, 0x402000, 0x403000}));
+    memory.frame(0x10200, 0x10300, 0);
+    EXPECT_EQ(walk(memory), (std::vector<uintptr_t>{0x401000, 0}));
+}
+
+TEST(CallStackWalk, brokenChainsEndWithoutReadingOutsideTheStack)
+{
+    const std::pair<const char*, uintptr_t> cases[] = {
+        {"outside the stack", 0x7fff0000}, {"misaligned", 0x10203}, {"back to itself", 0x10100},
+        {"below the frame", 0x10080},      {"unreadable", 0x10400}};
+    for (const auto& c : cases) {
+        FakeStack memory;
+        memory.frame(0x10100, c.second, 0x401000);
+        memory.frame(0x10080, 0x10100, 0x409000);  // would loop back
+        EXPECT_EQ(walk(memory), (std::vector<uintptr_t>{0x401000})) << c.first;
+        EXPECT_LE(memory.reads, 4) << c.first;
+    }
+    EXPECT_TRUE(walk(FakeStack(), 0xdead0000).empty());
+}
+
+TEST(CallStackWalk, keepsAtMostOneHundredEntriesAndDropsTheInnermost)
+{
+    FakeStack memory;
+    memory.chain(150);
+    CallStack stack;
+    EXPECT_EQ(stack.capture(0x10000, memory).size(), 100u);
+    stack.removeInnermost(2);
+    EXPECT_EQ(stack.entries().size(), 98u);
+    EXPECT_EQ(stack.entries().front().address, 0x400002u);
+    stack.removeInnermost(200);
+    EXPECT_TRUE(stack.empty());
+}
+
+TEST(CallStackText, aLongStackIsCutAfterTheLastWholeEntryAndStillClosed)
+{
+    FakeStack memory;
+    memory.chain(100);
+    CallStack stack;
+    stack.capture(0x10000, memory);
+    const std::wstring text = stack.text(3999);
+    const size_t entry = text.find(L"</StackFrame>\n") + 14 - text.find(L"<StackFrame>");
+    EXPECT_GT(text.size() + entry, 3999u) << "room for one more entry was left";
+    EXPECT_LE(text.size(), 3999u);
+    EXPECT_EQ(text.substr(text.size() - 27), L"</StackFrame>\n</CallStack>\n");
+    EXPECT_EQ(CallStack().text(3999), L"<CallStack>\n</CallStack>\n");
+}
+
+std::vector<std::string> s_events;
+
+class RecordingSink : public CrashReportSink {
+public:
+    ~RecordingSink() override { s_events.push_back("link released"); }
+    int SendCrashReport(const wchar_t*, const wchar_t*, const wchar_t* category, int32_t,
+                        const wchar_t*, CrashCustomField*, int32_t) override
+    {
+        s_events.push_back("report sent: " + std::string(category, category + std::wcslen(category)));
+        return 0;
+    }
+};
+
+class RecordingReport : public DefaultCrashReport {
+public:
+    ~RecordingReport() override { s_events.push_back("report released"); }
+};
+
+// The end event warning is logged: IsolatedEnvironment keeps it in a temporary folder.
+class FaultFilterTest : public IsolatedEnvironment {
+protected:
+    void TearDown() override
+    {
+        delete activeCrashReport.exchange(nullptr);
+        delete activeStoreLink.exchange(nullptr);
+        setEndEventFunction(nullptr);
+        IsolatedEnvironment::TearDown();
+    }
+    // Runs the filter on a fault with the slots filled as given.
+    std::vector<std::string> filter(bool withReport, bool withLink)
+    {
+        s_events.clear();
+        if (withReport)
+            activeCrashReport.store(new RecordingReport);
+        if (withLink)
+            activeStoreLink.store(new RecordingSink);
+        platform::FaultInformation fault;
+        fault.exceptionCode = 0xC0000094;
+        EXPECT_EQ(faultFilter(&fault), 1);
+        EXPECT_EQ(activeCrashReport.load(), nullptr);
+        EXPECT_EQ(activeStoreLink.load(), nullptr);
+        return s_events;
+    }
+};
+
+TEST_F(FaultFilterTest, reportsThenEndsTheEventThenReleasesReportAndLinkOnce)
+{
+    setEndEventFunction([](CrashReportSink*) -> int {
+        s_events.push_back("end event");
+        throw VeskWarningException("The BeginEvent() function has not been called or failed.", 8);
+    });
+    EXPECT_EQ(filter(true, true), (std::vector<std::string>{"report sent: INT DIVIDE BY ZERO", "end event",
+                                                             "report released", "link released"}));
+    EXPECT_TRUE(filter(false, false).empty()) << "a second fault finds nothing to use";
+    // Only one of the two: nothing is reported, what is there is released.
+    EXPECT_EQ(filter(true, false), std::vector<std::string>{"report released"});
+    EXPECT_EQ(filter(false, true), std::vector<std::string>{"link released"});
+}
+
+}  // namespace

@@ -1,0 +1,465 @@
+// The store link against the real local dispatcher service, and against
+// listeners that misbehave, over loopback.
+#include "dispatcherprocess.h"
+#include "isolatedenvironment.h"
+
+#include "diagnostics/abstractcrashreport.h"
+#include "diagnostics/crashreportwriter.h"
+#include "diagnostics/veskexception.h"
+#include "storelink/clientproxy.h"
+#include "storelink/correlationid.h"
+#include "storelink/dispatcherconnection.h"
+#include "storelink/dispatchersession.h"
+#include "storelink/eventpayload.h"
+#include "storelink/linksettings.h"
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <poll.h>
+#include <regex>
+#include <set>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace com::corvane::vesk;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kLibraryTopic = "target://Appstore/service/ApplicationLibrary";
+const uint32_t kWords[4] = {0x5e0b7d21, 0x3f4c4b9a, 0x8c2d9a1e, 0x6f3b7c40};
+const std::string kIdText = "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40";
+
+double secondsSince(long long start)
+{
+    return double(monotonicNanoseconds() - start) / 1e9;
+}
+
+// Whether the client end of a loopback connection (by its port) is a socket
+// of this process: other test programs may try the fixed ports meanwhile.
+bool ownSocket(int clientPort)
+{
+    for (int fd = 3; fd < 1024; ++fd) {
+        sockaddr_in local{};
+        socklen_t length = sizeof local;
+        if (getsockname(fd, (sockaddr*)&local, &length) == 0 && local.sin_family == AF_INET
+            && ntohs(local.sin_port) == clientPort)
+            return true;
+    }
+    return false;
+}
+
+// A loopback listener that is not a dispatcher: records this process's
+// connection attempts (port, time) and misbehaves as asked.
+class RawListener {
+public:
+    enum Behaviour { Refuse, Silent, HugeReply };
+
+    // Port 0: a free one. boundAll() is false when a port is taken.
+    RawListener(const std::vector<int>& ports, Behaviour behaviour) : m_behaviour(behaviour)
+    {
+        for (int port : ports) {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            const int on = 1;
+            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+            sockaddr_in address{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+            socklen_t length = sizeof address;
+            if (bind(fd, (sockaddr*)&address, length) || listen(fd, 16)
+                || getsockname(fd, (sockaddr*)&address, &length))
+                m_boundAll = false;
+            m_fds.push_back({fd, POLLIN, 0});
+            m_ports.push_back(ntohs(address.sin_port));
+        }
+        m_thread = std::thread(&RawListener::run, this);
+    }
+    ~RawListener()
+    {
+        m_stop = true;
+        m_thread.join();
+        for (int fd : m_held)
+            close(fd);
+        for (pollfd& p : m_fds)
+            close(p.fd);
+    }
+    bool boundAll() const { return m_boundAll; }
+    int port(size_t index) const { return m_ports.at(index); }
+    std::vector<std::pair<int, long long>> attempts()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_attempts;
+    }
+    long long bytesSent() const { return m_bytesSent; }
+
+private:
+    void run()
+    {
+        while (!m_stop) {
+            if (poll(m_fds.data(), m_fds.size(), 50) <= 0)
+                continue;
+            for (size_t i = 0; i < m_fds.size(); ++i) {
+                const int client = m_fds[i].revents & POLLIN ? accept(m_fds[i].fd, nullptr, nullptr) : -1;
+                if (client < 0)
+                    continue;
+                sockaddr_in peer{};
+                socklen_t length = sizeof peer;
+                getpeername(client, (sockaddr*)&peer, &length);
+                if (ownSocket(ntohs(peer.sin_port))) {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_attempts.push_back({m_ports[i], monotonicNanoseconds()});
+                }
+                if (m_behaviour == HugeReply)
+                    serveHuge(client);
+                if (m_behaviour == Silent)
+                    m_held.push_back(client);
+                else
+                    close(client);
+            }
+        }
+    }
+    // A reply whose token is 64 MiB with no length announced: the client
+    // finds its size only by reading.
+    void serveHuge(int fd)
+    {
+        const std::string head =
+            "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nConnection: close\r\n\r\n"
+            "<?xml version=\"1.0\"?><SOAP-ENV:Envelope "
+            "xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+            "xmlns:ns1=\"urn:wharfline:dispatcher-proxy\" xmlns:ns3=\"urn:wharfline:service-contract\">"
+            "<SOAP-ENV:Body><ns1:BeginSessionResponse><ns1:Response><ns3:Token>";
+        char request[4096];
+        recv(fd, request, sizeof request, 0);
+        const timeval timeout{2, 0};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+        send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+        const std::string block(64 * 1024, 'x');
+        for (ssize_t n = 1; n > 0 && m_bytesSent < (64 << 20) && !m_stop; m_bytesSent += n)
+            n = send(fd, block.data(), block.size(), MSG_NOSIGNAL);
+    }
+
+    Behaviour m_behaviour;
+    std::vector<pollfd> m_fds;
+    std::vector<int> m_ports, m_held;
+    bool m_boundAll = true;
+    std::atomic<bool> m_stop{false};
+    std::atomic<long long> m_bytesSent{0};
+    std::mutex m_mutex;
+    std::vector<std::pair<int, long long>> m_attempts;
+    std::thread m_thread;
+};
+
+class LinkTest : public IsolatedEnvironment {
+protected:
+    void TearDown() override
+    {
+        DispatcherSession::instance().close();
+        m_dispatcher.reset();
+        IsolatedEnvironment::TearDown();
+    }
+    DispatcherProcess& startDispatcher(const std::vector<std::string>& options = {})
+    {
+        m_dispatcher.reset();
+        fs::remove(m_root / "messages.jsonl");
+        m_dispatcher = std::make_unique<DispatcherProcess>(options, (m_root / "messages.jsonl").string());
+        EXPECT_GT(m_dispatcher->port(), 0) << "the dispatcher did not start";
+        writeRegistry(linkRegistry(m_dispatcher->port()));
+        return *m_dispatcher;
+    }
+    // Opens a link that must fail: its code and how long that took.
+    static int openFails(double* seconds = nullptr)
+    {
+        const long long start = monotonicNanoseconds();
+        try {
+            ClientProxy proxy;
+        } catch (const InitializationException& e) {
+            if (seconds)
+                *seconds = secondsSince(start);
+            return e.code();
+        }
+        return 0;
+    }
+    std::vector<std::string> operations() const
+    {
+        std::vector<std::string> result;
+        for (auto& entry : m_dispatcher->entries())
+            if (entry["operation"] != "GetMessage")
+                result.push_back(entry["operation"]);
+        return result;
+    }
+    std::string payload(const std::string& type) const
+    {
+        const auto sent = m_dispatcher->messages(type);
+        return sent.empty() ? "(not sent)" : sent[0].at("payload");
+    }
+
+    std::unique_ptr<DispatcherProcess> m_dispatcher;
+};
+
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+TEST_F(LinkTest, OpensWithStatusCheckAndClosesWithUnsubscribeAndEndSession)
+{
+    DispatcherProcess& dispatcher = startDispatcher();
+    std::string token;
+    {
+        ClientProxy proxy;
+        DispatcherSession& session = DispatcherSession::instance();
+        ASSERT_TRUE(session.isOpen());
+        token = session.token();
+        EXPECT_EQ(session.endpoint(), LinkSettings::endpoint(dispatcher.port()));
+        EXPECT_EQ(session.replyTimeoutRounds(), 30);
+        EXPECT_EQ(operations(), (std::vector<std::string>{"BeginSession", "SubscribeTopic", "SendMessage"}));
+        EXPECT_EQ(dispatcher.entries("BeginSession")[0]["issuedToken"], token);
+        EXPECT_EQ(dispatcher.entries("SubscribeTopic")[0]["topic"], kLibraryTopic + token);
+        auto status = dispatcher.messages("application_service_status_request").at(0);
+        EXPECT_EQ(status["topic"], "target://appstore/service/ApplicationService");
+        EXPECT_EQ(status["replyTopic"], kLibraryTopic + token);
+        EXPECT_EQ(status["messageId"], "12345678-9012-3456-7890-123456789012");
+        EXPECT_EQ(dispatcher.entries("GetMessage")[0]["token"], token);
+        EXPECT_TRUE(session.inbound().snapshot().empty()) << "the reply was claimed";
+    }
+    EXPECT_FALSE(DispatcherSession::instance().isOpen());
+    EXPECT_EQ(DispatcherSession::instance().token(), std::string(36, ' '));
+    auto ops = operations();
+    ASSERT_GE(ops.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(ops.end() - 2, ops.end()),
+              (std::vector<std::string>{"UnsubscribeTopic", "EndSession"}));
+    EXPECT_EQ(dispatcher.entries("UnsubscribeTopic")[0]["topic"], kLibraryTopic + token + token);
+    EXPECT_EQ(dispatcher.entries("EndSession")[0]["token"], token);
+    EXPECT_EQ(DispatcherSession::instance().close(), 1);
+}
+
+TEST_F(LinkTest, FailedStatusCheckFailsTheOpenAndEndsTheSession)
+{
+    const struct {
+        std::vector<std::string> options;
+        int code;
+        double minSeconds, maxSeconds;
+    } cases[] = {{{"--status", "1"}, 3, 0, 2},
+                 // the open's pause and 30 rounds of 100 ms
+                 {{"--no-reply"}, 9, 3.5, 6}};
+    for (const auto& c : cases) {
+        DispatcherProcess& dispatcher = startDispatcher(c.options);
+        double seconds = 0;
+        EXPECT_EQ(openFails(&seconds), c.code) << c.options[0];
+        EXPECT_GE(seconds, c.minSeconds);
+        EXPECT_LT(seconds, c.maxSeconds);
+        EXPECT_FALSE(DispatcherSession::instance().isOpen());
+        EXPECT_EQ(dispatcher.entries("EndSession").size(), 1u);
+    }
+}
+
+TEST_F(LinkTest, CloseEndsAPollTheServiceHoldsForever)
+{
+    DispatcherProcess& dispatcher = startDispatcher({"--hold-polls"});
+    auto proxy = std::make_unique<ClientProxy>();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const long long start = monotonicNanoseconds();
+    proxy.reset();
+    EXPECT_LT(secondsSince(start), 1.0);
+    EXPECT_FALSE(DispatcherSession::instance().isOpen());
+    const int status = dispatcher.terminate();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "service stop: " << status;
+}
+
+TEST_F(LinkTest, ReopeningRenewsTheTokenWithoutASecondReceiver)
+{
+    DispatcherProcess& dispatcher = startDispatcher();
+    ClientProxy first;
+    const std::string oldToken = DispatcherSession::instance().token();
+    ClientProxy second;
+    const std::string newToken = DispatcherSession::instance().token();
+    EXPECT_NE(newToken, oldToken);
+    EXPECT_EQ(dispatcher.entries("SubscribeTopic").back()["topic"], kLibraryTopic + newToken);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int polls = 0;
+    for (auto& entry : dispatcher.entries("GetMessage"))
+        polls += entry["token"] == newToken;
+    EXPECT_EQ(polls, 1) << "one receiver polls with the new token";
+    EXPECT_EQ(first.BeginEvent(), 0) << "replies to the new session reach the receiver";
+}
+
+TEST_F(LinkTest, WithoutServiceTriesTheRegistryPortThenTheFixedPortsInOrder)
+{
+    std::vector<int> ports = LinkSettings::fallbackPorts();
+    ports.insert(ports.begin(), 0);
+    RawListener listener(ports, RawListener::Refuse);
+    if (!listener.boundAll())
+        GTEST_SKIP() << "a fixed dispatcher port is in use on this machine";
+    writeRegistry(linkRegistry(listener.port(0)));
+    EXPECT_EQ(openFails(), 2);
+    std::vector<int> tried;
+    for (const auto& attempt : listener.attempts())
+        tried.push_back(attempt.first);
+    EXPECT_EQ(tried, (std::vector<int>{listener.port(0), 8888, 16996, 16997, 16998, 16999, 17000,
+                                       17001, 17002, 17003, 17004}));
+    // Without a port value: 16996 after 700 ms of retries, then 8888, 16996 ...
+    writeRegistry(linkRegistry(0));
+    const long long start = monotonicNanoseconds();
+    EXPECT_EQ(openFails(), 2);
+    const auto attempts = listener.attempts();
+    ASSERT_GE(attempts.size(), tried.size() + 3);
+    const auto first = attempts.begin() + long(tried.size());
+    EXPECT_EQ(std::vector<int>({first[0].first, first[1].first, first[2].first}),
+              (std::vector<int>{16996, 8888, 16996}));
+    EXPECT_GE(first[0].second - start, 700000000LL);
+    EXPECT_LT(first[0].second - start, 1200000000LL);
+}
+
+TEST_F(LinkTest, SilentOrFloodingServiceFailsTheOpenInBoundedTimeAndMemory)
+{
+    for (const auto behaviour : {RawListener::Silent, RawListener::HugeReply}) {
+        RawListener listener({0}, behaviour);
+        writeRegistry(linkRegistry(listener.port(0)));
+        const long before = residentKiB();
+        double seconds = 0;
+        EXPECT_EQ(openFails(&seconds), 2) << behaviour;
+        EXPECT_LT(seconds, DispatcherConnection::kReceiveSeconds + 3.0) << behaviour;
+        EXPECT_LT(residentKiB() - before, 16 * 1024) << behaviour;
+        EXPECT_LT(listener.bytesSent(), 64 << 20) << "the client stopped reading";
+    }
+}
+
+TEST_F(LinkTest, ReplyIsMatchedBySessionIdAndType)
+{
+    startDispatcher();
+    ClientProxy proxy;
+    DispatcherSession& session = DispatcherSession::instance();
+    const std::string id = "11111111-2222-3333-4444-555555555555";
+    const auto reply = [&](const std::string& type, int status) {
+        InboundMessage message;
+        message.sessionId = id;
+        message.type = type;
+        message.payload = "<applicationServiceStatus><Status>" + std::to_string(status)
+                          + "</Status></applicationServiceStatus>";
+        session.inbound().insert(message);
+    };
+    reply("other_type", 1);
+    EXPECT_EQ(session.awaitReply(id), 9);
+    EXPECT_EQ(session.inbound().snapshot().size(), 1u) << "a reply of another type stays";
+    reply(DispatcherSession::kReplyType, 1);
+    reply(DispatcherSession::kReplyType, 0);  // replaces the earlier one
+    EXPECT_EQ(session.inbound().snapshot().size(), 1u);
+    EXPECT_EQ(session.awaitReply(id), 0);
+    EXPECT_TRUE(session.inbound().snapshot().empty());
+}
+
+TEST_F(LinkTest, ReplyTimeOutIsADWordBetween3And180ElseThirtySeconds)
+{
+    const std::pair<std::string, int> cases[] = {
+        {"dword:00000002", 300}, {"dword:00000003", 30}, {"dword:000000b4", 1800},
+        {"dword:000000b5", 300}, {"\"45\"", 300}};
+    for (const auto& c : cases) {
+        writeRegistry(linkRegistry(0, 0) + "\"TimeOut\"=" + c.first + "\n");
+        EXPECT_EQ(LinkSettings::replyTimeoutRounds(), c.second) << c.first;
+    }
+}
+
+TEST(CorrelationIdTest, IsThirtySixDigitsWithHyphensAndVaries)
+{
+    std::set<std::string> seen;
+    for (int i = 0; i < 40; ++i) {
+        const std::string id = CorrelationId::next(i % 2 ? "" : kIdText);
+        EXPECT_TRUE(std::regex_match(id, std::regex("\\d{8}-\\d{4}-\\d{4}-\\d{4}-\\d{12}"))) << id;
+        seen.insert(id);
+    }
+    EXPECT_GT(seen.size(), 35u) << "identifiers repeat";
+}
+
+TEST_F(LinkTest, EventPayloadsAreSentByteForByte)
+{
+    startDispatcher();
+    ClientProxy proxy;
+    const std::string head = "<XMLPayload><![CDATA[<", version = ">\n\t<Version>1.1.2</Version>\n\t";
+    EXPECT_EQ(payload("application_service_status_request"),
+              head + "applicationServiceStatusReq" + version
+                  + "<APILevel>3</APILevel></applicationServiceStatusReq>]]></XMLPayload>");
+    EXPECT_EQ(proxy.BeginEvent(), 0);
+    EXPECT_EQ(payload("application_begin_set"),
+              head + "applicationBeginSet" + version + "<ApplicationUUID>" + std::string(36, ' ')
+                  + "</ApplicationUUID></applicationBeginSet>]]></XMLPayload>");
+    ClientProxy::setApplicationIdentifier(kWords);
+    EXPECT_EQ(proxy.EndEvent(), 0);
+    EXPECT_EQ(payload("application_completion_set"),
+              head + "applicationCompletionSet" + version + "<ApplicationUUID>" + kIdText
+                  + "</ApplicationUUID>\n\t<ExitCode>OK</ExitCode></applicationCompletionSet>]]></XMLPayload>");
+    CrashCustomField field{L"build", L"test"};
+    EXPECT_EQ(proxy.SendCrashReport(L"main.cpp", L"boom", L"Access violation", 42, L"frames", &field, 1), 0);
+    const std::string report = lastCrashReportPath();
+    EXPECT_TRUE(fs::exists(report)) << report;
+    EXPECT_EQ(payload("crash_report_set"),
+              head + "crashReportSet" + version + "<ApplicationUUID>" + kIdText
+                  + "</ApplicationUUID>\n\t<CrashInfoDirectoryPath>" + report
+                  + "</CrashInfoDirectoryPath>\n\t<NativeFlag>0</NativeFlag></crashReportSet>]]></XMLPayload>");
+    EXPECT_NE(EventPayload::crashReport(kIdText, "/tmp/a&b]]>c.xml").find(">/tmp/a&amp;b]]&gt;c.xml<"),
+              std::string::npos);
+}
+
+TEST_F(LinkTest, BeginEventSendsOnceAndEndEventEachTime)
+{
+    DispatcherProcess& dispatcher = startDispatcher();
+    ClientProxy proxy;
+    EXPECT_EQ(proxy.BeginEvent(), 0);
+    EXPECT_EQ(proxy.BeginEvent(), 0);
+    EXPECT_EQ(proxy.EndEvent(), 0);
+    EXPECT_EQ(proxy.EndEvent(), 0);
+    EXPECT_EQ(dispatcher.messages("application_begin_set").size(), 1u);
+    EXPECT_EQ(dispatcher.messages("application_completion_set").size(), 2u);
+}
+
+TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing)
+{
+    DispatcherProcess& dispatcher = startDispatcher({"--status-for", "application_begin_set=1"});
+    ClientProxy proxy;
+    const auto endEventWarning = [&proxy] {
+        try {
+            proxy.EndEvent();
+        } catch (const VeskWarningException& e) {
+            EXPECT_EQ(e.message(), "The BeginEvent() function has not been called or failed.");
+            return e.code();
+        }
+        return 0;
+    };
+    EXPECT_EQ(endEventWarning(), 8);
+    try {
+        proxy.BeginEvent();
+        ADD_FAILURE() << "a begin event answered with status 1 succeeded";
+    } catch (const VeskRuntimeException& e) {
+        EXPECT_EQ(e.code(), 3);
+    }
+    EXPECT_EQ(endEventWarning(), 8);
+    EXPECT_TRUE(dispatcher.messages("application_completion_set").empty());
+}
+
+TEST_F(LinkTest, CrashReportOnAClosedLinkReturnsOneAndWritesNothing)
+{
+    startDispatcher();
+    ClientProxy proxy;
+    DispatcherSession::instance().close();
+    EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, L"d", nullptr, 0), 1);
+    std::error_code none;
+    for (const auto& entry : fs::recursive_directory_iterator(dataFolder(), none))
+        EXPECT_FALSE(entry.is_regular_file()) << entry.path();
+}
+
+TEST_F(LinkTest, FailedReportWriteReturnsItsCodeAndSendsNothing)
+{
+    DispatcherProcess& dispatcher = startDispatcher();
+    ClientProxy proxy;
+    // Error data longer than 4000 characters: written without it, result 4.
+    const std::wstring longData(4001, L'x');
+    EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, longData.c_str(), nullptr, 0), 4);
+    EXPECT_TRUE(dispatcher.messages("crash_report_set").empty());
+}
+
+}  // namespace
