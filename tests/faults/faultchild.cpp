@@ -1,16 +1,9 @@
-// A program that makes real faults on request, for the fault tests and the
-// crash benchmark. It creates the store runtime context (which needs the local
-// dispatcher service, found through $QUILLET_REGISTRY; exit code 3 without),
-// prints "fault <monotonic ns> <realtime ns>", then faults:
-//
-//   faultchild <null-write|int-divide|illegal-instruction|stack-overflow|thread|
-//               thread-stack-overflow|two-threads|double-free|broken-chain|
-//               destroyed|fault-in-report|second-context> [--time-limit MS] [--unarmed]
-//
-// broken-chain (x86-64) faults with the frame pointer at an unmapped address.
-// destroyed faults after the context is gone; fault-in-report faults again
-// while the report is collected; second-context creates a second context
-// and prints why it was refused. --unarmed: no runtime context at all.
+// Makes real faults on request, for the fault tests and the crash benchmark:
+//   faultchild <fault> [--time-limit MS] [--unarmed]
+// It creates the store runtime context (exit code 3 when it cannot: no
+// dispatcher service in $QUILLET_REGISTRY; --unarmed: none at all), prints
+// "fault <monotonic ns> <realtime ns>" and faults as named in s_faults below.
+// second-context instead creates a second context and prints its refusal.
 // Built without optimisation, so every function keeps its frame.
 
 #include "diagnostics/defaultcrashreport.h"
@@ -28,7 +21,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include <unistd.h>
 
 using namespace com::corvane::vesk;
 
@@ -40,6 +32,7 @@ volatile int g_depthLimit = 1 << 30;
 int* volatile g_null = nullptr;
 
 #if defined(__x86_64__)
+// Faults with the frame pointer at an unmapped address.
 extern "C" void quilletFaultWithBrokenChain();
 asm(".text\n"
     "quilletFaultWithBrokenChain:\n"
@@ -95,9 +88,9 @@ public:
 
 const std::map<std::string, void (*)()> s_faults = {
     {"null-write", writeThroughNull},
-    {"destroyed", writeThroughNull},
+    {"destroyed", writeThroughNull},  // after the context is destroyed
     {"int-divide", divideByZero},
-    {"fault-in-report", divideByZero},
+    {"fault-in-report", divideByZero},  // and again while the report is collected
     {"illegal-instruction", [] { __builtin_trap(); }},
     {"stack-overflow", [] { recurse(0); }},
     {"thread", [] { onThreads(1, writeThroughNull); }},

@@ -96,9 +96,7 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     EXPECT_TRUE(std::regex_match(path, std::regex(".*/faultchild \\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d\\.00\\.xml")))
         << path;
     const std::string report = readFile(path);
-    EXPECT_EQ(report.rfind("<?xml", 0), 0u);
     EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("</faultchild>\n</CrashReport>"), std::string::npos) << report;
     EXPECT_EQ(element(report, "Category"), c.category);
     EXPECT_EQ(element(report, "Error"),
               std::string("An unrecoverable exception occurred: ") + c.category + ", Code: " + c.code);

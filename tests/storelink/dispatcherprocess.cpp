@@ -7,23 +7,12 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
-#include <poll.h>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-
-void exec(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-}
 
 // The text of a JSON string from pos, just after its opening quote.
 std::string jsonString(const std::string& line, size_t& pos)
@@ -92,8 +81,12 @@ pid_t startChild(const std::vector<std::string>& argv, const std::string& output
     const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
-    exec(argv);
-    return -1;
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
 }
 
 ChildResult waitChild(pid_t pid, int timeoutMs)
@@ -145,41 +138,27 @@ DispatcherProcess::DispatcherProcess(const std::vector<std::string>& options,
                                      const std::string& logPath)
     : m_logPath(logPath)
 {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return;
-    m_pid = fork();
-    if (m_pid == 0) {
-        dup2(fds[1], STDERR_FILENO);
-        std::vector<std::string> args = {QUILLET_DISPATCHER_PATH, "--port", "0", "--log", logPath};
-        args.insert(args.end(), options.begin(), options.end());
-        exec(args);
-    }
-    close(fds[1]);
+    std::vector<std::string> args = {QUILLET_DISPATCHER_PATH, "--port", "0", "--log", logPath};
+    args.insert(args.end(), options.begin(), options.end());
+    m_pid = startChild(args, logPath + ".out");
     // "quillet-dispatcher: listening on http://127.0.0.1:<port>/DispatcherProxy", within 5 s
-    std::string text;
-    pollfd readable{fds[0], POLLIN, 0};
-    char buffer[256];
-    ssize_t n;
-    while (text.find("/Disp") == std::string::npos && poll(&readable, 1, 5000) > 0
-           && (n = read(fds[0], buffer, sizeof buffer)) > 0)
-        text.append(buffer, size_t(n));
-    close(fds[0]);
-    const auto at = text.find("127.0.0.1:");
-    if (at != std::string::npos)
-        m_port = std::atoi(text.c_str() + at + 10);
+    for (int waited = 0; m_port <= 0 && waited < 5000; waited += 10) {
+        usleep(10000);
+        const std::string text = readText(logPath + ".out");
+        const auto at = text.find("127.0.0.1:");
+        if (at != std::string::npos && text.find("/Disp", at) != std::string::npos)
+            m_port = std::atoi(text.c_str() + at + 10);
+    }
 }
 
 int DispatcherProcess::terminate()
 {
-    int status = -1;
-    if (m_pid > 0) {
-        kill(m_pid, SIGTERM);
-        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
+    if (m_pid <= 0)
+        return -1;
+    kill(m_pid, SIGTERM);
+    const int exitCode = waitChild(m_pid, 5000).exitCode;
     m_pid = -1;
-    return status;
+    return exitCode;
 }
 
 std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::string& operation) const

@@ -47,7 +47,7 @@ public:
     std::vector<Entry> entries(const std::string& operation = "") const;
     // SendMessage requests of this message type.
     std::vector<Entry> messages(const std::string& type) const;
-    // SIGTERM; the exit status as from waitpid.
+    // SIGTERM; its exit code (-1: it did not exit by itself).
     int terminate();
 
 private:

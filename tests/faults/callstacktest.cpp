@@ -1,17 +1,10 @@
-// The frame-pointer walk on stacks laid out in memory, the call stack text,
-// and the fault filter's order (no signal is raised here).
-
-#include "isolatedenvironment.h"
+// The frame-pointer walk on stacks laid out at made-up addresses, and the
+// call stack text.
 
 #include "diagnostics/callstack.h"
 #include "diagnostics/callstackmemory.h"
-#include "diagnostics/crashreportsink.h"
-#include "diagnostics/defaultcrashreport.h"
-#include "diagnostics/faulthandler.h"
-#include "diagnostics/veskexception.h"
-#include "platform/faultinformation.h"
 
-#include <cwchar>
+#include <gtest/gtest.h>
 #include <map>
 
 using namespace com::corvane::vesk;
@@ -98,7 +91,7 @@ TEST(CallStackWalk, brokenChainsEndWithoutReadingOutsideTheStack)
     EXPECT_TRUE(walk(FakeStack(), 0xdead0000).empty());
 }
 
-TEST(CallStackWalk, keepsAtMostOneHundredEntriesAndDropsTheInnermost)
+TEST(CallStack, keepsOneHundredEntriesDropsTheInnermostAndCutsTheTextAfterAWholeEntry)
 {
     FakeStack memory;
     memory.chain(150);
@@ -107,81 +100,13 @@ TEST(CallStackWalk, keepsAtMostOneHundredEntriesAndDropsTheInnermost)
     stack.removeInnermost(2);
     EXPECT_EQ(stack.entries().size(), 98u);
     EXPECT_EQ(stack.entries().front().address, 0x400002u);
-    stack.removeInnermost(200);
-    EXPECT_TRUE(stack.empty());
-}
-
-TEST(CallStackText, aLongStackIsCutAfterTheLastWholeEntryAndStillClosed)
-{
-    FakeStack memory;
-    memory.chain(100);
-    CallStack stack;
-    stack.capture(0x10000, memory);
     const std::wstring text = stack.text(3999);
     const size_t entry = text.find(L"</StackFrame>\n") + 14 - text.find(L"<StackFrame>");
-    EXPECT_GT(text.size() + entry, 3999u) << "room for one more entry was left";
     EXPECT_LE(text.size(), 3999u);
+    EXPECT_GT(text.size() + entry, 3999u) << "room for one more entry was left";
     EXPECT_EQ(text.substr(text.size() - 27), L"</StackFrame>\n</CallStack>\n");
-    EXPECT_EQ(CallStack().text(3999), L"<CallStack>\n</CallStack>\n");
-}
-
-std::vector<std::string> s_events;
-
-class RecordingSink : public CrashReportSink {
-public:
-    ~RecordingSink() override { s_events.push_back("link released"); }
-    int SendCrashReport(const wchar_t*, const wchar_t*, const wchar_t* category, int32_t,
-                        const wchar_t*, CrashCustomField*, int32_t) override
-    {
-        s_events.push_back("report sent: " + std::string(category, category + std::wcslen(category)));
-        return 0;
-    }
-};
-
-class RecordingReport : public DefaultCrashReport {
-public:
-    ~RecordingReport() override { s_events.push_back("report released"); }
-};
-
-// The end event warning is logged: IsolatedEnvironment keeps it in a temporary folder.
-class FaultFilterTest : public IsolatedEnvironment {
-protected:
-    void TearDown() override
-    {
-        delete activeCrashReport.exchange(nullptr);
-        delete activeStoreLink.exchange(nullptr);
-        setEndEventFunction(nullptr);
-        IsolatedEnvironment::TearDown();
-    }
-    // Runs the filter on a fault with the slots filled as given.
-    std::vector<std::string> filter(bool withReport, bool withLink)
-    {
-        s_events.clear();
-        if (withReport)
-            activeCrashReport.store(new RecordingReport);
-        if (withLink)
-            activeStoreLink.store(new RecordingSink);
-        platform::FaultInformation fault;
-        fault.exceptionCode = 0xC0000094;
-        EXPECT_EQ(faultFilter(&fault), 1);
-        EXPECT_EQ(activeCrashReport.load(), nullptr);
-        EXPECT_EQ(activeStoreLink.load(), nullptr);
-        return s_events;
-    }
-};
-
-TEST_F(FaultFilterTest, reportsThenEndsTheEventThenReleasesReportAndLinkOnce)
-{
-    setEndEventFunction([](CrashReportSink*) -> int {
-        s_events.push_back("end event");
-        throw VeskWarningException("The BeginEvent() function has not been called or failed.", 8);
-    });
-    EXPECT_EQ(filter(true, true), (std::vector<std::string>{"report sent: INT DIVIDE BY ZERO", "end event",
-                                                             "report released", "link released"}));
-    EXPECT_TRUE(filter(false, false).empty()) << "a second fault finds nothing to use";
-    // Only one of the two: nothing is reported, what is there is released.
-    EXPECT_EQ(filter(true, false), std::vector<std::string>{"report released"});
-    EXPECT_EQ(filter(false, true), std::vector<std::string>{"link released"});
+    stack.removeInnermost(200);
+    EXPECT_EQ(stack.text(3999), L"<CallStack>\n</CallStack>\n");
 }
 
 }  // namespace
