@@ -1,14 +1,24 @@
-// The page in the real program: the window-control bridge, script calls on
-// the main window, history policy and the virtual origin. Test pages report
-// to a loopback server: report('where=x&...') sends /report?where=x&...
-// synchronously, so a report from an unloading document still arrives.
+// The real program end to end, on bundles each test writes: the window-
+// control bridge, script calls on the main window, history policy, the
+// virtual origin, cookies across a restart, the memory of a download and
+// mailto: links. Runs under a virtual X server for the last.
+// Test pages report to a loopback server: report('where=x&...') sends
+// /report?where=x&... synchronously, so a report from an unloading document
+// still arrives.
 #include "shell/constants.h"
 #include "tests/support/quilletinstance.h"
 #include "tests/support/recordinghttpserver.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
+
+using Request = RecordingHttpServer::Request;
+using Response = RecordingHttpServer::Response;
+using Header = QPair<QByteArray, QByteArray>;
 
 namespace {
 
@@ -28,7 +38,7 @@ QByteArray page(const RecordingHttpServer& server, const QByteArray& body)
 QMap<QString, QUrlQuery> reports(const RecordingHttpServer& server)
 {
     QMap<QString, QUrlQuery> byPlace;
-    for (const RecordingHttpServer::Request& request : server.requestsTo("/report")) {
+    for (const Request& request : server.requestsTo("/report")) {
         const QUrlQuery query(QUrl::fromEncoded(request.target).query());
         byPlace.insert(query.queryItemValue("where"), query);
     }
@@ -46,9 +56,27 @@ bool runToCleanExit(QuilletInstance& quillet)
         && quillet.exitCode() == 0;
 }
 
+// Ends a program that is still running with SIGTERM; true when it was running.
+bool stop(QuilletInstance& quillet)
+{
+    const bool wasRunning = quillet.isRunning();
+    quillet.terminate();
+    return quillet.waitForExit(10000) && wasRunning;
+}
+
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
 }  // namespace
 
-class E2ePage : public QObject {
+class E2eProgram : public QObject {
     Q_OBJECT
 
 private slots:
@@ -136,8 +164,7 @@ private slots:
         QVERIFY(quillet.buildBundle());
         QVERIFY(quillet.start());
         QTRY_VERIFY_WITH_TIMEOUT(reports(server).contains("left-by-link"), 20000);
-        quillet.terminate();
-        QVERIFY(quillet.waitForExit(10000));
+        QVERIFY(stop(quillet));
         QVERIFY(!reports(server).contains("left-by-back"));
         QCOMPARE(reports(server).value("stayed").toString(), QString("where=stayed&title=start&length=2"));
     }
@@ -184,7 +211,132 @@ private slots:
         QCOMPARE(value("storage"), QString("kept"));
         QCOMPARE(value("cookie"), QString("flavour=walnut"));
     }
+
+    // The server logs the user in with a session cookie and a lasting one;
+    // the next run sends both back, while a cookie the jar refused (a foreign
+    // domain) stays out of the file and out of every request.
+    void loginSurvivesARestartAndRefusedCookiesStayOut()
+    {
+        RecordingHttpServer server;
+        QVERIFY(server.listen());
+        int run = 1;
+        server.setHandler([&](const Request& request) {
+            Response response;
+            response.headers.append(Header("Content-Type", "text/html"));
+            if (request.path() != "/app")
+                return response;
+            if (run == 1) {
+                response.body = "<script>new Image().src = '/loggedin';</script>";
+                for (const char* cookie : {"sid=abc; path=/", "foreign=1; domain=.localhost; path=/",
+                                           "pref=dark; expires=Fri, 01 Jan 2100 00:00:00 GMT; path=/"})
+                    response.headers.append(Header("Set-Cookie", cookie));
+            } else {  // the refused cookie named localhost: ask that host as well
+                response.body = "<script>new Image().src = 'http://localhost:"
+                    + QByteArray::number(server.port()) + "/foreign'; new Image().src = '/shown';</script>";
+            }
+            return response;
+        });
+        QuilletInstance quillet;
+        quillet.addBundleFile("index.html",
+                              "<script>location.href = '" + server.baseUrl() + "/app';</script>");
+        QVERIFY(quillet.buildBundle());
+
+        QVERIFY(quillet.start());
+        QVERIFY2(server.waitForRequest("/loggedin", 20000), quillet.output().constData());
+        QVERIFY(server.requestsTo("/loggedin").first().headers.value("cookie").contains("sid=abc"));
+        QVERIFY(stop(quillet));
+
+        QSettings stored(quillet.storageFolder() + "/cookies.ini", QSettings::IniFormat);
+        QCOMPARE(stored.allKeys(), QStringList({"127.0.0.1/pref", "127.0.0.1/sid"}));
+        QCOMPARE(stored.value("127.0.0.1/sid").toString(), QString("sid=abc; domain=127.0.0.1; path=/"));
+        QVERIFY(stored.value("127.0.0.1/pref").toString().startsWith("pref=dark; expires="));
+
+        run = 2;
+        QVERIFY(quillet.start());
+        QVERIFY2(server.waitForRequest("/shown", 20000), quillet.output().constData());
+        QVERIFY(server.waitForRequest("/foreign", 5000));
+        QVERIFY(stop(quillet));
+
+        const QList<Request> apps = server.requestsTo("/app");
+        QCOMPARE(apps.size(), 2);
+        QVERIFY(!apps.first().headers.contains("cookie"));
+        const QByteArray sentAfterRestart = apps.last().headers.value("cookie");
+        QVERIFY2(sentAfterRestart.contains("sid=abc") && sentAfterRestart.contains("pref=dark"),
+                 sentAfterRestart.constData());
+        for (const Request& request : server.requests())
+            QVERIFY2(!request.headers.value("cookie").contains("foreign"), request.target.constData());
+    }
+
+    // While the save dialog waits for the user, the reply the page handed
+    // over is stopped, so the body is not fetched into memory meanwhile.
+    void handedOverReplyIsNotFetchedIntoMemory()
+    {
+        RecordingHttpServer server;
+        QVERIFY(server.listen());
+        server.setHandler([&](const Request&) {
+            Response response;
+            response.headers.append(Header("Content-Type", "application/zip"));
+            response.streamedSize = 300LL * 1024 * 1024;
+            return response;
+        });
+        QuilletInstance quillet;
+        quillet.addBundleFile("index.html", "<script>location.href = '" + server.baseUrl()
+                                                + "/files/archive.zip';</script>");
+        QVERIFY(quillet.buildBundle());
+        QVERIFY(quillet.start());
+        QVERIFY2(server.waitForRequest("/files/archive.zip", 20000), quillet.output().constData());
+        const qint64 before = residentKiB(quillet.processId());
+        QVERIFY(before > 0);
+        // Long enough for the whole body to arrive over loopback if read.
+        qint64 peak = before;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 3000) {
+            QTest::qWait(50);
+            peak = qMax(peak, residentKiB(quillet.processId()));
+        }
+        QVERIFY(stop(quillet));
+        QVERIFY2(peak - before < 64 * 1024,
+                 qPrintable(QString("grew by %1 MiB").arg((peak - before) / 1024)));
+        // Only the page's request was made: the save dialog is still open.
+        QCOMPARE(server.requestsTo("/files/archive.zip").size(), 1);
+    }
+
+    // "mailto:" links go to the desktop's mail program (xdg-open, here a
+    // stand-in first on PATH that records its argument) and the page stays;
+    // a web link that merely mentions "mailto:" is followed in-page.
+    void mailtoGoesToTheDesktopAndThePageStays()
+    {
+        QTemporaryDir bin;
+        QFile handler(bin.filePath("xdg-open"));
+        QVERIFY(handler.open(QIODevice::WriteOnly));
+        handler.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + bin.filePath("log").toUtf8() + "'\n");
+        handler.close();
+        handler.setPermissions(handler.permissions() | QFileDevice::ExeOwner);
+        RecordingHttpServer server;
+        QVERIFY(server.listen());
+        QuilletInstance quillet;
+        quillet.setEnvironmentValue("QT_QPA_PLATFORM", "xcb");  // offscreen cannot hand URLs on
+        quillet.setEnvironmentValue("PATH", bin.path() + ":" + quillet.environment().value("PATH"));
+        quillet.addBundleFile("index.html", page(server,
+            "<a id=\"mail\" href=\"mailto:ann@example.org?subject=Quills\">mail</a>"
+            "<a id=\"web\" href=\"" + server.baseUrl() + "/share?to=MAILTO:ann@example.org\">web</a>"
+            "<script>window.onload = function () {\n"
+            "  document.getElementById('mail').click();\n"
+            "  setTimeout(function () {\n"
+            "    report('where=stayed&title=' + document.title + '&url=' + location.href);\n"
+            "    document.getElementById('web').click(); }, 700);\n"
+            "};</script>"));
+        QVERIFY(quillet.buildBundle());
+        QVERIFY(quillet.start());
+        QVERIFY2(server.waitForRequest("/share", 20000), quillet.output().constData());
+        QVERIFY(stop(quillet));
+        QCOMPARE(reports(server).value("stayed").toString(), QString("where=stayed&title=start&url=qrc:/index.html"));
+        QFile log(bin.filePath("log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray("mailto:ann@example.org?subject=Quills\n"));
+    }
 };
 
-QTEST_GUILESS_MAIN(E2ePage)
-#include "e2e_page.moc"
+QTEST_GUILESS_MAIN(E2eProgram)
+#include "e2e_program.moc"
