@@ -13,6 +13,8 @@
 
 namespace {
 
+const auto npos = std::string::npos;
+
 class FaultTest : public IsolatedEnvironment {
 protected:
     void SetUp() override
@@ -28,20 +30,21 @@ protected:
         writeRegistry(linkRegistry(m_dispatcher->port()));
         return *m_dispatcher;
     }
-    std::string log(const std::string& program) const
-    {
-        return readFile(dataFolder() / "Corvane/CorvaneSkyfoldSDK/Log" / (program + ".log"));
-    }
-    std::string reportFolder() const { return (dataFolder() / "Corvane/CorvaneSkyfoldSDK/CrashReports").string(); }
+    std::filesystem::path sdkFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK"; }
+    std::string logPath(const std::string& program) const { return sdkFolder() / "Log" / (program + ".log"); }
+    std::string log(const std::string& program) const { return readFile(logPath(program)); }
     std::vector<std::string> reports() const
     {
         std::vector<std::string> files;
         std::error_code none;
-        for (const auto& entry : std::filesystem::directory_iterator(reportFolder(), none))
+        for (const auto& entry : std::filesystem::directory_iterator(sdkFolder() / "CrashReports", none))
             files.push_back(entry.path().string());
         return files;
     }
-    std::vector<DispatcherProcess::Entry> crashEvents() const { return m_dispatcher->messages("crash_report_set"); }
+    std::vector<DispatcherProcess::Entry> crashEvents() const
+    {
+        return m_dispatcher->messages("crash_report_set");
+    }
 
     std::unique_ptr<DispatcherProcess> m_dispatcher;
 };
@@ -50,7 +53,7 @@ std::string element(const std::string& document, const std::string& name)
 {
     const auto begin = document.find("<" + name + ">");
     const auto end = document.find("</" + name + ">", begin);
-    return begin == std::string::npos || end == std::string::npos
+    return begin == npos || end == npos
                ? "(missing)"
                : document.substr(begin + name.size() + 2, end - begin - name.size() - 2);
 }
@@ -71,9 +74,10 @@ void PrintTo(const FaultCase& c, std::ostream* out)
 class FaultChildTest : public FaultTest, public ::testing::WithParamInterface<FaultCase> {};
 
 // Pointer-width upper-case addresses; the entry of a return address 0 has none.
-const std::regex CallStackShape("<CallStack>\n(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
-                                "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?"
-                                "</StackFrame>\n)*</CallStack>\n");
+const std::regex CallStackShape(
+    "<CallStack>\n(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
+    "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?"
+    "</StackFrame>\n)*</CallStack>\n");
 
 TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
 {
@@ -93,28 +97,29 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     }
     ASSERT_EQ(reports().size(), 1u);
     const std::string path = reports()[0];
-    EXPECT_TRUE(std::regex_match(path, std::regex(".*/faultchild \\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d\\.00\\.xml")))
-        << path;
+    const std::regex name(".*/faultchild \\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d\\.00\\.xml");
+    EXPECT_TRUE(std::regex_match(path, name)) << path;
     const std::string report = readFile(path);
-    EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), npos) << report;
     EXPECT_EQ(element(report, "Category"), c.category);
     EXPECT_EQ(element(report, "Error"),
               std::string("An unrecoverable exception occurred: ") + c.category + ", Code: " + c.code);
     const std::string callStack = element(report, "ErrorData");
     EXPECT_TRUE(std::regex_match(callStack, CallStackShape)) << callStack;
     int frames = 0;
-    for (auto at = callStack.find("<StackFrame>"); at != std::string::npos; at = callStack.find("<StackFrame>", at + 1))
+    for (auto at = callStack.find("<StackFrame>"); at != npos; at = callStack.find("<StackFrame>", at + 1))
         ++frames;
     EXPECT_GE(frames, c.minFrames) << callStack;
     EXPECT_LE(callStack.size(), 3999u);
     EXPECT_EQ(element(report, "ModuleName"), frames ? "N/A - (Current Application)" : "Unknown");
 
     ASSERT_EQ(crashEvents().size(), 1u) << "one report, however many threads fault";
-    EXPECT_NE(crashEvents()[0]["payload"].find("<CrashInfoDirectoryPath>" + path + "</"), std::string::npos);
+    EXPECT_NE(crashEvents()[0]["payload"].find("<CrashInfoDirectoryPath>" + path + "</"), npos);
     // The end event without a begin event is contained: logged, nothing sent.
     EXPECT_TRUE(m_dispatcher->messages("application_completion_set").empty());
-    EXPECT_NE(log("faultchild").find("-WARNING- The BeginEvent() function has not been called or failed. (Code: 8)"),
-              std::string::npos);
+    EXPECT_NE(log("faultchild").find("-WARNING- The BeginEvent() function has not been called or failed. "
+                                     "(Code: 8)"),
+              npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,7 +160,7 @@ TEST_F(FaultTest, silentServiceIsCutOffByTheWatchdogAfterTheReportIsWritten)
     EXPECT_GE(result.faultToExitSeconds(), 0.9);
     EXPECT_LT(result.faultToExitSeconds(), 3.0);
     ASSERT_EQ(reports().size(), 1u);
-    EXPECT_NE(readFile(reports()[0]).find("</CrashReport>"), std::string::npos);
+    EXPECT_NE(readFile(reports()[0]).find("</CrashReport>"), npos);
     EXPECT_EQ(crashEvents().size(), 1u);
 }
 
@@ -164,14 +169,13 @@ TEST_F(FaultTest, aSecondRuntimeContextIsRefusedWithCodeZeroAndTheFirstLives)
     startDispatcher();
     const ChildResult result = runChild({FAULT_CHILD, "second-context"}, 20000);
     EXPECT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_NE(result.output.find("refused with code 0: Only one instance of an Vesk application can be instantiated"),
-              std::string::npos)
-        << result.output;
+    const std::string refusal = "Only one instance of an Vesk application can be instantiated";
+    EXPECT_NE(result.output.find("refused with code 0: " + refusal), npos) << result.output;
     const std::string text = log("faultchild");
     const auto created = text.find("-INFO- Vesk application created successfully!");
-    const auto refused = text.find("-ERROR- Only one instance of an Vesk application can be instantiated (Code: 0)");
+    const auto refused = text.find("-ERROR- " + refusal + " (Code: 0)");
     const auto destroyed = text.find("-INFO- Vesk application destroyed!");
-    EXPECT_TRUE(created < refused && refused < destroyed && destroyed != std::string::npos) << text;
+    EXPECT_TRUE(created < refused && refused < destroyed && destroyed != npos) << text;
 }
 
 // The store executable of the test build, run for real (offscreen).
@@ -180,14 +184,14 @@ protected:
     pid_t start(const std::string& awaitedFile, const std::string& text)
     {
         const pid_t pid = startChild({QUILLET_STORE}, output());
-        for (int waited = 0; waited < 20000 && readFile(awaitedFile).find(text) == std::string::npos; waited += 20)
+        for (int waited = 0; waited < 20000 && readFile(awaitedFile).find(text) == npos; waited += 20)
             usleep(20000);
-        EXPECT_NE(readFile(awaitedFile).find(text), std::string::npos) << readFile(output());
+        EXPECT_NE(readFile(awaitedFile).find(text), npos) << readFile(output());
         usleep(300000);  // the window is up, or the message box, and the event loop runs
         return pid;
     }
     std::string output() const { return (m_root / "output.txt").string(); }
-    std::string storeLog() const { return (dataFolder() / "Corvane/CorvaneSkyfoldSDK/Log/quillet-store.log").string(); }
+    std::string storeLog() const { return logPath("quillet-store"); }
     bool windowWasShown() const { return std::filesystem::exists(m_root / "config/brambleKiln/Quillet.ini"); }
 };
 
@@ -198,16 +202,17 @@ TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     const long long sent = monotonicNanoseconds();
     kill(pid, SIGSEGV);
     const ChildResult result = waitChild(pid, 10000);
-    std::printf("[ figure ] kill -SEGV of quillet-store: signal to exit %.1f ms\n", double(result.endedAt - sent) / 1e6);
+    std::printf("[ figure ] kill -SEGV of quillet-store: signal to exit %.1f ms\n",
+                double(result.endedAt - sent) / 1e6);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.signal, SIGSEGV);
     ASSERT_EQ(reports().size(), 1u);
     const std::string report = readFile(reports()[0]);
-    EXPECT_NE(report.find("<Category>ACCESS VIOLATION</Category>"), std::string::npos) << report;
-    EXPECT_NE(report.find("<quillet-store>"), std::string::npos);
+    EXPECT_NE(report.find("<Category>ACCESS VIOLATION</Category>"), npos) << report;
+    EXPECT_NE(report.find("<quillet-store>"), npos);
     ASSERT_EQ(crashEvents().size(), 1u);
-    EXPECT_NE(crashEvents()[0]["payload"].find(reports()[0]), std::string::npos);
-    EXPECT_EQ(readFile(storeLog()).find("Vesk application destroyed!"), std::string::npos);
+    EXPECT_NE(crashEvents()[0]["payload"].find(reports()[0]), npos);
+    EXPECT_EQ(readFile(storeLog()).find("Vesk application destroyed!"), npos);
 }
 
 TEST_F(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundTheWindow)
@@ -221,7 +226,7 @@ TEST_F(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundT
     const std::string text = readFile(storeLog());
     const auto created = text.find("-INFO- Vesk application created successfully!");
     const auto destroyed = text.find("-INFO- Vesk application destroyed!");
-    EXPECT_TRUE(created < destroyed && destroyed != std::string::npos) << text;
+    EXPECT_TRUE(created < destroyed && destroyed != npos) << text;
     EXPECT_TRUE(reports().empty());
 }
 
@@ -233,7 +238,7 @@ TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
     kill(pid, SIGTERM);  // dismisses the message box by ending its event loop
     EXPECT_EQ(waitChild(pid, 10000).exitCode, 0);
     EXPECT_FALSE(windowWasShown());
-    EXPECT_EQ(readFile(storeLog()).find("created successfully"), std::string::npos);
+    EXPECT_EQ(readFile(storeLog()).find("created successfully"), npos);
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ namespace {
 const std::string kLibraryTopic = "target://Appstore/service/ApplicationLibrary";
 const uint32_t kWords[4] = {0x5e0b7d21, 0x3f4c4b9a, 0x8c2d9a1e, 0x6f3b7c40};
 const std::string kIdText = "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40";
+const std::string kHead = "<XMLPayload><![CDATA[<", kVersion = ">\n\t<Version>1.1.2</Version>\n\t",
+                  kTail = "]]></XMLPayload>";
 
 double secondsSince(long long start)
 {
@@ -358,45 +360,56 @@ TEST_F(LinkTest, ReplyTimeOutIsADWordBetween3And180ElseThirtySeconds)
     }
 }
 
-TEST_F(LinkTest, EventPayloadsAreSentByteForByte)
+TEST_F(LinkTest, EventsAreSentByteForByteBeginOnceEndEachTime)
 {
-    startDispatcher();
+    DispatcherProcess& dispatcher = startDispatcher();
     ClientProxy proxy;
-    const std::string head = "<XMLPayload><![CDATA[<", version = ">\n\t<Version>1.1.2</Version>\n\t";
     EXPECT_EQ(payload("application_service_status_request"),
-              head + "applicationServiceStatusReq" + version
-                  + "<APILevel>3</APILevel></applicationServiceStatusReq>]]></XMLPayload>");
+              kHead + "applicationServiceStatusReq" + kVersion
+                  + "<APILevel>3</APILevel></applicationServiceStatusReq>" + kTail);
     EXPECT_EQ(proxy.BeginEvent(), 0);
     EXPECT_EQ(payload("application_begin_set"),
-              head + "applicationBeginSet" + version + "<ApplicationUUID>" + std::string(36, ' ')
-                  + "</ApplicationUUID></applicationBeginSet>]]></XMLPayload>");
+              kHead + "applicationBeginSet" + kVersion + "<ApplicationUUID>" + std::string(36, ' ')
+                  + "</ApplicationUUID></applicationBeginSet>" + kTail);
     ClientProxy::setApplicationIdentifier(kWords);
     EXPECT_EQ(proxy.EndEvent(), 0);
     EXPECT_EQ(payload("application_completion_set"),
-              head + "applicationCompletionSet" + version + "<ApplicationUUID>" + kIdText
-                  + "</ApplicationUUID>\n\t<ExitCode>OK</ExitCode></applicationCompletionSet>]]></XMLPayload>");
+              kHead + "applicationCompletionSet" + kVersion + "<ApplicationUUID>" + kIdText
+                  + "</ApplicationUUID>\n\t<ExitCode>OK</ExitCode></applicationCompletionSet>" + kTail);
+    EXPECT_EQ(proxy.BeginEvent(), 0);
+    EXPECT_EQ(proxy.EndEvent(), 0);
+    EXPECT_EQ(dispatcher.messages("application_begin_set").size(), 1u);
+    EXPECT_EQ(dispatcher.messages("application_completion_set").size(), 2u);
+}
+
+TEST_F(LinkTest, CrashReportIsAnnouncedOnlyWhenWrittenOnAnOpenLink)
+{
+    DispatcherProcess& dispatcher = startDispatcher();
+    ClientProxy proxy;
+    ClientProxy::setApplicationIdentifier(kWords);
     CrashCustomField field{L"build", L"test"};
     EXPECT_EQ(proxy.SendCrashReport(L"main.cpp", L"boom", L"Access violation", 42, L"frames", &field, 1), 0);
     const std::string report = lastCrashReportPath();
     EXPECT_TRUE(fs::exists(report)) << report;
     EXPECT_EQ(payload("crash_report_set"),
-              head + "crashReportSet" + version + "<ApplicationUUID>" + kIdText
+              kHead + "crashReportSet" + kVersion + "<ApplicationUUID>" + kIdText
                   + "</ApplicationUUID>\n\t<CrashInfoDirectoryPath>" + report
-                  + "</CrashInfoDirectoryPath>\n\t<NativeFlag>0</NativeFlag></crashReportSet>]]></XMLPayload>");
+                  + "</CrashInfoDirectoryPath>\n\t<NativeFlag>0</NativeFlag></crashReportSet>" + kTail);
     EXPECT_NE(EventPayload::crashReport(kIdText, "/tmp/a&b]]>c.xml").find(">/tmp/a&amp;b]]&gt;c.xml<"),
               std::string::npos);
-}
-
-TEST_F(LinkTest, BeginEventSendsOnceAndEndEventEachTime)
-{
-    DispatcherProcess& dispatcher = startDispatcher();
-    ClientProxy proxy;
-    EXPECT_EQ(proxy.BeginEvent(), 0);
-    EXPECT_EQ(proxy.BeginEvent(), 0);
-    EXPECT_EQ(proxy.EndEvent(), 0);
-    EXPECT_EQ(proxy.EndEvent(), 0);
-    EXPECT_EQ(dispatcher.messages("application_begin_set").size(), 1u);
-    EXPECT_EQ(dispatcher.messages("application_completion_set").size(), 2u);
+    // Error data over 4000 characters: the writer's result 4, no event.
+    const std::wstring longData(4001, L'x');
+    EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, longData.c_str(), nullptr, 0), 4);
+    EXPECT_EQ(dispatcher.messages("crash_report_set").size(), 1u);
+    // A closed link: 1, and no report file.
+    const auto files = [&] {
+        const fs::path folder = fs::path(report).parent_path();
+        return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    };
+    const auto written = files();
+    DispatcherSession::instance().close();
+    EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, L"d", nullptr, 0), 1);
+    EXPECT_EQ(files(), written);
 }
 
 TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing)
@@ -421,27 +434,6 @@ TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing
     }
     EXPECT_EQ(endEventWarning(), 8);
     EXPECT_TRUE(dispatcher.messages("application_completion_set").empty());
-}
-
-TEST_F(LinkTest, CrashReportOnAClosedLinkReturnsOneAndWritesNothing)
-{
-    startDispatcher();
-    ClientProxy proxy;
-    DispatcherSession::instance().close();
-    EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, L"d", nullptr, 0), 1);
-    std::error_code none;
-    for (const auto& entry : fs::recursive_directory_iterator(dataFolder(), none))
-        EXPECT_FALSE(entry.is_regular_file()) << entry.path();
-}
-
-TEST_F(LinkTest, FailedReportWriteReturnsItsCodeAndSendsNothing)
-{
-    DispatcherProcess& dispatcher = startDispatcher();
-    ClientProxy proxy;
-    // Error data longer than 4000 characters: written without it, result 4.
-    const std::wstring longData(4001, L'x');
-    EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, longData.c_str(), nullptr, 0), 4);
-    EXPECT_TRUE(dispatcher.messages("crash_report_set").empty());
 }
 
 }  // namespace
