@@ -1,27 +1,46 @@
-// The virtual origin: which requests are served from the bundle's widget
-// folder and which go to the network untouched. A page on the origin loading
-// its script, image and XHR (mixed-case host, encoded path, missing file) is
-// checked on the real program in tests/e2e/e2e_page.
+// The network layer without a view. The virtual origin: which requests are
+// served from the bundle's widget folder and which go to the network
+// untouched (a page on the origin is checked on the real program in
+// tests/e2e). The persistent cookie jar against its file: what is written,
+// in which group, and what a new jar (a restarted program) restores; the
+// round trip through a real server and a restart is in tests/e2e as well.
 #include "shell/constants.h"
 #include "tests/support/isolatedhome.h"
 #include "tests/support/recordinghttpserver.h"
+#include "web/sitespecificcookiejar.h"
 #include "web/zemnetworkaccessmanager.h"
 
-#include <QApplication>
+#include <QFile>
+#include <QNetworkCookie>
 #include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
 
-class TestZemNetworkAccessManager : public QObject {
+namespace {
+void setCookie(SiteSpecificCookieJar& jar, const QByteArray& setCookieLine, const QString& url)
+{
+    jar.setCookiesFromUrl(QNetworkCookie::parseCookies(setCookieLine), QUrl(url));
+}
+
+QByteArray fileText()
+{
+    QFile file(SiteSpecificCookieJar::cookieFilePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+}  // namespace
+
+class TestNetwork : public QObject {
     Q_OBJECT
-    IsolatedHome m_home;
+    std::unique_ptr<IsolatedHome> m_home;
     RecordingHttpServer m_proxy;  // requests that go to the network meet it, as sent
 
 private slots:
     void initTestCase() { QVERIFY(m_proxy.listen()); }
+    void init() { m_home = std::make_unique<IsolatedHome>(); }
 
     void servesBundleOrNetwork_data()
     {
@@ -85,7 +104,49 @@ private slots:
         if (status == 200)
             QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(), qint64(body.size()));
     }
+
+    void emptyListReturnsFalseAndLeavesTheFileUntouched()
+    {
+        {
+            SiteSpecificCookieJar jar;  // writes its file when it goes
+            setCookie(jar, "a=1", "http://example.com/");
+        }
+        const QByteArray before = fileText();
+        QVERIFY(!before.isEmpty());
+        QVERIFY(!SiteSpecificCookieJar().setCookiesFromUrl({}, QUrl("http://other.org/")));
+        QCOMPARE(fileText(), before);
+    }
+
+    void groupsFollowTheHostAndHostlessUrlsUseTheGeneralSection()
+    {
+        {
+            SiteSpecificCookieJar jar;
+            setCookie(jar, "id=one", "http://one.example/");
+            setCookie(jar, "id=two", "http://two.example/");
+            setCookie(jar, "local=yes", "file:///tmp/page.html");
+        }
+        QSettings file(SiteSpecificCookieJar::cookieFilePath(), QSettings::IniFormat);
+        QCOMPARE(file.childGroups(), QStringList({"one.example", "two.example"}));
+        QVERIFY(file.value("one.example/id").toString().startsWith("id=one;"));
+        QVERIFY(file.value("two.example/id").toString().startsWith("id=two;"));
+        QVERIFY(fileText().contains("[General]\nlocal="));
+    }
+
+    void expiringACookieOverwritesItsStoredText()
+    {
+        const QString url = "http://example.com/";
+        {
+            SiteSpecificCookieJar jar;
+            setCookie(jar, "sid=abc; expires=Wed, 01 Jan 2099 00:00:00 GMT", url);
+            setCookie(jar, "sid=; expires=Thu, 01 Jan 1970 00:00:00 GMT", url);
+            QVERIFY(jar.cookiesForUrl(QUrl(url)).isEmpty());
+        }
+        const QString stored = QSettings(SiteSpecificCookieJar::cookieFilePath(), QSettings::IniFormat)
+                                   .value("example.com/sid").toString();
+        QVERIFY2(stored.startsWith("sid=; expires=Thu, 01-Jan-1970"), qPrintable(stored));
+        QVERIFY(SiteSpecificCookieJar().cookiesForUrl(QUrl(url)).isEmpty());
+    }
 };
 
-QTEST_MAIN(TestZemNetworkAccessManager)
-#include "tst_zemnetworkaccessmanager.moc"
+QTEST_GUILESS_MAIN(TestNetwork)
+#include "tst_network.moc"
