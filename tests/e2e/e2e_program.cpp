@@ -154,8 +154,7 @@ private slots:
             "    document.getElementById('blank').click();\n"
             "  }, 600);\n"
             "};</script>"));
-        QVERIFY(m_quillet->buildBundle());
-        QVERIFY(m_quillet->start());
+        QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QTRY_VERIFY_WITH_TIMEOUT(reports().contains("left-by-link"), 20000);
         QVERIFY(stop());
         QVERIFY(!reports().contains("left-by-back"));
@@ -217,9 +216,7 @@ private slots:
         });
         m_quillet->addBundleFile("index.html",
                               "<script>location.href = '" + m_server->baseUrl() + "/app';</script>");
-        QVERIFY(m_quillet->buildBundle());
-
-        QVERIFY(m_quillet->start());
+        QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QVERIFY2(m_server->waitForRequest("/loggedin", 20000), m_quillet->output().constData());
         QVERIFY(m_server->requestsTo("/loggedin").first().headers.value("cookie").contains("sid=abc"));
         QVERIFY(stop());
@@ -257,8 +254,7 @@ private slots:
         });
         m_quillet->addBundleFile("index.html", "<script>location.href = '" + m_server->baseUrl()
                                                 + "/files/archive.zip';</script>");
-        QVERIFY(m_quillet->buildBundle());
-        QVERIFY(m_quillet->start());
+        QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QVERIFY2(m_server->waitForRequest("/files/archive.zip", 20000), m_quillet->output().constData());
         const qint64 before = residentKiB(m_quillet->processId());
         QVERIFY(before > 0);
@@ -295,8 +291,7 @@ private slots:
             "    report('where=stayed&title=' + document.title + '&url=' + location.href);\n"
             "    document.getElementById('web').click(); }, 700);\n"
             "};</script>"));
-        QVERIFY(m_quillet->buildBundle());
-        QVERIFY(m_quillet->start());
+        QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QVERIFY2(m_server->waitForRequest("/share", 20000), m_quillet->output().constData());
         QVERIFY(stop());
         QCOMPARE(reports().value("stayed").toString(), QString("where=stayed&title=start&url=qrc:/index.html"));

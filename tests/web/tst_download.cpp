@@ -123,22 +123,17 @@ private slots:
         m_answerer.start(20);
     }
 
+    // The previous test's view goes first: it uses the server and the home.
     void init()
     {
+        m_view.reset();
+        m_server = std::make_unique<RecordingHttpServer>();
+        QVERIFY(m_server->listen());
         m_home = std::make_unique<IsolatedHome>();
         m_typed = m_home->home() + "/saved.bin";
         m_proposed.clear();
         m_messages.clear();
-        m_server = std::make_unique<RecordingHttpServer>();
-        QVERIFY(m_server->listen());
         m_view = std::make_unique<SiteSpecificWebView>();
-    }
-
-    void cleanup()
-    {
-        m_view.reset();
-        m_server.reset();
-        m_home.reset();
     }
 
     void endsBeforeTheTransfer_data()

@@ -94,17 +94,13 @@ private slots:
         QCOMPARE(m_window->minimumSize(), QSize(220, 180));
     }
 
-    void setFullScreenRestoresAMinimisedWindowAndGoesFullScreen()
+    void fullScreenCallsLeaveMinimisedAndMaximisedStates()
     {
         m_window->showMinimized();
         QTRY_VERIFY(m_window->isMinimized());
         js(frame(), "corvane.vesk.casewright.setfullscreen()");
         QCOMPARE(m_window->windowState(), Qt::WindowFullScreen);
         QTRY_COMPARE(m_window->size(), QGuiApplication::primaryScreen()->geometry().size());
-    }
-
-    void exitFullScreenFromMaximisedReturnsToNormal()
-    {
         m_window->showMaximized();
         QTRY_VERIFY(m_window->isMaximized());
         js(frame(), "corvane.vesk.casewright.exitfullscreen()");
