@@ -321,7 +321,9 @@ TEST_F(LinkTest, SilentOrFloodingServiceFailsTheOpenInBoundedTimeAndMemory)
         EXPECT_EQ(openFails(&seconds), 2) << behaviour;
         EXPECT_LT(seconds, DispatcherConnection::kReceiveSeconds + 3.0) << behaviour;
         EXPECT_LT(residentKiB() - before, 16 * 1024) << behaviour;
-        EXPECT_LT(listener.bytesSent(), 64 << 20) << "the client stopped reading";
+        if (behaviour == RawListener::HugeReply) {
+            EXPECT_LT(listener.bytesSent(), 64 << 20) << "the client stopped reading";
+        }
     }
 }
 
