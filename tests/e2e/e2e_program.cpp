@@ -92,12 +92,12 @@ private slots:
     void bridgeInMainFramesOnlyAndCloseFromAPopupEndsTheProgram()
     {
         m_quillet->addBundleFile("index.html", page("<iframe src=\"child.html\"></iframe><script>"
-                                                    "report('where=main&' + probe());"
-                                                    "window.open('popup.html', 'extra');</script>"));
-        m_quillet->addBundleFile("child.html", page("<script>report('where=child&' + probe());</script>"));
+            "report('where=main&' + probe()); window.open('popup.html', 'extra');</script>"));
+        m_quillet->addBundleFile("child.html", page(
+            "<script>report('where=child&' + probe());</script>"));
         m_quillet->addBundleFile("popup.html", page("<script>window.onload = function () {"
-                                                    " report('where=popup&' + probe());"
-                                                    " corvane.vesk.casewright.closeapplication(); };</script>"));
+            " report('where=popup&' + probe());"
+            " corvane.vesk.casewright.closeapplication(); };</script>"));
         QVERIFY(runToCleanExit());
 
         const QMap<QString, QUrlQuery> seen = reports();
@@ -181,7 +181,8 @@ private slots:
             "  x.send(); return x.status + ':' + x.responseText; }\n"
             "window.onload = function () {\n"
             "  var r = [location.href, window.appScript, document.getElementById('dot').naturalWidth,\n"
-            "    get('/data.json?x=1'), get('/missing.json'), localStorage.getItem('k'), document.cookie];\n"
+            "    get('/data.json?x=1'), get('/missing.json'), localStorage.getItem('k'),\n"
+            "    document.cookie];\n"
             "  report('where=origin&r=' + encodeURIComponent(r.join('|')));\n"
             "  corvane.vesk.casewright.closeapplication();\n"
             "};\n"
@@ -209,8 +210,8 @@ private slots:
                                            "pref=dark; expires=Fri, 01 Jan 2100 00:00:00 GMT; path=/"})
                     response.headers.append(Header("Set-Cookie", cookie));
             } else {  // the refused cookie named localhost: ask that host as well
-                response.body = "<script>new Image().src = 'http://localhost:"
-                    + QByteArray::number(m_server->port()) + "/foreign'; new Image().src = '/shown';</script>";
+                response.body = "<script>new Image().src = '/shown'; new Image().src = "
+                    "'http://localhost:" + QByteArray::number(m_server->port()) + "/foreign';</script>";
             }
             return response;
         });
@@ -281,7 +282,7 @@ private slots:
         handler.close();
         handler.setPermissions(handler.permissions() | QFileDevice::ExeOwner);
         m_quillet->setEnvironmentValue("QT_QPA_PLATFORM", "xcb");  // offscreen cannot hand URLs on
-        m_quillet->setEnvironmentValue("PATH", bin.path() + ":" + m_quillet->environment().value("PATH"));
+        m_quillet->setEnvironmentValue("PATH", bin.path() + ':' + qgetenv("PATH"));
         m_quillet->addBundleFile("index.html", page(
             "<a id=\"mail\" href=\"mailto:ann@example.org?subject=Quills\">mail</a>"
             "<a id=\"web\" href=\"" + m_server->baseUrl() + "/share?to=MAILTO:ann@example.org\">web</a>"
@@ -294,7 +295,8 @@ private slots:
         QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QVERIFY2(m_server->waitForRequest("/share", 20000), m_quillet->output().constData());
         QVERIFY(stop());
-        QCOMPARE(reports().value("stayed").toString(), QString("where=stayed&title=start&url=qrc:/index.html"));
+        QCOMPARE(reports().value("stayed").toString(),
+                 QString("where=stayed&title=start&url=qrc:/index.html"));
         QFile log(bin.filePath("log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(), QByteArray("mailto:ann@example.org?subject=Quills\n"));

@@ -1,7 +1,7 @@
 // Downloads through a real view and page against a loopback HTTP server.
 // Modal dialogs are answered from a timer, as a user would answer them: a
 // save dialog gets m_typed typed in (or is dismissed when it is empty), a
-// message box is recorded and closed.
+// message box is closed; both are recorded in m_seen.
 #include "tests/support/isolatedhome.h"
 #include "tests/support/recordinghttpserver.h"
 #include "web/sitespecificwebview.h"
@@ -24,6 +24,7 @@
 #include <sys/resource.h>
 
 using Response = RecordingHttpServer::Response;
+using Header = QPair<QByteArray, QByteArray>;
 
 class TestDownload : public QObject {
     Q_OBJECT
@@ -32,21 +33,20 @@ class TestDownload : public QObject {
     std::unique_ptr<SiteSpecificWebView> m_view;
     QTimer m_answerer;
     QString m_typed;
-    QStringList m_proposed;  // the paths save dialogs offered
-    QStringList m_messages;  // "title|text" of message boxes
+    QStringList m_seen;  // "save:<offered path, home as ~>", "<title>|<text>" of message boxes
     QUrl m_opened;
 
     void answerModalDialog()
     {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            m_proposed << dialog->selectedFiles().value(0);
+            m_seen << "save:" + dialog->selectedFiles().value(0).replace(m_home->home(), "~");
             if (m_typed.isEmpty())
                 return dialog->reject();
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(m_typed);
             QMetaObject::invokeMethod(dialog, "accept");
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            m_messages << box->windowTitle() + '|' + box->text();
+            m_seen << box->windowTitle() + '|' + box->text();
             box->done(QMessageBox::Ok);
         }
     }
@@ -67,7 +67,7 @@ class TestDownload : public QObject {
     {
         Response response;
         if (typed)
-            response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/octet-stream")));
+            response.headers.append(Header("Content-Type", "application/octet-stream"));
         response.streamedSize = size;
         response.omitContentLength = !withLength;
         response.dropAfter = dropAfter;
@@ -131,8 +131,7 @@ private slots:
         QVERIFY(m_server->listen());
         m_home = std::make_unique<IsolatedHome>();
         m_typed = m_home->home() + "/saved.bin";
-        m_proposed.clear();
-        m_messages.clear();
+        m_seen.clear();
         m_view = std::make_unique<SiteSpecificWebView>();
     }
 
@@ -140,17 +139,16 @@ private slots:
     {
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<bool>("typed");
-        QTest::addColumn<QString>("proposed");  // the name the save dialog offers, if one opens
-        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("seen");
         QTest::newRow("reply without Content-Type is ignored")
-            << QByteArray("/files/data.bin") << false << QString() << QStringList();
-        QTest::newRow("path ending in / gets an error box") << QByteArray("/files/") << true << QString()
+            << QByteArray("/files/data.bin") << false << QStringList();
+        QTest::newRow("path ending in / gets an error box") << QByteArray("/files/") << true
             << QStringList("Download Error|Invalid File. Cannot download.");
         QTest::newRow("proposed name drops query and fragment, dialog dismissed")
-            << QByteArray("/files/report.pdf?x=1#y") << true << "report.pdf" << QStringList();
+            << QByteArray("/files/report.pdf?x=1#y") << true << QStringList("save:~/report.pdf");
         QTest::newRow("proposed name is percent-decoded, dialog dismissed")
             << QByteArray("/files/annual%20report%C3%A9.pdf") << true
-            << QString::fromUtf8("annual reporté.pdf") << QStringList();
+            << QStringList(QString::fromUtf8("save:~/annual reporté.pdf"));
     }
 
     // No file, no second request, and the manager (if any) is released.
@@ -158,13 +156,11 @@ private slots:
     {
         QFETCH(QByteArray, path);
         QFETCH(bool, typed);
-        QFETCH(QString, proposed);
-        QFETCH(QStringList, messages);
+        QFETCH(QStringList, seen);
         m_typed.clear();
         open(path, 4096, typed);
         QTest::qWait(300);
-        QTRY_COMPARE(m_proposed, proposed.isEmpty() ? QStringList() : QStringList(m_home->home() + '/' + proposed));
-        QTRY_COMPARE(m_messages, messages);
+        QTRY_COMPARE(m_seen, seen);
         QTRY_COMPARE(managers(), 0);
         QCOMPARE(savedFiles(), QStringList());
         QCOMPARE(m_server->requestsTo(m_opened.path(QUrl::FullyEncoded).toUtf8()).size(), 1);
@@ -172,12 +168,13 @@ private slots:
 
     void transferEndsWithTheWholeFileOrNone_data()
     {
-        const QStringList failed("Download Error|The download failed. Nothing was saved.");
+        const QStringList asked("save:~/data.bin");
+        const QStringList failed{asked[0], "Download Error|The download failed. Nothing was saved."};
         QTest::addColumn<QString>("ending");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("with length: exactly the bytes sent") << "length" << QStringList();
-        QTest::newRow("unknown length: exactly the bytes sent") << "no length" << QStringList();
-        QTest::newRow("cancelled in the progress dialog: no file, quietly") << "cancel" << QStringList();
+        QTest::addColumn<QStringList>("seen");
+        QTest::newRow("with length: exactly the bytes sent") << "length" << asked;
+        QTest::newRow("unknown length: exactly the bytes sent") << "no length" << asked;
+        QTest::newRow("cancelled in the progress dialog: no file, quietly") << "cancel" << asked;
         QTest::newRow("dropped connection: no file, the user is told") << "drop" << failed;
         // A file-size limit makes the disk refuse writes, as a full disk would.
         QTest::newRow("write error: no file, the user is told") << "write" << failed;
@@ -186,7 +183,7 @@ private slots:
     void transferEndsWithTheWholeFileOrNone()
     {
         QFETCH(QString, ending);
-        QFETCH(QStringList, messages);
+        QFETCH(QStringList, seen);
         const bool completes = ending.endsWith("length");
         const qint64 size = ending == "cancel" ? 512 << 20 : completes ? (16 << 20) + 123 : 4 << 20;
         open("/files/data.bin", size, true, ending != "no length", ending == "drop" ? 300 << 10 : -1);
@@ -199,12 +196,13 @@ private slots:
         QList<int> maxima;
         bool partialFileSeen = false;
         const bool managerGoneAtFinish = watchTransfer([&](qint64 done, qint64) {
-            if (QProgressDialog* dialog = progressDialog())
+            QProgressDialog* dialog = progressDialog();
+            if (dialog)
                 maxima << dialog->maximum();
             if (done > 0 && !partialFileSeen && QFile::exists(m_typed)) {
                 partialFileSeen = true;
                 if (ending == "cancel")
-                    QTimer::singleShot(0, progressDialog()->findChild<QPushButton*>(), &QPushButton::click);
+                    QTimer::singleShot(0, dialog->findChild<QPushButton*>(), &QPushButton::click);
             }
         });
         setrlimit(RLIMIT_FSIZE, &saved);
@@ -213,7 +211,7 @@ private slots:
         QTRY_COMPARE(managers(), 0);
         QTRY_VERIFY(!progressDialog());
         QTRY_COMPARE(replies().size(), 0);  // the page's reply and the transfer are released
-        QTRY_COMPARE(m_messages, messages);
+        QTRY_COMPARE(m_seen, seen);
         if (!completes) {
             QCOMPARE(savedFiles(), QStringList());
             return;

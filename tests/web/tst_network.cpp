@@ -52,7 +52,7 @@ private slots:
         QTest::newRow("page on the origin is served from the widget folder")
             << origin + "/child.html" << 200 << "text/html" << QByteArray("Child frame");
         QTest::newRow("query, fragment, port and user information are dropped")
-            << "http://joe@" + host + ":8080/img/dot.png?size=2#top" << 200 << "image/png" << QByteArray("PNG");
+            << "http://joe@" + host + ":8080/img/dot.png?a#b" << 200 << "image/png" << QByteArray("PNG");
         QTest::newRow("encoded percent is decoded once only")
             << origin + "/pct%2541.txt" << 200 << "text/plain" << QByteArray("percent file");
         QTest::newRow("empty path names the widget folder, which is no file")
@@ -94,7 +94,7 @@ private slots:
         const QByteArray body = reply->readAll();
         QVERIFY2(body.contains(content), body.constData());
         if (status == 200)
-            QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(), qint64(body.size()));
+            QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toInt(), body.size());
     }
 
     void emptyListReturnsFalseAndLeavesTheFileUntouched()

@@ -30,9 +30,9 @@ class TestPageWindows : public QObject {
     SiteSpecificWebView* m_view = nullptr;
 
     QWebFrame* frame() const { return m_view->page()->mainFrame(); }
-    static QString js(QWebFrame* frame, const QString& script) { return frame->evaluateJavaScript(script).toString(); }
+    static QString js(QWebFrame* f, const QString& code) { return f->evaluateJavaScript(code).toString(); }
     // Pages of the test bundle (bundle/widget) on the application's origin.
-    static QUrl originUrl(const QString& path) { return QUrl("http://" + APPLICATION_HOST.toLower() + path); }
+    static QUrl originUrl(const QString& path) { return "http://" + APPLICATION_HOST.toLower() + path; }
     bool load(const QString& path)
     {
         QSignalSpy loaded(m_view->page(), &QWebPage::loadFinished);
