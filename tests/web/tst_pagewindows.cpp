@@ -1,9 +1,9 @@
 // Script requests on the window in-process, where window states and modal
 // dialogs are driven: a view inside a top-level window, as in the program's
 // main window. Frames, bounds and script move/resize/close of the main window
-// are checked on the real program in tests/e2e/e2e_page.
-#include "tests/support/isolatedhome.h"
+// are checked on the real program in tests/e2e.
 #include "shell/constants.h"
+#include "tests/support/isolatedhome.h"
 #include "web/sitespecificwebview.h"
 
 #include <QApplication>
@@ -121,7 +121,7 @@ private slots:
         QVERIFY(m_window->isVisible());
     }
 
-    void printDialogDecides_data()
+    void printDialogDecidesWhatIsPrinted_data()
     {
         QTest::addColumn<bool>("accept");
         QTest::newRow("accepting prints the page to the chosen PDF") << true;
@@ -130,7 +130,7 @@ private slots:
 
     // The dialog is modal and parented to the view. A timer answers it, with
     // a PDF file chosen in it (it copies its own choices to the printer).
-    void printDialogDecides()
+    void printDialogDecidesWhatIsPrinted()
     {
         QFETCH(bool, accept);
         QVERIFY(load("/print.html"));
