@@ -1,23 +1,9 @@
 #include "quilletinstance.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
-
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-}  // namespace
+#include <QTest>
 
 QuilletInstance::QuilletInstance(const QString& executableName)
     : m_executableName(executableName)
@@ -25,9 +11,10 @@ QuilletInstance::QuilletInstance(const QString& executableName)
     QDir root(m_root.path());
     for (const char* folder : {"install", "home/.config", "home/.local/share", "bundle", "run"})
         root.mkpath(QString::fromLatin1(folder));
-    QFile::setPermissions(m_root.path() + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                      | QFileDevice::ExeOwner);
-    QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/") + executableName, executablePath());
+    QFile::setPermissions(m_root.path() + "/run", QFile::ReadOwner | QFile::WriteOwner
+                                                      | QFile::ExeOwner);
+    QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/") + executableName,
+                installFolder() + "/" + executableName);
     QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/icon.ico"), installFolder() + "/icon.ico");
 
     m_environment = QProcessEnvironment::systemEnvironment();
@@ -53,102 +40,41 @@ QuilletInstance::~QuilletInstance()
 
 void QuilletInstance::addBundleFile(const QString& relativePath, const QByteArray& content)
 {
-    writeFile(m_root.path() + "/bundle/" + relativePath, content);
+    const QString path = m_root.path() + "/bundle/" + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
 }
 
 bool QuilletInstance::buildBundle()
 {
-    const QString source = m_root.path() + "/bundle";
-    QByteArray qrc = "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/\">\n";
-    QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString alias = QDir(source).relativeFilePath(path);
-        qrc += "<file alias=\"" + alias.toUtf8() + "\">" + path.toUtf8() + "</file>\n";
-    }
-    qrc += "</qresource>\n</RCC>\n";
-    const QString qrcPath = m_root.path() + "/bundle.qrc";
-    if (!writeFile(qrcPath, qrc))
-        return false;
-    QProcess rcc;
-    rcc.start(QStringLiteral(QUILLET_RCC),
-              {"-binary", qrcPath, "-o", installFolder() + "/Widget.rcc"});
-    return rcc.waitForFinished(30000) && rcc.exitStatus() == QProcess::NormalExit
-        && rcc.exitCode() == 0;
+    QProcess package;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUILLET_RCC", QUILLET_RCC);
+    package.setProcessEnvironment(environment);
+    package.start(QStringLiteral(QUILLET_PACKAGE),
+                  {m_root.path() + "/bundle", installFolder(), installFolder() + "/icon.ico"});
+    return package.waitForFinished(30000) && package.exitStatus() == QProcess::NormalExit
+        && package.exitCode() == 0;
 }
 
 bool QuilletInstance::useSampleBundle()
 {
-    QFile::remove(installFolder() + "/Widget.rcc");
-    return QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"), installFolder() + "/Widget.rcc");
-}
-
-void QuilletInstance::removeBundle()
-{
-    QFile::remove(installFolder() + "/Widget.rcc");
-}
-
-void QuilletInstance::setEnvironmentValue(const QString& name, const QString& value)
-{
-    m_environment.insert(name, value);
+    removeBundle();
+    return QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"),
+                       installFolder() + "/Widget.rcc");
 }
 
 bool QuilletInstance::start(const QStringList& arguments)
 {
     m_output.clear();
     m_process.setProcessEnvironment(m_environment);
-    m_process.start(executablePath(), arguments);
+    m_process.start(installFolder() + "/" + m_executableName, arguments);
     return m_process.waitForStarted(10000);
 }
 
 bool QuilletInstance::waitForExit(int milliseconds)
 {
-    if (!isRunning())
-        return true;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
-                     &loop, &QEventLoop::quit);
-    timer.start(milliseconds);
-    loop.exec();
-    return !isRunning();
+    return QTest::qWaitFor([this] { return !isRunning(); }, milliseconds);
 }
-
-void QuilletInstance::terminate()
-{
-    m_process.terminate();
-}
-
-void QuilletInstance::kill()
-{
-    m_process.kill();
-}
-
-bool QuilletInstance::isRunning() const
-{
-    return m_process.state() != QProcess::NotRunning;
-}
-
-qint64 QuilletInstance::processId() const
-{
-    return m_process.processId();
-}
-
-int QuilletInstance::exitCode() const
-{
-    return m_process.exitCode();
-}
-
-QProcess::ExitStatus QuilletInstance::exitStatus() const
-{
-    return m_process.exitStatus();
-}
-
-QByteArray QuilletInstance::output()
-{
-    m_output += m_process.readAll();
-    return m_output;
-}
-

@@ -2,6 +2,7 @@
 #define QUILLET_TESTS_QUILLETINSTANCE_H
 
 #include <QByteArray>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -17,26 +18,28 @@ public:
     explicit QuilletInstance(const QString& executableName = QStringLiteral("quillet"));
     ~QuilletInstance();
 
-    // Bundle content: files added here are packed by buildBundle() with
-    // `rcc -binary`; a relative path "widget/a.js" appears as qrc:/widget/a.js.
+    // Bundle content: files added here are packed by buildBundle() with the
+    // packaging command; "widget/a.js" appears as qrc:/widget/a.js.
     void addBundleFile(const QString& relativePath, const QByteArray& content);
     bool buildBundle();
     bool useSampleBundle();  // the bundle the build made from app/
-    void removeBundle();
+    void removeBundle() { QFile::remove(installFolder() + "/Widget.rcc"); }
 
-    void setEnvironmentValue(const QString& name, const QString& value);
-
+    void setEnvironmentValue(const QString& name, const QString& value)
+    {
+        m_environment.insert(name, value);
+    }
     bool start(const QStringList& arguments = {});
     // Waits while running the caller's event loop (servers in the test keep
     // answering). True when the process ended within the time.
     bool waitForExit(int milliseconds);
-    void terminate();  // SIGTERM
-    void kill();
-    bool isRunning() const;
-    qint64 processId() const;
-    int exitCode() const;
-    QProcess::ExitStatus exitStatus() const;
-    QByteArray output();  // standard output and error so far
+    void terminate() { m_process.terminate(); }  // SIGTERM
+    void kill() { m_process.kill(); }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 processId() const { return m_process.processId(); }
+    int exitCode() const { return m_process.exitCode(); }
+    QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
+    QByteArray output() { return m_output += m_process.readAll(); }  // stdout and stderr
 
     QString homeFolder() const { return m_root.path() + "/home"; }
     // The INI file of the window settings.
@@ -48,7 +51,6 @@ public:
 
 private:
     QString installFolder() const { return m_root.path() + "/install"; }
-    QString executablePath() const { return installFolder() + "/" + m_executableName; }
 
     QTemporaryDir m_root;
     QString m_executableName;
