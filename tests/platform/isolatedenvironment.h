@@ -26,23 +26,18 @@ protected:
         setenv("HOME", (m_root / "home").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
         setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-        setenv("QUILLET_REGISTRY", registryPath().c_str(), 1);
+        setenv("QUILLET_REGISTRY", (m_root / "registry.reg").c_str(), 1);
         platform::Registry::instance().reload();
     }
 
-    void TearDown() override
-    {
-        std::error_code error;
-        std::filesystem::remove_all(m_root, error);
-    }
+    void TearDown() override { std::filesystem::remove_all(m_root, m_error); }
 
-    std::filesystem::path registryPath() const { return m_root / "registry.reg"; }
     std::filesystem::path dataFolder() const { return m_root / "data"; }
 
     // Writes the registry file (bytes as given) and reads it in.
     void writeRegistry(const std::string& bytes)
     {
-        std::ofstream(registryPath(), std::ios::binary) << bytes;
+        std::ofstream(m_root / "registry.reg", std::ios::binary) << bytes;
         platform::Registry::instance().reload();
     }
 
@@ -52,9 +47,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    // Runs body in a forked child, which starts with this process's state (the
-    // log's once-per-run state included, as long as this process never logged).
-    // True when the child ran to its end.
+    // Runs body in a forked child, which starts with this process's state (a fresh log
+    // while this process never logged); true when the child ran to its end.
     static bool ranInChild(const std::function<void()>& body)
     {
         const pid_t pid = fork();
@@ -67,6 +61,7 @@ protected:
     }
 
     std::filesystem::path m_root;
+    std::error_code m_error;
 };
 
 #endif

@@ -1,11 +1,11 @@
 #include "isolatedenvironment.h"
 
+#include "platform/paths.h"
+
 #include <sys/utsname.h>
 #include <vector>
 
-using platform::Registry;
-using platform::RegistryRoot;
-using platform::RegistryValueType;
+using namespace platform;
 
 namespace {
 
@@ -34,6 +34,7 @@ struct Expected {
 };
 
 class RegistryTest : public IsolatedEnvironment {};
+class PathsTest : public IsolatedEnvironment {};
 
 TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
 {
@@ -44,14 +45,12 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
     const std::vector<std::pair<std::string, std::vector<Expected>>> files = {
         {"Windows Registry Editor Version 5.00\r\n\r\n; installer values\r\n"
          "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\r\n"
-         "\"CrashReportPath\"=\"Corvane\\\\Reports \\\"x\\\"\"\r\n"
-         "\"TimeOut\"=dword:0000001e\r\n\"DispatcherServicePort\"=\"8080\"\r\n@=\"default\"\r\n"
+         "\"CrashReportPath\"=\"Corvane\\\\Reports \\\"x\\\"\"\r\n@=\"default\"\r\n"
          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"Max\"=dword:FFFFFFFF\r\n",
          {{CU, kSdk, L"CrashReportPath", L"Corvane\\Reports \"x\""},
           {CU, L"software\\CORVANE\\vesk_sdk\\", L"crashreportpath", L"Corvane\\Reports \"x\""},
-          {CU, kSdk, L"", L"default"}, {CU, kSdk, L"TimeOut", L"dword:30"},
-          {CU, kSdk, L"DispatcherServicePort", L"8080"}, {LM, L"SOFTWARE\\Other", L"Max", L"dword:4294967295"},
-          {LM, kSdk, L"TimeOut", L"<none>"}, {CU, L"Software\\Corvane", nullptr, L"<key>"},
+          {CU, kSdk, L"", L"default"}, {LM, L"SOFTWARE\\Other", L"Max", L"dword:4294967295"},
+          {LM, kSdk, L"CrashReportPath", L"<none>"}, {CU, L"Software\\Corvane", nullptr, L"<key>"},
           {CU, L"Software\\Corv", nullptr, L"<none>"}, {CU, L"Software\\Corvane\\Vesk_SDK\\Sub", nullptr, L"<none>"}}},
         {"[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
          "\"Local AppData\"=-\n"
@@ -104,6 +103,21 @@ TEST_F(RegistryTest, MachineDefaultsFileLocationAndVolatileKeys)
     registry.reload();
     EXPECT_FALSE(registry.keyExists(CU, L"Software\\Corvane\\Volatile"));
     EXPECT_FALSE(std::filesystem::exists(m_root / "home" / ".config"));
+}
+
+TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)
+{
+    // A name that would run a command if it went through a shell.
+    const std::filesystem::path marker = m_root / "ran";
+    const std::wstring hostile = L"a\"; touch '" + marker.wstring() + L"'; echo \"$(id)";
+    const std::wstring folder = joinPath(m_root.wstring(), L"one\\two\\" + hostile);
+    EXPECT_TRUE(createFolders(folder));
+    EXPECT_TRUE(std::filesystem::is_directory(toFileSystemPath(folder)));
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    EXPECT_TRUE(createFolders(folder));  // already there
+    std::ofstream(m_root / "file") << "x";  // a plain file in the way
+    EXPECT_FALSE(createFolders(joinPath(m_root.wstring(), L"file\\sub")));
+    EXPECT_FALSE(createFolders(L""));
 }
 
 }  // namespace
