@@ -1,75 +1,48 @@
 #include "dispatcherprocess.h"
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// The text of a JSON string from pos, just after its opening quote.
-std::string jsonString(const std::string& line, size_t& pos)
+std::string readText(const std::string& path)
 {
-    std::string text;
-    while (pos < line.size() && line[pos] != '"') {
-        char c = line[pos++];
-        if (c == '\\') {
-            c = line[pos++];
-            if (c == 'u') {
-                c = char(std::strtol(line.substr(pos, 4).c_str(), nullptr, 16));
-                pos += 4;
-            } else {
-                c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-            }
-        }
-        text += c;
-    }
-    ++pos;
-    return text;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// One flat JSON object of the service's log: strings and numbers.
+// One line of the service's log: a flat JSON object of strings and numbers,
+// read as keys and values in turn.
 DispatcherProcess::Entry parseLine(const std::string& line)
 {
-    DispatcherProcess::Entry entry;
-    size_t pos = line.find('{') + 1;
-    while (pos < line.size() && line[pos] == '"') {
-        const std::string key = jsonString(line, ++pos);
-        if (line[++pos] == '"') {
-            entry[key] = jsonString(line, ++pos);
-        } else {
-            const size_t end = line.find_first_of(",}", pos);
-            entry[key] = line.substr(pos, end - pos);
-            pos = end;
+    std::vector<std::string> items;
+    for (size_t i = line.find('{') + 1; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            items.emplace_back();
+            for (++i; i < line.size() && line[i] != '"'; ++i) {
+                const bool escaped = line[i] == '\\' && ++i;
+                const char c = line[i];
+                items.back() += !escaped ? c : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+            }
+        } else if (line[i] != ',' && line[i] != ':' && line[i] != '}') {
+            const size_t end = line.find_first_of(",}", i);
+            items.push_back(line.substr(i, end - i));
+            i = end - 1;
         }
-        pos += line[pos] == ',';
     }
+    DispatcherProcess::Entry entry;
+    for (size_t k = 0; k + 1 < items.size(); k += 2)
+        entry[items[k]] = items[k + 1];
     return entry;
 }
 
 }  // namespace
-
-long long monotonicNanoseconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
-}
-
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath)
 {
@@ -94,27 +67,24 @@ ChildResult waitChild(pid_t pid, int timeoutMs)
     ChildResult result;
     const long long deadline = monotonicNanoseconds() + timeoutMs * 1000000LL;
     int status = 0;
-    for (pid_t done; (done = waitpid(pid, &status, WNOHANG)) != pid; usleep(1000)) {
-        if (done < 0 && errno != EINTR)
-            return result;
-        if (!result.timedOut && monotonicNanoseconds() > deadline) {
-            result.timedOut = true;
-            kill(pid, SIGKILL);
-        }
+    pid_t done;
+    for (; (done = waitpid(pid, &status, WNOHANG)) == 0; usleep(1000)) {
+        if (!result.timedOut && monotonicNanoseconds() > deadline)
+            result.timedOut = kill(pid, SIGKILL) == 0;
     }
     result.endedAt = monotonicNanoseconds();
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    result.exitCode = done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = done == pid && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;
 }
 
 ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs)
 {
-    char outputPath[] = "/tmp/quillet-child-XXXXXX";
-    close(mkstemp(outputPath));
+    const auto outputPath = std::filesystem::temp_directory_path()
+                            / ("quillet-child-" + std::to_string(getpid()));
     ChildResult result = waitChild(startChild(argv, outputPath), timeoutMs);
     result.output = readText(outputPath);
-    unlink(outputPath);
+    std::filesystem::remove(outputPath);
     const auto at = result.output.find("fault ");
     if (at != std::string::npos)
         std::sscanf(result.output.c_str() + at, "fault %lld %lld", &result.faultAt,
@@ -124,14 +94,14 @@ ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs)
 
 std::string linkRegistry(int port, int timeOut)
 {
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "Windows Registry Editor Version 5.00\n\n"
-                  "[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Wharfline]\n%s%08x\n\n"
-                  "[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Vesk_SDK]\n%s%08x\n",
-                  port > 0 ? "\"DispatcherServicePort\"=dword:" : ";", unsigned(port),
-                  timeOut > 0 ? "\"TimeOut\"=dword:" : ";", unsigned(timeOut));
-    return text;
+    const auto dword = [](const char* name, int value) {
+        char text[64];
+        std::snprintf(text, sizeof text, "\"%s\"=dword:%08x\n", name, unsigned(value));
+        return value > 0 ? std::string(text) : std::string();
+    };
+    return "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Wharfline]\n"
+           + dword("DispatcherServicePort", port) + "\n[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Vesk_SDK]\n"
+           + dword("TimeOut", timeOut);
 }
 
 DispatcherProcess::DispatcherProcess(const std::vector<std::string>& options,
@@ -147,7 +117,7 @@ DispatcherProcess::DispatcherProcess(const std::vector<std::string>& options,
         const std::string text = readText(logPath + ".out");
         const auto at = text.find("127.0.0.1:");
         if (at != std::string::npos && text.find("/Disp", at) != std::string::npos)
-            m_port = std::atoi(text.c_str() + at + 10);
+            m_port = std::stoi(text.substr(at + 10));
     }
 }
 
@@ -161,23 +131,14 @@ int DispatcherProcess::terminate()
     return exitCode;
 }
 
-std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::string& operation) const
+std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::string& operation,
+                                                                 const std::string& type) const
 {
     std::vector<Entry> result;
     std::ifstream in(m_logPath);
     for (std::string line; std::getline(in, line);) {
         Entry entry = parseLine(line);
-        if (operation.empty() || entry["operation"] == operation)
-            result.push_back(entry);
-    }
-    return result;
-}
-
-std::vector<DispatcherProcess::Entry> DispatcherProcess::messages(const std::string& type) const
-{
-    std::vector<Entry> result;
-    for (Entry& entry : entries("SendMessage")) {
-        if (entry["type"] == type)
+        if ((operation.empty() || entry["operation"] == operation) && (type.empty() || entry["type"] == type))
             result.push_back(entry);
     }
     return result;

@@ -1,6 +1,7 @@
 #ifndef QUILLET_TESTS_DISPATCHERPROCESS_H
 #define QUILLET_TESTS_DISPATCHERPROCESS_H
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <sys/types.h>
@@ -21,8 +22,11 @@ struct ChildResult {
     double faultToExitSeconds() const { return faultAt ? double(endedAt - faultAt) / 1e9 : -1; }
 };
 
-long long monotonicNanoseconds();
-std::string readText(const std::string& path);
+// CLOCK_MONOTONIC, as the fault child prints it.
+inline long long monotonicNanoseconds()
+{
+    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 // Starts argv without core dumps, output to outputPath.
 pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath);
 // Waits for a started child, SIGKILL after timeoutMs.
@@ -43,10 +47,10 @@ public:
     ~DispatcherProcess() { terminate(); }
 
     int port() const { return m_port; }
-    // Logged requests of this operation (all for ""), oldest first, field -> text.
-    std::vector<Entry> entries(const std::string& operation = "") const;
-    // SendMessage requests of this message type.
-    std::vector<Entry> messages(const std::string& type) const;
+    // Logged requests of this operation (all for ""), and of this message
+    // type (any for ""), oldest first, field -> text.
+    std::vector<Entry> entries(const std::string& operation = "", const std::string& type = "") const;
+    std::vector<Entry> messages(const std::string& type) const { return entries("SendMessage", type); }
     // SIGTERM; its exit code (-1: it did not exit by itself).
     int terminate();
 
