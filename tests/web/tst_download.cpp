@@ -21,7 +21,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -42,10 +41,9 @@ class TestDownload : public QObject {
     {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            const auto replies = this->replies();
-            const bool running = std::any_of(replies.begin(), replies.end(), [](QNetworkReply* reply) {
-                return reply->request().originatingObject() && reply->isRunning();
-            });
+            bool running = false;
+            for (QNetworkReply* reply : replies())
+                running |= reply->request().originatingObject() && reply->isRunning();
             m_seen << "save:" + dialog->selectedFiles().value(0).replace(m_home->home(), "~")
                           + (running ? " (page reply running)" : "");
             if (m_typed.isEmpty())
@@ -61,10 +59,7 @@ class TestDownload : public QObject {
     int managers() const { return m_view->page()->findChildren<ZemDownloadMgr*>().size(); }
     QStringList savedFiles() const { return QDir(m_home->home()).entryList(QDir::Files); }
     QProgressDialog* progressDialog() const { return m_view->findChild<QProgressDialog*>(); }
-    QList<QNetworkReply*> replies() const
-    {
-        return m_view->page()->networkAccessManager()->findChildren<QNetworkReply*>();
-    }
+    auto replies() const { return m_view->page()->networkAccessManager()->findChildren<QNetworkReply*>(); }
 
     // Serves `size` bytes (application/octet-stream unless untyped; cut
     // after dropAfter bytes), opens the path and waits until the page has
@@ -72,12 +67,9 @@ class TestDownload : public QObject {
     void open(const QByteArray& path, qint64 size, bool typed = true, bool withLength = true,
               qint64 dropAfter = -1)
     {
-        Response response;
+        Response response{200, {}, {}, size, !withLength, dropAfter};
         if (typed)
             response.headers.append(Header("Content-Type", "application/octet-stream"));
-        response.streamedSize = size;
-        response.omitContentLength = !withLength;
-        response.dropAfter = dropAfter;
         m_server->setHandler([response](const RecordingHttpServer::Request& request) {
             return request.path() == "/favicon.ico" ? Response() : response;
         });
@@ -100,11 +92,10 @@ class TestDownload : public QObject {
         };
         if (!QTest::qWaitFor(issued, 10000))
             return false;
-        bool stalled = false;
         connect(transfer, &QNetworkReply::downloadProgress, this, onProgress);
         // Progress is reported at most every 100 ms: a stall after the first
         // chunk makes sure some is reported before the end.
-        connect(transfer, &QNetworkReply::readyRead, this, [&] {
+        connect(transfer, &QNetworkReply::readyRead, this, [stalled = false]() mutable {
             if (!std::exchange(stalled, true))
                 QThread::msleep(150);
         });
@@ -185,8 +176,7 @@ private slots:
         open("/files/data.bin", size, true, ending != "no length", ending == "drop" ? 300 << 10 : -1);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit limited = saved;
-        limited.rlim_cur = ending == "write" ? 256 << 10 : saved.rlim_cur;
+        const rlimit limited{ending == "write" ? rlim_t(256 << 10) : saved.rlim_cur, saved.rlim_max};
         const auto previous = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         QList<int> maxima;

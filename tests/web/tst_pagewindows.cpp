@@ -116,47 +116,42 @@ private slots:
         QVERIFY(m_window->isVisible());
     }
 
-    void printDialogDecidesWhatIsPrinted_data()
-    {
-        QTest::addColumn<bool>("accept");
-        QTest::newRow("accepting prints the page to the chosen PDF") << true;
-        QTest::newRow("cancelling prints nothing") << false;
-    }
-
+    // Accepting prints the page to the chosen PDF, cancelling prints nothing.
     // The dialog is modal and parented to the view. A timer answers it, with
     // a PDF file chosen in it (it copies its own choices to the printer).
     void printDialogDecidesWhatIsPrinted()
     {
-        QFETCH(bool, accept);
         QVERIFY(load("/print.html"));
-        QTemporaryDir out;
-        const QString pdf = out.filePath("printed.pdf");
-        QPointer<QWidget> parent;
-        bool answered = false;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
-            if (!dialog || std::exchange(answered, true))
-                return;
-            parent = dialog->parentWidget();
-            dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
-            dialog->printer()->setOutputFileName(pdf);
-            if (auto* printers = dialog->findChild<QComboBox*>("printers"))
-                printers->setCurrentIndex(printers->count() - 1);  // "Print to File (PDF)"
-            if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
-                fileName->setText(pdf);
-            accept ? dialog->accept() : dialog->reject();
-        });
-        poll.start(50);
-        // WebKit may defer the request until the document has finished loading.
-        js(frame(), "setTimeout(function () { window.print(); }, 0)");
-        QTRY_VERIFY_WITH_TIMEOUT(answered && !QApplication::activeModalWidget(), 10000);
-        QCOMPARE(parent.data(), static_cast<QWidget*>(m_view));
-        QProcess text;
-        text.start("pdftotext", {pdf, "-"});
-        QVERIFY(text.waitForFinished(10000));
-        QCOMPARE(text.readAllStandardOutput().simplified(),
-                 accept ? QByteArray("Walnut ledger printout Seventeen amber quills.") : QByteArray());
+        for (const bool accept : {true, false}) {
+            QTemporaryDir out;
+            const QString pdf = out.filePath("printed.pdf");
+            QPointer<QWidget> parent;
+            bool answered = false;
+            QTimer poll;
+            connect(&poll, &QTimer::timeout, this, [&] {
+                auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+                if (!dialog || std::exchange(answered, true))
+                    return;
+                parent = dialog->parentWidget();
+                dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+                dialog->printer()->setOutputFileName(pdf);
+                if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+                    printers->setCurrentIndex(printers->count() - 1);  // "Print to File (PDF)"
+                if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
+                    fileName->setText(pdf);
+                accept ? dialog->accept() : dialog->reject();
+            });
+            poll.start(50);
+            // WebKit may defer the request until the document has finished loading.
+            js(frame(), "setTimeout(function () { window.print(); }, 0)");
+            QTRY_VERIFY_WITH_TIMEOUT(answered && !QApplication::activeModalWidget(), 10000);
+            QCOMPARE(parent.data(), static_cast<QWidget*>(m_view));
+            QProcess text;
+            text.start("pdftotext", {pdf, "-"});
+            QVERIFY(text.waitForFinished(10000));
+            QCOMPARE(text.readAllStandardOutput().simplified(),
+                     accept ? QByteArray("Walnut ledger printout Seventeen amber quills.") : QByteArray());
+        }
     }
 
     // A start page may call closeapplication() before the program's event
