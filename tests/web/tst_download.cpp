@@ -59,7 +59,10 @@ class TestDownload : public QObject {
     int managers() const { return m_view->page()->findChildren<ZemDownloadMgr*>().size(); }
     QStringList savedFiles() const { return QDir(m_home->home()).entryList(QDir::Files); }
     QProgressDialog* progressDialog() const { return m_view->findChild<QProgressDialog*>(); }
-    auto replies() const { return m_view->page()->networkAccessManager()->findChildren<QNetworkReply*>(); }
+    QList<QNetworkReply*> replies() const
+    {
+        return m_view->page()->networkAccessManager()->findChildren<QNetworkReply*>();
+    }
 
     // Serves `size` bytes (application/octet-stream unless untyped; cut
     // after dropAfter bytes), opens the path and waits until the page has
