@@ -198,10 +198,9 @@ private slots:
     {
         QTemporaryDir bin;
         QFile handler(bin.filePath("xdg-open"));
-        QVERIFY(handler.open(QIODevice::WriteOnly));
+        QVERIFY(handler.open(QIODevice::WriteOnly) && handler.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
         handler.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + bin.filePath("log").toUtf8() + "'\n");
         handler.close();
-        handler.setPermissions(handler.permissions() | QFileDevice::ExeOwner);
         m_quillet->setEnvironmentValue("QT_QPA_PLATFORM", "xcb");  // offscreen cannot hand URLs on
         m_quillet->setEnvironmentValue("PATH", bin.path() + ':' + qgetenv("PATH"));
         m_quillet->addBundleFile("index.html", page(

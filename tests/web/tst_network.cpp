@@ -16,17 +16,15 @@
 
 #include <memory>
 
-namespace {
-void setCookie(SiteSpecificCookieJar& jar, const QByteArray& setCookieLine, const QString& url)
-{
-    jar.setCookiesFromUrl(QNetworkCookie::parseCookies(setCookieLine), QUrl(url));
-}
-}  // namespace
-
 class TestNetwork : public QObject {
     Q_OBJECT
     std::unique_ptr<IsolatedHome> m_home;
     RecordingHttpServer m_proxy;  // requests that go to the network meet it, as sent
+
+    static void setCookie(SiteSpecificCookieJar& jar, const QByteArray& setCookieLine, const QString& url)
+    {
+        jar.setCookiesFromUrl(QNetworkCookie::parseCookies(setCookieLine), QUrl(url));
+    }
 
 private slots:
     void initTestCase() { QVERIFY(m_proxy.listen()); }

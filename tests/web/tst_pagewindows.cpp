@@ -48,10 +48,7 @@ class TestPageWindows : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
-    }
+    void initTestCase() { QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptCanOpenWindows, true); }
 
     void init()
     {
@@ -63,11 +60,7 @@ private slots:
         QVERIFY(load("/frames.html"));
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-        qDeleteAll(popups());
-    }
+    void cleanup() { m_window.reset(); qDeleteAll(popups()); }
 
     // A page's own corvane replaces the namespace but not the bridge object,
     // which scripts cannot delete either; a reload gets a fresh bridge.
