@@ -8,10 +8,11 @@
 #include <map>
 
 using namespace com::corvane::vesk;
+using Addresses = std::vector<uintptr_t>;
 
 namespace {
 
-// A stack at made-up addresses: only the words put here can be read.
+// A stack at made-up addresses: only the frames put here can be read.
 class FakeStack : public CallStackMemory {
 public:
     FakeStack() : CallStackMemory(0x10000, 0x20000) {}
@@ -21,20 +22,11 @@ public:
         m_words[address] = caller;
         m_words[address + sizeof(uintptr_t)] = returnAddress;
     }
-    // count frames from 0x10000 up, each calling the next.
-    void chain(int count)
-    {
-        for (int i = 0; i < count; ++i)
-            frame(0x10000 + i * 0x40, i + 1 < count ? 0x10000 + (i + 1) * 0x40 : 0, 0x400000 + i);
-    }
     bool readWord(uintptr_t address, uintptr_t* word) const override
     {
         ++reads;
         const auto it = m_words.find(address);
-        if (!contains(address) || it == m_words.end())
-            return false;
-        *word = it->second;
-        return true;
+        return contains(address) && it != m_words.end() && (*word = it->second, true);
     }
     mutable int reads = 0;
 
@@ -42,10 +34,10 @@ private:
     std::map<uintptr_t, uintptr_t> m_words;
 };
 
-std::vector<uintptr_t> walk(const FakeStack& memory, uintptr_t from = 0x10100)
+Addresses walk(const FakeStack& memory, uintptr_t from = 0x10100)
 {
     CallStack stack;
-    std::vector<uintptr_t> out;
+    Addresses out;
     for (const StackFrame& f : stack.capture(from, memory))
         out.push_back(f.address);
     return out;
@@ -65,28 +57,24 @@ TEST(CallStackMemory, readsOnlyAlignedWordsWhollyInsideItsBounds)
     EXPECT_FALSE(CallStackMemory(0, 0).readWord(low, &word));            // bounds unknown
 }
 
-TEST(CallStackWalk, followsTheChainToTheOutermostFrameOrAReturnAddressZero)
+TEST(CallStackWalk, followsTheChainToItsEndAndStopsWhereItBreaks)
 {
     FakeStack memory;
     memory.frame(0x10100, 0x10200, 0x401000);
     memory.frame(0x10200, 0x10300, 0x402000);
     memory.frame(0x10300, 0, 0x403000);
-    EXPECT_EQ(walk(memory), (std::vector<uintptr_t>{0x401000, 0x402000, 0x403000}));
+    EXPECT_EQ(walk(memory), (Addresses{0x401000, 0x402000, 0x403000}));
     memory.frame(0x10200, 0x10300, 0);
-    EXPECT_EQ(walk(memory), (std::vector<uintptr_t>{0x401000, 0}));
-}
-
-TEST(CallStackWalk, brokenChainsEndWithoutReadingOutsideTheStack)
-{
-    const std::pair<const char*, uintptr_t> cases[] = {
+    EXPECT_EQ(walk(memory), (Addresses{0x401000, 0})) << "a return address 0 ends it";
+    const std::pair<const char*, uintptr_t> breaks[] = {
         {"outside the stack", 0x7fff0000}, {"misaligned", 0x10203}, {"back to itself", 0x10100},
         {"below the frame", 0x10080},      {"unreadable", 0x10400}};
-    for (const auto& c : cases) {
-        FakeStack memory;
-        memory.frame(0x10100, c.second, 0x401000);
-        memory.frame(0x10080, 0x10100, 0x409000);  // would loop back
-        EXPECT_EQ(walk(memory), (std::vector<uintptr_t>{0x401000})) << c.first;
-        EXPECT_LE(memory.reads, 4) << c.first;
+    for (const auto& c : breaks) {
+        FakeStack broken;
+        broken.frame(0x10100, c.second, 0x401000);
+        broken.frame(0x10080, 0x10100, 0x409000);  // would loop back
+        EXPECT_EQ(walk(broken), (Addresses{0x401000})) << c.first;
+        EXPECT_LE(broken.reads, 4) << c.first;
     }
     EXPECT_TRUE(walk(FakeStack(), 0xdead0000).empty());
 }
@@ -94,7 +82,8 @@ TEST(CallStackWalk, brokenChainsEndWithoutReadingOutsideTheStack)
 TEST(CallStack, keepsOneHundredEntriesDropsTheInnermostAndCutsTheTextAfterAWholeEntry)
 {
     FakeStack memory;
-    memory.chain(150);
+    for (uintptr_t i = 0; i < 150; ++i)
+        memory.frame(0x10000 + i * 0x40, i < 149 ? 0x10040 + i * 0x40 : 0, 0x400000 + i);
     CallStack stack;
     EXPECT_EQ(stack.capture(0x10000, memory).size(), 100u);
     stack.removeInnermost(2);

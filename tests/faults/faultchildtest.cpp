@@ -75,8 +75,6 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     const FaultCase c = GetParam();
     startDispatcher();
     const ChildResult result = runChild({FAULT_CHILD, c.kind}, 20000);
-    std::printf("[ figure ] %-21s signal %d, fault to exit %.1f ms\n", c.kind, result.signal,
-                result.faultToExitSeconds() * 1000);
     ASSERT_FALSE(result.timedOut) << result.output;
     EXPECT_EQ(result.signal, c.signal) << result.output;
     EXPECT_GT(result.faultAt, 0) << result.output;
@@ -119,8 +117,6 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"double-free", SIGABRT, "UNKNOWN EXCEPTION", "1073741845", 0},
         // after the context is destroyed there is nothing to report with
         FaultCase{"destroyed", SIGSEGV, nullptr, "", 0},
-        // no alternate signal stack on that thread: the kernel ends it at once
-        FaultCase{"thread-stack-overflow", SIGSEGV, nullptr, "", 0},
         // the reporting thread's own fault ends the process
         FaultCase{"fault-in-report", SIGSEGV, nullptr, "", 0}),
     [](const auto& info) {
@@ -181,9 +177,8 @@ TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     const long long sent = monotonicNanoseconds();
     kill(pid, SIGSEGV);
     const ChildResult result = waitChild(pid, 10000);
-    std::printf("[ figure ] kill -SEGV of quillet-store: signal to exit %.1f ms\n",
-                double(result.endedAt - sent) / 1e6);
     ASSERT_FALSE(result.timedOut);
+    EXPECT_LT(result.endedAt - sent, 2000000000LL) << "the watchdog (5 s) ended it";
     EXPECT_EQ(result.signal, SIGSEGV);
     ASSERT_EQ(reports().size(), 1u);
     const std::string report = readFile(reports()[0]);

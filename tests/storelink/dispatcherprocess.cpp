@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -17,20 +18,16 @@ std::string readText(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// One line of the service's log: a flat JSON object of strings and numbers,
-// read as keys and values in turn.
+// One line of the service's log, a flat JSON object of strings and numbers:
+// keys and values in turn.
 DispatcherProcess::Entry parseLine(const std::string& line)
 {
     std::vector<std::string> items;
     for (size_t i = line.find('{') + 1; i < line.size(); ++i) {
         if (line[i] == '"') {
-            items.emplace_back();
-            for (++i; i < line.size() && line[i] != '"'; ++i) {
-                const bool escaped = line[i] == '\\' && ++i;
-                const char c = line[i];
-                items.back() += !escaped ? c : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-            }
-        } else if (line[i] != ',' && line[i] != ':' && line[i] != '}') {
+            for (items.emplace_back(); ++i < line.size() && line[i] != '"';)
+                items.back() += line[i] != '\\' ? line[i] : line[++i] == 'n' ? '\n' : line[i] == 't' ? '\t' : line[i];
+        } else if (!std::strchr(",:}", line[i])) {
             const size_t end = line.find_first_of(",}", i);
             items.push_back(line.substr(i, end - i));
             i = end - 1;
@@ -68,10 +65,9 @@ ChildResult waitChild(pid_t pid, int timeoutMs)
     const long long deadline = monotonicNanoseconds() + timeoutMs * 1000000LL;
     int status = 0;
     pid_t done;
-    for (; (done = waitpid(pid, &status, WNOHANG)) == 0; usleep(1000)) {
+    for (; (done = waitpid(pid, &status, WNOHANG)) == 0; usleep(1000))
         if (!result.timedOut && monotonicNanoseconds() > deadline)
             result.timedOut = kill(pid, SIGKILL) == 0;
-    }
     result.endedAt = monotonicNanoseconds();
     result.exitCode = done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.signal = done == pid && WIFSIGNALED(status) ? WTERMSIG(status) : 0;

