@@ -1,11 +1,7 @@
-// Makes real faults on request, for the fault tests and the crash benchmark:
-//   faultchild <fault> [--time-limit MS] [--unarmed]
-// It creates the store runtime context (exit code 3 when it cannot: no
-// dispatcher service in $QUILLET_REGISTRY; --unarmed: none at all), prints
-// "fault <monotonic ns> <realtime ns>" and faults as named in s_faults below.
-// second-context instead creates a second context: its refusal printed, 0
-// when the first lives on.
-// Built without optimisation, so every function keeps its frame.
+// faultchild <fault> [--time-limit MS] [--unarmed]: creates the store runtime
+// context (exit code 3 when it cannot; --unarmed: none), prints "fault
+// <monotonic ns> <realtime ns>" and faults as named in s_faults. second-context
+// instead prints a second context's refusal, and ends with 0 if the first lives.
 
 #include "diagnostics/defaultcrashreport.h"
 #include "diagnostics/veskexception.h"

@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -122,9 +123,7 @@ int DispatcherProcess::terminate()
     if (m_pid <= 0)
         return -1;
     kill(m_pid, SIGTERM);
-    const int exitCode = waitChild(m_pid, 5000).exitCode;
-    m_pid = -1;
-    return exitCode;
+    return waitChild(std::exchange(m_pid, -1), 5000).exitCode;
 }
 
 std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::string& operation,
