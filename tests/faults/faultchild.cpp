@@ -122,8 +122,10 @@ int main(int argc, char* argv[])
             platform::FaultHandler::setTimeLimit(std::atoi(argv[++i]));
         armed = armed && std::strcmp(argv[i], "--unarmed") != 0;
     }
-    if (!s_faults.count(kind) && kind != "second-context")
-        return std::fputs("usage: faultchild <fault> [--time-limit MS] [--unarmed]\n", stderr), 2;
+    if (!s_faults.count(kind) && kind != "second-context") {
+        std::fputs("usage: faultchild <fault> [--time-limit MS] [--unarmed]\n", stderr);
+        return 2;
+    }
     std::unique_ptr<Application> context;
     try {
         if (armed)

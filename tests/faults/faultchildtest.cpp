@@ -32,7 +32,10 @@ protected:
         writeRegistry(linkRegistry(m_dispatcher->port()));
     }
     fs::path sdkFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK"; }
-    std::string log(const std::string& program) const { return readFile(sdkFolder() / "Log" / (program + ".log")); }
+    std::string log(const std::string& program) const
+    {
+        return readFile(sdkFolder() / "Log" / (program + ".log"));
+    }
     std::vector<std::string> reports() const
     {
         std::vector<std::string> files;
@@ -41,7 +44,7 @@ protected:
             files.push_back(entry.path().string());
         return files;
     }
-    std::vector<DispatcherProcess::Entry> crashEvents() const { return m_dispatcher->messages("crash_report_set"); }
+    auto crashEvents() const { return m_dispatcher->messages("crash_report_set"); }
 
     std::unique_ptr<DispatcherProcess> m_dispatcher;
 };
@@ -49,7 +52,8 @@ protected:
 std::string element(const std::string& document, const std::string& name)
 {
     const auto begin = document.find("<" + name + ">"), end = document.find("</" + name + ">", begin);
-    return begin == npos || end == npos ? "(missing)" : document.substr(begin + name.size() + 2, end - begin - name.size() - 2);
+    return begin == npos || end == npos ? "(missing)"
+                                        : document.substr(begin + name.size() + 2, end - begin - name.size() - 2);
 }
 
 struct FaultCase {
@@ -84,7 +88,7 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     if (!c.category)
         return;
     const std::string path = reports()[0], report = readFile(path);
-    EXPECT_TRUE(std::regex_match(path, std::regex(".*/faultchild \\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d\\.00\\.xml")));
+    EXPECT_TRUE(std::regex_match(path, std::regex(R"(.*/faultchild \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)"))) << path;
     EXPECT_NE(crashEvents()[0]["payload"].find("<CrashInfoDirectoryPath>" + path + "</"), npos);
     EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), npos) << report;
     EXPECT_EQ(element(report, "Error"),
@@ -155,7 +159,9 @@ protected:
     pid_t start(const std::string& text, bool inOutput = false)
     {
         const pid_t pid = startChild({QUILLET_STORE}, output());
-        const auto seen = [&] { return (inOutput ? readFile(output()) : log("quillet-store")).find(text) != npos; };
+        const auto seen = [&] {
+            return (inOutput ? readFile(output()) : log("quillet-store")).find(text) != npos;
+        };
         for (int waited = 0; waited < 20000 && !seen(); waited += 20)
             usleep(20000);
         EXPECT_TRUE(seen()) << readFile(output());

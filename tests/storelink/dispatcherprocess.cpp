@@ -27,7 +27,8 @@ DispatcherProcess::Entry parseLine(const std::string& line)
     for (size_t i = line.find('{') + 1; i < line.size(); ++i) {
         if (line[i] == '"') {
             for (items.emplace_back(); ++i < line.size() && line[i] != '"';)
-                items.back() += line[i] != '\\' ? line[i] : line[++i] == 'n' ? '\n' : line[i] == 't' ? '\t' : line[i];
+                items.back() += line[i] != '\\' ? line[i]
+                                : line[++i] == 'n' ? '\n' : line[i] == 't' ? '\t' : line[i];
         } else if (!std::strchr(",:}", line[i])) {
             const size_t end = line.find_first_of(",}", i);
             items.push_back(line.substr(i, end - i));

@@ -28,6 +28,7 @@ namespace {
 const std::string kLibraryTopic = "target://Appstore/service/ApplicationLibrary";
 const uint32_t kWords[4] = {0x5e0b7d21, 0x3f4c4b9a, 0x8c2d9a1e, 0x6f3b7c40};
 const std::string kIdText = "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40";
+const std::string kIdElement = "<ApplicationUUID>" + kIdText + "</ApplicationUUID>\n\t";
 
 // An event's payload as sent: the version first, then the given elements.
 std::string event(const std::string& name, const std::string& elements)
@@ -98,7 +99,8 @@ private:
             for (size_t i = 0; i < m_fds.size(); ++i) {
                 sockaddr_in peer{};
                 socklen_t length = sizeof peer;
-                const int client = m_fds[i].revents & POLLIN ? accept(m_fds[i].fd, (sockaddr*)&peer, &length) : -1;
+                const int client =
+                    m_fds[i].revents & POLLIN ? accept(m_fds[i].fd, (sockaddr*)&peer, &length) : -1;
                 if (client < 0)
                     continue;
                 if (ownSocket(ntohs(peer.sin_port))) {
@@ -352,8 +354,7 @@ TEST_F(LinkTest, EventsAreSentByteForByteBeginOnceEndEachTime)
     ClientProxy::setApplicationIdentifier(kWords);
     EXPECT_EQ(proxy.EndEvent(), 0);
     EXPECT_EQ(payload("application_completion_set"),
-              event("applicationCompletionSet",
-                    "<ApplicationUUID>" + kIdText + "</ApplicationUUID>\n\t<ExitCode>OK</ExitCode>"));
+              event("applicationCompletionSet", kIdElement + "<ExitCode>OK</ExitCode>"));
     EXPECT_EQ(proxy.BeginEvent(), 0);
     EXPECT_EQ(proxy.EndEvent(), 0);
     EXPECT_EQ(dispatcher.messages("application_begin_set").size(), 1u);
@@ -369,8 +370,8 @@ TEST_F(LinkTest, CrashReportIsAnnouncedOnlyWhenWrittenOnAnOpenLink)
     EXPECT_EQ(proxy.SendCrashReport(L"main.cpp", L"boom", L"Access violation", 42, L"frames", nullptr, 0), 0);
     const std::string report = lastCrashReportPath();
     EXPECT_EQ(payload("crash_report_set"),
-              event("crashReportSet", "<ApplicationUUID>" + kIdText + "</ApplicationUUID>\n\t<CrashInfoDirectoryPath>"
-                                          + report + "</CrashInfoDirectoryPath>\n\t<NativeFlag>0</NativeFlag>"));
+              event("crashReportSet", kIdElement + "<CrashInfoDirectoryPath>" + report
+                                          + "</CrashInfoDirectoryPath>\n\t<NativeFlag>0</NativeFlag>"));
     EXPECT_NE(EventPayload::crashReport(kIdText, "/tmp/a&b]]>c.xml").find(">/tmp/a&amp;b]]&gt;c.xml<"),
               std::string::npos);
     // Error data over 4000 characters: the writer's result 4, no event.
