@@ -1,5 +1,11 @@
 #include "dispatcherprocess.h"
 
+#include "storelink/linksettings.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -138,4 +144,22 @@ std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::stri
             result.push_back(entry);
     }
     return result;
+}
+
+FixedPortHold::FixedPortHold()
+{
+    for (int port : com::corvane::vesk::LinkSettings::fallbackPorts()) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), on = 1;
+        // Reuse: a connection of an earlier test may linger in TIME_WAIT.
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+        m_held = m_held && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        m_sockets.push_back(fd);
+    }
+}
+
+FixedPortHold::~FixedPortHold()
+{
+    for (int fd : m_sockets)
+        close(fd);
 }

@@ -37,6 +37,20 @@ ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs);
 // seconds (<= 0 leaves a value out); the Vesk_SDK key comes last.
 std::string linkRegistry(int port, int timeOut = 3);
 
+// Holds the dispatcher's fixed fallback ports (bound, not listening): a link
+// that finds no service is refused there, whatever else runs on the machine.
+// held() is false when another program has one of them.
+class FixedPortHold {
+public:
+    FixedPortHold();
+    ~FixedPortHold();
+    bool held() const { return m_held; }
+
+private:
+    std::vector<int> m_sockets;
+    bool m_held = true;
+};
+
 // The local dispatcher service on a free 127.0.0.1 port, its message log
 // read back.
 class DispatcherProcess {
