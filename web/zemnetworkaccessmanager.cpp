@@ -3,6 +3,7 @@
 #include "bundlereply.h"
 #include "shell/constants.h"
 
+#include <QDir>
 #include <QNetworkRequest>
 
 ZemNetworkAccessManager::ZemNetworkAccessManager(QObject* parent)
@@ -14,15 +15,20 @@ ZemNetworkAccessManager::ZemNetworkAccessManager(QObject* parent)
 // Scheme, host, port, user information, query and fragment are dropped. The
 // decoded path is set as a path, not parsed as URL text again, so an encoded
 // "%", "?" or "#" in a file name names that file instead of being decoded a
-// second time or cutting the path short.
+// second time or cutting the path short. Dot segments are resolved inside the
+// served tree, as a web server does: no path, however encoded, leaves
+// "widget".
 QUrl ZemNetworkAccessManager::bundleUrlFor(QNetworkAccessManager::Operation op, const QUrl& url)
 {
     if (op != QNetworkAccessManager::GetOperation || url.scheme() != QLatin1String("http")
         || url.host() != APPLICATION_HOST.toLower())
         return QUrl();
+    QString path = QDir::cleanPath(url.path(QUrl::FullyDecoded));
+    while (path == QLatin1String("/..") || path.startsWith(QLatin1String("/../")))
+        path.remove(0, 3);
     QUrl bundled;
     bundled.setScheme(QStringLiteral("qrc"));
-    bundled.setPath(QStringLiteral("/widget") + url.path(QUrl::FullyDecoded), QUrl::DecodedMode);
+    bundled.setPath(QStringLiteral("/widget") + path, QUrl::DecodedMode);
     return bundled;
 }
 

@@ -41,6 +41,8 @@ private slots:
             << "http://joe@" + host + ":8080/img/dot.png?a#b" << 200 << "image/png" << QByteArray("PNG");
         QTest::newRow("encoded percent is decoded once only")
             << origin + "/pct%2541.txt" << 200 << "text/plain" << QByteArray("percent file");
+        QTest::newRow("encoded dot segments stay inside the widget folder")
+            << origin + "/css/%2e%2e/%2E%2E/%2e%2e/img/dot.png" << 200 << "image/png" << QByteArray("PNG");
         QTest::newRow("empty path names the widget folder, which is no file")
             << origin << 403 << "text/plain" << QByteArray();
         QTest::newRow("POST to the origin goes to the network") << "POST " + origin + "/data.json" << 0;
