@@ -2,7 +2,11 @@
 
 #include "platform/paths.h"
 
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
+#include <thread>
 #include <vector>
 
 using namespace platform;
@@ -103,6 +107,50 @@ TEST_F(RegistryTest, MachineDefaultsFileLocationAndVolatileKeys)
     registry.reload();
     EXPECT_FALSE(registry.keyExists(CU, L"Software\\Corvane\\Volatile"));
     EXPECT_FALSE(std::filesystem::exists(m_root / "home" / ".config"));
+}
+
+TEST_F(RegistryTest, ReadsOnlyRegularFilesUpToOneMebibyteAndSaysWhatItRefused)
+{
+    const std::string text = "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n\"Read\"=\"yes\"\n";
+    const std::string pipe = (m_root / "pipe.reg").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // A writer that comes late: a reader that waits for one would get the value.
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        for (int tries = 0; tries < 50; ++tries, usleep(10000)) {
+            const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                [[maybe_unused]] const ssize_t n = write(fd, text.data(), text.size());
+                close(fd);
+                return;
+            }
+        }
+    });
+    const std::string padded = text + "; " + std::string(1024 * 1024 - text.size() - 3, 'x') + "\n";
+    const struct { std::string path, content, said; } files[] = {
+        {pipe, "", "is a named pipe, not a regular file"},
+        {"/dev/zero", "", "is a character device, not a regular file"},
+        {(m_root / "folder").string(), "", "is a folder"},
+        {(m_root / "big.reg").string(), padded + "x", "is larger than 1048576 bytes"},
+        {(m_root / "limit.reg").string(), padded, ""}};
+    std::filesystem::create_directory(m_root / "folder");
+    for (const auto& file : files) {
+        if (!file.content.empty())
+            std::ofstream(file.path, std::ios::binary) << file.content;
+        setenv("QUILLET_REGISTRY", file.path.c_str(), 1);
+        testing::internal::CaptureStderr();
+        const auto start = std::chrono::steady_clock::now();
+        Registry::instance().reload();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << file.path;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(shown(CU, kSdk, L"Read"), file.said.empty() ? L"yes" : L"<none>") << file.path;
+        EXPECT_NE(shown(CU, kShellFolders, L"Local AppData"), L"<none>") << "machine defaults stay";
+        if (file.said.empty())
+            EXPECT_EQ(said, "") << file.path;
+        else
+            EXPECT_NE(said.find("Registry file " + file.path + " " + file.said), std::string::npos) << said;
+    }
+    writer.join();
 }
 
 TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)
