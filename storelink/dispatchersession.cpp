@@ -266,8 +266,12 @@ int DispatcherSession::sendMessage(const std::string& type, const std::string& p
         _ns1__SendMessage request;
         request.Request = &message;
         _ns1__SendMessageResponse response;
-        if (call.proxy().SendMessage(&request, &response) != SOAP_OK)
+        // The reply may come before the send returns: keep it from now on.
+        m_inbound.expect(message.SessionId);
+        if (call.proxy().SendMessage(&request, &response) != SOAP_OK) {
+            m_inbound.endWait(message.SessionId);
             return 2;
+        }
         correlationId = message.SessionId;
         return 0;
     } catch (const std::bad_alloc&) {
@@ -280,7 +284,16 @@ int DispatcherSession::sendMessage(const std::string& type, const std::string& p
 
 int DispatcherSession::awaitReply(const std::string& correlationId)
 {
+    // Replies to this identifier are kept while the wait lasts, and dropped
+    // after it.
+    struct Wait {
+        InboundStore& store;
+        const std::string& id;
+        ~Wait() { store.endWait(id); }
+    } wait{m_inbound, correlationId};
     try {
+        if (!correlationId.empty())
+            m_inbound.expect(correlationId);
         const int rounds = m_replyTimeout.load();
         for (int round = 0; round < rounds; ++round) {
             for (const InboundMessage& m : m_inbound.snapshot()) {
