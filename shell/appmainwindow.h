@@ -20,6 +20,10 @@ public:
 
     SiteSpecificWebView* webView() const;
 
+    // Writes the window's size and position to the settings file now (the
+    // destructor does it too).
+    void saveWindowSettings();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

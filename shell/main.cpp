@@ -19,13 +19,17 @@ int main(int argc, char* argv[])
     std::unique_ptr<com::corvane::vesk::Application> runtimeContext;
     if (APPLICATION_ID.isSet()) {
         runtimeContext = RuntimeContextStartup::start(messageBox);
-        if (!runtimeContext)
+        if (!runtimeContext || QuitSignalHandler::wasRequested())
             return 0;
     }
 
     int result = 0;
     {
         AppMainWindow window(nullptr);
+        // Saved at once on a quit signal: a busy page may keep the
+        // destructor from running before the deadline.
+        QObject::connect(&quitOnSignal, &QuitSignalHandler::quitRequested, &window,
+                         &AppMainWindow::saveWindowSettings);
         window.show();
         result = app.exec();
     }  // the window unregisters the bundle and saves its geometry here

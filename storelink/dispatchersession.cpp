@@ -12,6 +12,7 @@
 namespace com { namespace corvane { namespace vesk {
 
 const char* const DispatcherSession::kReplyType = "application_service_status_response";
+std::atomic<int> DispatcherSession::s_waitsAbandoned{0};
 
 namespace {
 
@@ -128,7 +129,7 @@ int DispatcherSession::startSession()
     if (beginSessionAt(LinkSettings::dispatcherPort()) == 0)
         return 0;
     for (int port : LinkSettings::fallbackPorts()) {
-        if (beginSessionAt(port) == 0)
+        if (s_waitsAbandoned.load() == 0 && beginSessionAt(port) == 0)
             return 0;
     }
     return 2;
@@ -295,7 +296,7 @@ int DispatcherSession::awaitReply(const std::string& correlationId)
         if (!correlationId.empty())
             m_inbound.expect(correlationId);
         const int rounds = m_replyTimeout.load();
-        for (int round = 0; round < rounds; ++round) {
+        for (int round = 0; round < rounds && !s_waitsAbandoned.load(); ++round) {
             for (const InboundMessage& m : m_inbound.snapshot()) {
                 if (correlationId.empty() || m.sessionId != correlationId || m.type != kReplyType)
                     continue;
@@ -309,6 +310,11 @@ int DispatcherSession::awaitReply(const std::string& correlationId)
     } catch (...) {
         return -1;
     }
+}
+
+void DispatcherSession::abandonWaits()
+{
+    s_waitsAbandoned.store(1);
 }
 
 int DispatcherSession::exchange(const std::string& type, const std::string& payload)

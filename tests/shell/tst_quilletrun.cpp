@@ -3,6 +3,7 @@
 #include "tests/support/quilletinstance.h"
 #include "tests/support/recordinghttpserver.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTest>
 
@@ -48,6 +49,48 @@ private slots:
         QSettings s = settingsOf(quillet);
         QCOMPARE(s.value("Window/size").toSize(), QSize(800, 600));
         QCOMPARE(s.value("Window/pos").toPoint(), QPoint(0, 0));
+    }
+
+    // A page that never gives the event loop back: after SIGTERM the program
+    // is gone within the deadline all the same, with the cookie it was given
+    // saved, and its geometry too when the request got through at all (in
+    // confirm's own loop).
+    void sigtermEndsTheProgramWhateverThePageDoes_data()
+    {
+        QTest::addColumn<QByteArray>("loop");
+        QTest::addColumn<bool>("geometrySaved");
+        QTest::newRow("page asking confirm() again and again") << QByteArray("for (;;) confirm('Leave?');")
+                                                               << true;
+        QTest::newRow("busy script") << QByteArray("for (;;) {}") << false;
+    }
+    void sigtermEndsTheProgramWhateverThePageDoes()
+    {
+        QFETCH(QByteArray, loop);
+        QFETCH(bool, geometrySaved);
+        RecordingHttpServer server;
+        QVERIFY(server.listen());
+        server.setHandler([](const RecordingHttpServer::Request&) {
+            RecordingHttpServer::Response response;
+            response.headers.append(qMakePair(QByteArray("Set-Cookie"), QByteArray("kept=yes; Max-Age=3600")));
+            return response;
+        });
+        QuilletInstance quillet;
+        quillet.addBundleFile("index.html", "<html><body><script>var x = new XMLHttpRequest();"
+            "x.open('GET', '" + server.baseUrl() + "/cookie', false); x.send();"
+            "setTimeout(function () { var y = new XMLHttpRequest();"
+            "y.open('GET', '" + server.baseUrl() + "/looping', false); y.send();" + loop
+            + "}, 500);</script></body></html>");
+        QVERIFY(quillet.buildBundle());
+        QVERIFY(quillet.start());
+        QVERIFY2(server.waitForRequest("/looping", 20000), quillet.output().constData());
+        QTest::qWait(300);
+        quillet.terminate();
+        QVERIFY2(quillet.waitForExit(6000), "still running 6 s after SIGTERM");
+        QFile cookies(quillet.storageFolder() + "/cookies.ini");
+        QVERIFY(cookies.open(QIODevice::ReadOnly));
+        QVERIFY(cookies.readAll().contains("kept=yes"));
+        if (geometrySaved)
+            QVERIFY(settingsOf(quillet).contains("Window/size"));
     }
 
     void missingBundleStillOpensAWindow()
