@@ -52,9 +52,9 @@ private slots:
     }
 
     // A page that never gives the event loop back: after SIGTERM the program
-    // is gone within the deadline all the same, with the cookie it was given
-    // saved, and its geometry too when the request got through at all (in
-    // confirm's own loop).
+    // is gone within the deadline all the same. The cookie it was given
+    // seconds before is on disk, and its geometry too when the request got
+    // through at all (in confirm's own loop).
     void sigtermEndsTheProgramWhateverThePageDoes_data()
     {
         QTest::addColumn<QByteArray>("loop");
@@ -79,7 +79,7 @@ private slots:
             "x.open('GET', '" + server.baseUrl() + "/cookie', false); x.send();"
             "setTimeout(function () { var y = new XMLHttpRequest();"
             "y.open('GET', '" + server.baseUrl() + "/looping', false); y.send();" + loop
-            + "}, 500);</script></body></html>");
+            + "}, 2500);</script></body></html>");
         QVERIFY(quillet.buildBundle());
         QVERIFY(quillet.start());
         QVERIFY2(server.waitForRequest("/looping", 20000), quillet.output().constData());
