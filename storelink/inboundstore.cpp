@@ -120,9 +120,9 @@ void InboundStore::noteDrop(const InboundMessage& message, const char* reason)
                             << sizeOf(message) << " bytes, SessionId " << message.sessionId
                             << ") from the dispatcher service: " << reason;
     else
-        LogMessage(WARNING) << "Dropped " << m_droppedSinceNote << " messages ("
-                            << m_bytesDroppedSinceNote << " bytes) from the dispatcher service in "
-                            << "the last second; the last of type \"" << message.type << "\": " << reason;
+        LogMessage(WARNING) << "Dropped " << m_droppedSinceNote << " more messages ("
+                            << m_bytesDroppedSinceNote << " bytes) from the dispatcher service; "
+                            << "the last of type \"" << message.type << "\": " << reason;
     m_lastNote = now;
     m_droppedSinceNote = 0;
     m_bytesDroppedSinceNote = 0;
