@@ -85,8 +85,8 @@ std::wstring createReportFile(const std::wstring& folder, const std::wstring& ap
     std::wstring stem = application + L" " + fileTime(platform::localTimeNow());
     stem.resize(stem.size() - 2);  // the ".00" of the first report is the counter
     for (int n = 0; n < 100; ++n) {
-        const std::wstring path = platform::joinPath(
-            folder, stem + static_cast<wchar_t>(L'0' + n / 10) + static_cast<wchar_t>(L'0' + n % 10) + L".xml");
+        const wchar_t counter[] = {static_cast<wchar_t>(L'0' + n / 10), static_cast<wchar_t>(L'0' + n % 10), 0};
+        const std::wstring path = platform::joinPath(folder, stem + counter + L".xml");
         switch (platform::createNewFile(path)) {
         case platform::NewFile::Created:
             return path;

@@ -97,7 +97,8 @@ void QuitSignalHandler::runDeadline(int fd)
     // Still here: the page or the service holds the GUI thread. End as the
     // signal's default action would have.
     const int signalNumber = g_signal.load();
-    static const char message[] = "The program did not end within its time after a quit signal; ending it now\n";
+    static const char message[] =
+        "The program did not end within its time after a quit signal; ending it now\n";
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
     ::signal(signalNumber, SIG_DFL);
     ::kill(::getpid(), signalNumber);
