@@ -2,9 +2,9 @@
 // cookies across a restart and mailto: links. Test pages report to a loopback
 // server synchronously (report('where=x&...')), so a report from an unloading
 // document still arrives.
-#include "shell/constants.h"
-#include "tests/support/quilletinstance.h"
-#include "tests/support/recordinghttpserver.h"
+#include "quilletinstance.h"
+#include "recordinghttpserver.h"
+#include "web/webapp.h"
 
 #include <QFile>
 #include <QSettings>
@@ -228,4 +228,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(E2eProgram)
-#include "e2e_program.moc"
+#include "programtest.moc"

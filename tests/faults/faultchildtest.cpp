@@ -2,8 +2,8 @@
 // with the local dispatcher service running: how each child ended, the report
 // it left, what the service received, and the time from fault to exit.
 
-#include "dispatcherprocess.h"
-#include "isolatedenvironment.h"
+#include "fakelistener.h"
+#include "fixtures.h"
 
 #include <algorithm>
 #include <csignal>
@@ -17,20 +17,8 @@ namespace {
 
 const auto npos = std::string::npos;
 
-class FaultTest : public IsolatedEnvironment {
+class FaultTest : public DispatcherTest {
 protected:
-    void SetUp() override
-    {
-        IsolatedEnvironment::SetUp();
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("XDG_RUNTIME_DIR", m_root.c_str(), 1);
-    }
-    void startDispatcher(const std::vector<std::string>& options = {})
-    {
-        m_dispatcher = std::make_unique<DispatcherProcess>(options, (m_root / "messages.jsonl").string());
-        EXPECT_GT(m_dispatcher->port(), 0) << "the dispatcher did not start";
-        writeRegistry(linkRegistry(m_dispatcher->port()));
-    }
     fs::path sdkFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK"; }
     std::string log(const std::string& program) const
     {
@@ -45,8 +33,6 @@ protected:
         return files;
     }
     auto crashEvents() const { return m_dispatcher->messages("crash_report_set"); }
-
-    std::unique_ptr<DispatcherProcess> m_dispatcher;
 };
 
 std::string element(const std::string& document, const std::string& name)
@@ -70,7 +56,7 @@ void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.kind; }
 class FaultChildTest : public FaultTest, public ::testing::WithParamInterface<FaultCase> {};
 
 // Pointer-width upper-case addresses; the entry of a return address 0 has none.
-const std::regex CallStackShape(
+const std::regex kCallStackShape(
     "<CallStack>\n(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
     "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?</StackFrame>\n)*</CallStack>\n");
 
@@ -81,7 +67,7 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     const ChildResult result = runChild({FAULT_CHILD, c.kind}, 20000);
     ASSERT_FALSE(result.timedOut) << result.output;
     EXPECT_EQ(result.signal, c.signal) << result.output;
-    EXPECT_GT(result.faultAt, 0) << result.output;
+    EXPECT_GT(result.faultAt(), 0) << result.output;
     EXPECT_LT(result.faultToExitSeconds(), 2.0) << "the watchdog (5 s) ended it";
     ASSERT_EQ(reports().size(), c.category ? 1u : 0u);
     ASSERT_EQ(crashEvents().size(), reports().size()) << "one report, however many threads fault";
@@ -94,7 +80,7 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     EXPECT_EQ(element(report, "Error"),
               std::string("An unrecoverable exception occurred: ") + c.category + ", Code: " + c.code);
     const std::string callStack = element(report, "ErrorData");
-    EXPECT_TRUE(std::regex_match(callStack, CallStackShape)) << callStack;
+    EXPECT_TRUE(std::regex_match(callStack, kCallStackShape)) << callStack;
     const std::regex frame("<StackFrame>");
     const auto frames = std::distance(std::sregex_iterator(callStack.begin(), callStack.end(), frame), {});
     EXPECT_GE(frames, c.minFrames) << callStack;
@@ -168,8 +154,8 @@ protected:
         usleep(300000);  // the window is up, or the message box, and the event loop runs
         return pid;
     }
-    std::string output() const { return (m_root / "output.txt").string(); }
-    bool windowWasShown() const { return fs::exists(m_root / "config/brambleKiln/Quillet.ini"); }
+    std::string output() const { return (root() / "output.txt").string(); }
+    bool windowWasShown() const { return fs::exists(configFolder() / "brambleKiln/Quillet.ini"); }
 };
 
 TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)

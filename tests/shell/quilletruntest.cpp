@@ -1,7 +1,7 @@
 // Runs of the real executable from a temporary install folder, started from
 // another folder, with its own home.
-#include "tests/support/quilletinstance.h"
-#include "tests/support/recordinghttpserver.h"
+#include "quilletinstance.h"
+#include "recordinghttpserver.h"
 
 #include <QSettings>
 #include <QTest>
@@ -66,4 +66,4 @@ private slots:
 };
 
 QTEST_MAIN(TestQuilletRun)
-#include "tst_quilletrun.moc"
+#include "quilletruntest.moc"

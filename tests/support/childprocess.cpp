@@ -1,60 +1,89 @@
-#include "benchrun.h"
+#include "childprocess.h"
+
+#include "isolatedenvironment.h"
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
-RunResult runChild(const std::vector<std::string>& argv, const std::string& folder,
-                   const std::vector<std::string>& environment, double timeoutSeconds)
+long long ChildResult::faultAt(bool realtime) const
 {
-    RunResult result;
-    const auto start = std::chrono::steady_clock::now();
+    long long times[2] = {0, 0};
+    const auto at = output.find("fault ");
+    if (at != std::string::npos)
+        std::sscanf(output.c_str() + at, "fault %lld %lld", &times[0], &times[1]);
+    return times[realtime];
+}
+
+long long monotonicNanoseconds()
+{
+    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath,
+                 const std::string& folder, const std::vector<std::string>& environment)
+{
     const pid_t pid = fork();
-    if (pid < 0)
-        return result;
-    if (pid == 0) {
-        if (chdir(folder.c_str()) != 0)
-            _exit(126);
-        for (const std::string& entry : environment)
-            putenv(const_cast<char*>(entry.c_str()));
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    struct rusage usage = {};
+    if (pid != 0)
+        return pid;
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, STDOUT_FILENO);
+    dup2(out, STDERR_FILENO);
+    if (!folder.empty() && chdir(folder.c_str()) != 0)
+        _exit(126);
+    for (const std::string& entry : environment)
+        putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+ChildResult waitChild(pid_t pid, int timeoutMs)
+{
+    ChildResult result;
+    const long long start = monotonicNanoseconds(), deadline = start + timeoutMs * 1000000LL;
     int status = 0;
-    for (;;) {
-        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
-        if (done == pid)
-            break;
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (elapsed > timeoutSeconds) {
-            kill(pid, SIGKILL);
-            wait4(pid, &status, 0, &usage);
-            return result;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage usage{};
+    pid_t done;
+    for (; (done = wait4(pid, &status, WNOHANG, &usage)) == 0; usleep(1000))
+        if (!result.timedOut && monotonicNanoseconds() > deadline)
+            result.timedOut = kill(pid, SIGKILL) == 0;
+    result.endedAt = monotonicNanoseconds();
+    result.seconds = double(result.endedAt - start) / 1e9;
     result.peakKiB = usage.ru_maxrss;
-    result.status = status;
-    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    result.exitCode = done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = done == pid && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;
 }
 
-double median(std::vector<double> values)
+ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs, const std::string& folder,
+                     const std::vector<std::string>& environment)
 {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    const auto outputPath = std::filesystem::temp_directory_path()
+                            / ("quillet-child-" + std::to_string(getpid()));
+    ChildResult result = waitChild(startChild(argv, outputPath, folder, environment), timeoutMs);
+    result.output = readFile(outputPath);
+    std::filesystem::remove(outputPath);
+    return result;
+}
+
+bool ranInChild(const std::function<void()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

@@ -7,11 +7,17 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
+
+#include "isolatedenvironment.h"
+
+// Where the program keeps its window settings (INI) and its web storage and
+// cookies.ini in an isolated environment.
+QString settingsFilePath(const IsolatedEnvironment& environment);
+QString storageFolder(const IsolatedEnvironment& environment);
 
 // A throw-away installation of a built Quillet executable: its own install
-// folder (executable, Widget.rcc, icon.ico) and its own home, config, data
-// and registry, so runs never touch the user's files or each other's.
+// folder (executable, Widget.rcc, icon.ico) and its own isolated environment,
+// so runs never touch the user's files or each other's.
 // The program is started from a folder other than the install folder.
 class QuilletInstance {
 public:
@@ -41,18 +47,14 @@ public:
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
     QByteArray output() { return m_output += m_process.readAll(); }  // stdout and stderr
 
-    QString homeFolder() const { return m_root.path() + "/home"; }
-    // The INI file of the window settings.
-    QString settingsFilePath() const { return homeFolder() + "/.config/brambleKiln/Quillet.ini"; }
-    // WebKit storage and cookies.ini.
-    QString storageFolder() const { return homeFolder() + "/.local/share/brambleKiln/Quillet"; }
-    QString registryPath() const { return m_root.path() + "/registry.reg"; }  // QUILLET_REGISTRY
-    QProcessEnvironment environment() const { return m_environment; }
+    QString settingsFilePath() const { return ::settingsFilePath(m_home); }
+    QString storageFolder() const { return ::storageFolder(m_home); }
 
 private:
-    QString installFolder() const { return m_root.path() + "/install"; }
+    QString root() const { return QString::fromStdString(m_home.root()); }
+    QString installFolder() const { return root() + "/install"; }
 
-    QTemporaryDir m_root;
+    IsolatedEnvironment m_home{false};
     QString m_executableName;
     QProcess m_process;
     QProcessEnvironment m_environment;
