@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <sys/stat.h>
 #include <vector>
 
@@ -58,11 +57,7 @@ int main(int argc, char* argv[])
         DispatcherProcess dispatcher({}, environment.root() / "messages.jsonl");
         environment.writeRegistry(linkRegistry(dispatcher.port(), 0));
         const ChildResult result = runChild({FAULT_CHILD, "null-write"}, 20000);
-        std::vector<std::string> reports;
-        std::error_code none;
-        for (const auto& entry : std::filesystem::directory_iterator(
-                 environment.dataFolder() / "Corvane/CorvaneSkyfoldSDK/CrashReports", none))
-            reports.push_back(entry.path().string());
+        const std::vector<std::string> reports = environment.crashReports();
         auto events = dispatcher.messages("crash_report_set");
         const long long written = reports.size() == 1 ? modifiedAt(reports[0]) : 0;
         if (reports.size() != 1 || events.size() != 1 || result.faultAt(true) == 0)

@@ -119,17 +119,6 @@ private:
     std::thread m_thread;
 };
 
-long procStatusKiB(const char* field)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 // Clears the process's peak resident size, so VmHWM measures from here.
 void resetPeakMemory()
 {
@@ -173,11 +162,11 @@ ManagerRun downloadThroughManager(SiteSpecificWebView& view, const QString& url,
     }, 10);
     QTimer::singleShot(600000, &loop, &QEventLoop::quit);
 
-    const long before = procStatusKiB("VmRSS:");
+    const long before = memoryKiB("VmRSS:");
     resetPeakMemory();
     view.load(QUrl(url));
     loop.exec();
-    run.growthKiB = procStatusKiB("VmHWM:") - before;
+    run.growthKiB = memoryKiB("VmHWM:") - before;
     run.ok = run.seconds > 0 && QFileInfo(target).size() == size;
     return run;
 }

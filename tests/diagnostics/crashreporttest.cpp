@@ -17,7 +17,7 @@ const std::string kNotProvided = "Not provided by application";
 
 class CrashReportTest : public IsolatedTest {
 protected:
-    std::filesystem::path defaultFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK/CrashReports"; }
+    std::filesystem::path defaultFolder() const { return sdkFolder() / "CrashReports"; }
 
     // The only report in the folder, parsed; m_path names it.
     pugi::xml_node report(const std::filesystem::path& folder)

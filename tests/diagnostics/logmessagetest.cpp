@@ -19,7 +19,7 @@ protected:
     // The log with the timestamp that starts every line taken off.
     std::string logWithoutStamps() const
     {
-        const std::string log = readFile(dataFolder() / "Corvane/CorvaneSkyfoldSDK/Log/diagnosticstest.log");
+        const std::string log = readFile(sdkFolder() / "Log/diagnosticstest.log");
         const std::string result = std::regex_replace(log, std::regex(R"((^|\n)\d\d-\d\d-\d\d \d\d:\d\d:\d\d )"), "$1");
         EXPECT_EQ(log.size() - result.size(), 18 * std::count(log.begin(), log.end(), '\n')) << log;
         return result;

@@ -5,6 +5,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/resource.h>
@@ -18,6 +21,15 @@ long long ChildResult::faultAt(bool realtime) const
     if (at != std::string::npos)
         std::sscanf(output.c_str() + at, "fault %lld %lld", &times[0], &times[1]);
     return times[realtime];
+}
+
+long memoryKiB(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.compare(0, std::strlen(field), field) == 0)
+            return std::atol(line.c_str() + std::strlen(field));
+    return -1;
 }
 
 long long monotonicNanoseconds()

@@ -26,6 +26,9 @@ struct ChildResult {
     double faultToExitSeconds() const { return faultAt() ? double(endedAt - faultAt()) / 1e9 : -1; }
 };
 
+// A "<name>: <n> kB" field of /proc/self/status ("VmRSS:", "VmHWM:"); -1 when unknown.
+long memoryKiB(const char* field);
+
 // CLOCK_MONOTONIC in nanoseconds.
 long long monotonicNanoseconds();
 

@@ -1,7 +1,6 @@
 #include "fakelistener.h"
 
 #include "childprocess.h"
-#include "storelink/linksettings.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -9,20 +8,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A loopback socket bound to port (0: a free one); its port, or -1.
-int boundSocket(int port, int* fd)
-{
-    *fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    // Reuse: a connection of an earlier test may linger in TIME_WAIT.
-    setsockopt(*fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t length = sizeof address;
-    if (bind(*fd, (sockaddr*)&address, length) != 0 || getsockname(*fd, (sockaddr*)&address, &length) != 0)
-        return -1;
-    return ntohs(address.sin_port);
-}
 
 // Whether the client end of a loopback connection (by its port) is a socket
 // of this process: other test programs may try the fixed ports meanwhile.
@@ -45,13 +30,17 @@ FakeListener::FakeListener(const std::vector<int>& ports, Behaviour behaviour, c
     , m_floodHead(floodHead)
 {
     for (int port : ports) {
-        int fd = -1;
-        const int bound = boundSocket(port, &fd);
-        m_boundAll = m_boundAll && bound > 0 && listen(fd, 16) == 0;
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), on = 1;
+        // Reuse: a connection of an earlier test may linger in TIME_WAIT.
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t length = sizeof address;
+        m_boundAll = m_boundAll && !bind(fd, (sockaddr*)&address, length)
+                     && (behaviour == Closed || !listen(fd, 16)) && !getsockname(fd, (sockaddr*)&address, &length);
         m_fds.push_back({fd, POLLIN, 0});
-        m_ports.push_back(bound);
+        m_ports.push_back(ntohs(address.sin_port));
     }
-    if (behaviour != Silent)
+    if (behaviour != Closed && behaviour != Silent)
         m_thread = std::thread(&FakeListener::run, this);
 }
 
@@ -101,19 +90,4 @@ void FakeListener::flood(int fd)
     const std::string block(64 * 1024, 'x');
     for (ssize_t n = 1; n > 0 && m_bytesSent < (64 << 20) && !m_stop; m_bytesSent += n)
         n = send(fd, block.data(), block.size(), MSG_NOSIGNAL);
-}
-
-FixedPortHold::FixedPortHold()
-{
-    for (int port : com::corvane::vesk::LinkSettings::fallbackPorts()) {
-        int fd = -1;
-        m_held = m_held && boundSocket(port, &fd) == port;
-        m_sockets.push_back(fd);
-    }
-}
-
-FixedPortHold::~FixedPortHold()
-{
-    for (int fd : m_sockets)
-        close(fd);
 }

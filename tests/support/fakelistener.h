@@ -10,12 +10,13 @@
 #include <vector>
 
 // A loopback listener that is not a dispatcher: records the ports this
-// process tried, with their times, and misbehaves as asked. Refuse closes
+// process tried, with their times, and misbehaves as asked. Closed only holds
+// the ports (bound, not listening: connections are refused); Refuse closes
 // each connection at once; Silent accepts nothing (connections wait in its
 // backlog); Flood sends floodHead and then 64 MiB with no length announced.
 class FakeListener {
 public:
-    enum Behaviour { Refuse, Silent, Flood };
+    enum Behaviour { Closed, Refuse, Silent, Flood };
 
     // Port 0: a free one. boundAll() is false when a port is taken.
     FakeListener(const std::vector<int>& ports, Behaviour behaviour, const std::string& floodHead = "");
@@ -40,20 +41,6 @@ private:
     std::mutex m_mutex;
     std::vector<std::pair<int, long long>> m_attempts;
     std::thread m_thread;
-};
-
-// Holds the dispatcher's fixed fallback ports (bound, not listening): a link
-// that finds no service is refused there, whatever else runs on the machine.
-// held() is false when another program has one of them.
-class FixedPortHold {
-public:
-    FixedPortHold();
-    ~FixedPortHold();
-    bool held() const { return m_held; }
-
-private:
-    std::vector<int> m_sockets;
-    bool m_held = true;
 };
 
 #endif

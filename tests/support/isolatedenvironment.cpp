@@ -43,6 +43,15 @@ void IsolatedEnvironment::writeRegistry(const std::string& bytes) const
     platform::Registry::instance().reload();
 }
 
+std::vector<std::string> IsolatedEnvironment::crashReports() const
+{
+    std::vector<std::string> files;
+    std::error_code none;
+    for (const auto& entry : fs::directory_iterator(sdkFolder() / "CrashReports", none))
+        files.push_back(entry.path().string());
+    return files;
+}
+
 std::string readFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -24,6 +24,10 @@ public:
     std::filesystem::path configFolder() const { return m_root / "config"; }
     std::filesystem::path dataFolder() const { return m_root / "data"; }
     std::filesystem::path registryPath() const { return m_root / "registry.reg"; }
+    // The store SDK's folder of the log and the crash reports.
+    std::filesystem::path sdkFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK"; }
+    // The files in sdkFolder()/CrashReports, by path.
+    std::vector<std::string> crashReports() const;
     // The variables, name and value, as applyHere sets them.
     std::vector<std::pair<std::string, std::string>> variables() const;
 
