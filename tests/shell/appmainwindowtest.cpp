@@ -13,10 +13,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
-#include <QTimer>
 #include <QWebSettings>
 
-#include <memory>
 
 class TestAppMainWindow : public QObject {
     Q_OBJECT

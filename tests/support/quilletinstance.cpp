@@ -15,20 +15,16 @@ QString storageFolder(const IsolatedEnvironment& environment)
     return QString::fromStdString(environment.dataFolder() / "brambleKiln/Quillet");
 }
 
-QuilletInstance::QuilletInstance(const QString& executableName)
-    : m_executableName(executableName)
+QuilletInstance::QuilletInstance()
 {
     QDir(root()).mkpath("install");
-    QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/") + executableName,
-                installFolder() + "/" + executableName);
-    QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/icon.ico"), installFolder() + "/icon.ico");
+    for (const char* file : {"quillet", "icon.ico"})
+        QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/") + file, installFolder() + "/" + file);
 
     m_environment = QProcessEnvironment::systemEnvironment();
     for (const auto& [name, value] : m_home.variables())
         m_environment.insert(QString::fromStdString(name), QString::fromStdString(value));
-    // Tests that need a real display (QUILLET_TEST_DISPLAY) keep their own platform.
-    if (!m_environment.contains("QUILLET_TEST_DISPLAY"))
-        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
+    m_environment.insert("QT_QPA_PLATFORM", "offscreen");
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setWorkingDirectory(QString::fromStdString(m_home.home()));
 }
@@ -64,16 +60,15 @@ bool QuilletInstance::buildBundle()
 
 bool QuilletInstance::useSampleBundle()
 {
-    removeBundle();
     return QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"),
                        installFolder() + "/Widget.rcc");
 }
 
-bool QuilletInstance::start(const QStringList& arguments)
+bool QuilletInstance::start()
 {
     m_output.clear();
     m_process.setProcessEnvironment(m_environment);
-    m_process.start(installFolder() + "/" + m_executableName, arguments);
+    m_process.start(installFolder() + "/quillet", QStringList());
     return m_process.waitForStarted(10000);
 }
 

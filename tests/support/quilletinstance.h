@@ -1,27 +1,25 @@
 #ifndef QUILLET_TESTS_QUILLETINSTANCE_H
 #define QUILLET_TESTS_QUILLETINSTANCE_H
 
+#include "isolatedenvironment.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QStringList>
-
-#include "isolatedenvironment.h"
 
 // Where the program keeps its window settings (INI) and its web storage and
 // cookies.ini in an isolated environment.
 QString settingsFilePath(const IsolatedEnvironment& environment);
 QString storageFolder(const IsolatedEnvironment& environment);
 
-// A throw-away installation of a built Quillet executable: its own install
-// folder (executable, Widget.rcc, icon.ico) and its own isolated environment,
-// so runs never touch the user's files or each other's.
-// The program is started from a folder other than the install folder.
+// A throw-away installation of the built program: its own install folder
+// (executable, Widget.rcc, icon.ico) and its own isolated environment, so runs
+// never touch the user's files or each other's. It is started from its home,
+// not from the install folder, offscreen unless told otherwise.
 class QuilletInstance {
 public:
-    explicit QuilletInstance(const QString& executableName = QStringLiteral("quillet"));
+    QuilletInstance();
     ~QuilletInstance();
 
     // Bundle content: files added here are packed by buildBundle() with the
@@ -29,20 +27,17 @@ public:
     void addBundleFile(const QString& relativePath, const QByteArray& content);
     bool buildBundle();
     bool useSampleBundle();  // the bundle the build made from app/
-    void removeBundle() { QFile::remove(installFolder() + "/Widget.rcc"); }
 
     void setEnvironmentValue(const QString& name, const QString& value)
     {
         m_environment.insert(name, value);
     }
-    bool start(const QStringList& arguments = {});
+    bool start();
     // Waits while running the caller's event loop (servers in the test keep
     // answering). True when the process ended within the time.
     bool waitForExit(int milliseconds);
     void terminate() { m_process.terminate(); }  // SIGTERM
-    void kill() { m_process.kill(); }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-    qint64 processId() const { return m_process.processId(); }
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
     QByteArray output() { return m_output += m_process.readAll(); }  // stdout and stderr
@@ -55,7 +50,6 @@ private:
     QString installFolder() const { return root() + "/install"; }
 
     IsolatedEnvironment m_home{false};
-    QString m_executableName;
     QProcess m_process;
     QProcessEnvironment m_environment;
     QByteArray m_output;
