@@ -15,28 +15,28 @@
 #include <unistd.h>
 
 namespace {
-int g_socketPair[2] = {-1, -1};
-int g_deadlinePipe[2] = {-1, -1};
-std::atomic<int> g_signal{0};  // the first quit signal that arrived
+int s_socketPair[2] = {-1, -1};
+int s_deadlinePipe[2] = {-1, -1};
+std::atomic<int> s_signal{0};  // the first quit signal that arrived
 }
 
 QuitSignalHandler::QuitSignalHandler(QObject* parent)
     : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_socketPair) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_socketPair) != 0)
         return;
-    m_notifier = new QSocketNotifier(g_socketPair[1], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(s_socketPair[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignalHandler::onQuitRequest);
 
     // The deadline thread waits for the signal's byte; it lives to the end of
     // the process, so a teardown that hangs is bounded as well.
-    if (::pipe2(g_deadlinePipe, O_CLOEXEC) == 0) {
+    if (::pipe2(s_deadlinePipe, O_CLOEXEC) == 0) {
         try {
-            std::thread(&QuitSignalHandler::runDeadline, g_deadlinePipe[0]).detach();
+            std::thread(&QuitSignalHandler::runDeadline, s_deadlinePipe[0]).detach();
         } catch (const std::system_error&) {
-            ::close(g_deadlinePipe[0]);
-            ::close(g_deadlinePipe[1]);
-            g_deadlinePipe[0] = g_deadlinePipe[1] = -1;
+            ::close(s_deadlinePipe[0]);
+            ::close(s_deadlinePipe[1]);
+            s_deadlinePipe[0] = s_deadlinePipe[1] = -1;
         }
     }
 
@@ -56,7 +56,7 @@ QuitSignalHandler::~QuitSignalHandler()
         return;
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
-    for (int& fd : g_socketPair) {
+    for (int& fd : s_socketPair) {
         if (fd >= 0)
             ::close(fd);
         fd = -1;
@@ -65,7 +65,7 @@ QuitSignalHandler::~QuitSignalHandler()
 
 bool QuitSignalHandler::wasRequested()
 {
-    return g_signal.load() != 0;
+    return s_signal.load() != 0;
 }
 
 void QuitSignalHandler::onSignal(int signalNumber)
@@ -73,13 +73,13 @@ void QuitSignalHandler::onSignal(int signalNumber)
     // Only async-signal-safe calls: atomic stores and write().
     const int savedErrno = errno;
     int none = 0;
-    const bool first = g_signal.compare_exchange_strong(none, signalNumber);
+    const bool first = s_signal.compare_exchange_strong(none, signalNumber);
     com::corvane::vesk::DispatcherSession::abandonWaits();
     const char byte = 1;
     // A full socket only means a quit is pending already.
-    [[maybe_unused]] ssize_t n = ::write(g_socketPair[0], &byte, 1);
-    if (first && g_deadlinePipe[1] >= 0)
-        n = ::write(g_deadlinePipe[1], &byte, 1);
+    [[maybe_unused]] ssize_t n = ::write(s_socketPair[0], &byte, 1);
+    if (first && s_deadlinePipe[1] >= 0)
+        n = ::write(s_deadlinePipe[1], &byte, 1);
     errno = savedErrno;
 }
 
@@ -96,7 +96,7 @@ void QuitSignalHandler::runDeadline(int fd)
     }
     // Still here: the page or the service holds the GUI thread. End as the
     // signal's default action would have.
-    const int signalNumber = g_signal.load();
+    const int signalNumber = s_signal.load();
     static const char message[] =
         "The program did not end within its time after a quit signal; ending it now\n";
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
@@ -108,7 +108,7 @@ void QuitSignalHandler::runDeadline(int fd)
 void QuitSignalHandler::onQuitRequest()
 {
     char buffer[16];
-    [[maybe_unused]] const ssize_t n = ::read(g_socketPair[1], buffer, sizeof buffer);
+    [[maybe_unused]] const ssize_t n = ::read(s_socketPair[1], buffer, sizeof buffer);
     emit quitRequested();
     // Deliver what is pending (a settings file waits for its write event):
     // once the loops are told to end, a busy page may not let any run again.
