@@ -85,15 +85,13 @@ std::wstring createReportFile(const std::wstring& folder, const std::wstring& ap
     std::wstring stem = application + L" " + fileTime(platform::localTimeNow());
     stem.resize(stem.size() - 2);  // the ".00" of the first report is the counter
     for (int n = 0; n < 100; ++n) {
-        const wchar_t counter[] = {static_cast<wchar_t>(L'0' + n / 10), static_cast<wchar_t>(L'0' + n % 10), 0};
+        const wchar_t counter[]
+            = {static_cast<wchar_t>(L'0' + n / 10), static_cast<wchar_t>(L'0' + n % 10), 0};
         const std::wstring path = platform::joinPath(folder, stem + counter + L".xml");
         switch (platform::createNewFile(path)) {
-        case platform::NewFile::Created:
-            return path;
-        case platform::NewFile::Exists:
-            continue;
-        case platform::NewFile::Failed:
-            return std::wstring();
+        case platform::NewFile::Created: return path;
+        case platform::NewFile::Exists: continue;
+        case platform::NewFile::Failed: return std::wstring();
         }
     }
     return std::wstring();

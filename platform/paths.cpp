@@ -93,7 +93,8 @@ bool pathExists(const std::wstring& path)
 
 NewFile createNewFile(const std::wstring& path)
 {
-    const int fd = ::open(toFileSystemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd
+        = ::open(toFileSystemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         return errno == EEXIST ? NewFile::Exists : NewFile::Failed;
     ::close(fd);

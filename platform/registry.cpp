@@ -76,7 +76,7 @@ std::string readFile(const std::string& path, std::string& refusal)
         return std::string();
     }
     std::string bytes;
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0) {
         refusal = std::string("cannot be examined: ") + std::strerror(errno);
     } else if (!S_ISREG(info.st_mode)) {

@@ -87,18 +87,16 @@ void QuitSignalHandler::runDeadline(int fd)
 {
     char byte = 0;
     ssize_t n;
-    while ((n = ::read(fd, &byte, 1)) < 0 && errno == EINTR) {
-    }
+    while ((n = ::read(fd, &byte, 1)) < 0 && errno == EINTR) { }
     if (n != 1)
         return;
     timespec left{kDeadlineSeconds, 0};
-    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR) { }
     // Still here: the page or the service holds the GUI thread. End as the
     // signal's default action would have.
     const int signalNumber = s_signal.load();
-    static const char message[] =
-        "The program did not end within its time after a quit signal; ending it now\n";
+    static const char message[]
+        = "The program did not end within its time after a quit signal; ending it now\n";
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
     ::signal(signalNumber, SIG_DFL);
     ::kill(::getpid(), signalNumber);

@@ -13,8 +13,8 @@ const auto kNoteInterval = std::chrono::seconds(1);
 
 size_t sizeOf(const InboundMessage& m)
 {
-    return m.token.size() + m.topic.size() + m.replyTopic.size() + m.type.size() + m.sessionId.size()
-           + m.messageId.size() + m.payload.size();
+    return m.token.size() + m.topic.size() + m.replyTopic.size() + m.type.size()
+           + m.sessionId.size() + m.messageId.size() + m.payload.size();
 }
 
 }  // namespace
@@ -62,8 +62,9 @@ bool InboundStore::insert(const InboundMessage& message)
         noteDrop(message, "the store of received messages is full");
         return false;
     }
-    auto same = std::find_if(m_messages.begin(), m_messages.end(),
-                             [&](const InboundMessage& m) { return m.sessionId == message.sessionId; });
+    auto same = std::find_if(m_messages.begin(), m_messages.end(), [&](const InboundMessage& m) {
+        return m.sessionId == message.sessionId;
+    });
     if (same != m_messages.end())
         *same = message;
     else

@@ -115,18 +115,21 @@ TEST_F(CrashReportTest, ReportsOfOneSecondGetNamesOfTheirOwn)
 {
     // This process, a child that starts with its state, this process again.
     std::vector<std::string> written;
-    const auto write = [] { return writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0); };
+    const auto write
+        = [] { return writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0); };
     ASSERT_EQ(write(), 0);
     written.push_back(lastCrashReportPath());
     ASSERT_TRUE(ranInChild([&] { _exit(write()); }));
     ASSERT_EQ(write(), 0);
     written.push_back(lastCrashReportPath());
-    const std::vector<std::filesystem::path> files(std::filesystem::directory_iterator{defaultFolder()}, {});
+    const std::vector<std::filesystem::path> files(
+        std::filesystem::directory_iterator{defaultFolder()}, {});
     ASSERT_EQ(files.size(), 3u) << "a report replaced another";
     for (const auto& file : files)
         EXPECT_NE(readFile(file).find("<ErrorData>d</ErrorData>"), std::string::npos) << file;
     EXPECT_NE(written[0], written[1]);
-    EXPECT_TRUE(std::regex_search(written[1], std::regex(R"(T\d\d-\d\d-\d\d\.0[0-2]\.xml$)"))) << written[1];
+    EXPECT_TRUE(std::regex_search(written[1], std::regex(R"(T\d\d-\d\d-\d\d\.0[0-2]\.xml$)")))
+        << written[1];
 }
 
 TEST_F(CrashReportTest, AFileThatCannotBeCreatedGivesMinusOne)
@@ -135,8 +138,10 @@ TEST_F(CrashReportTest, AFileThatCannotBeCreatedGivesMinusOne)
     for (std::time_t t = std::time(nullptr), end = t + 2; t < end; ++t) {
         char name[64];
         for (int n = 0; n < 100; ++n) {
-            std::strftime(name, sizeof name, "diagnosticstest %Y-%m-%dT%H-%M-%S.", std::localtime(&t));
-            std::filesystem::create_directories(defaultFolder() / (name + std::to_string(100 + n).substr(1) + ".xml"));
+            std::strftime(name, sizeof name, "diagnosticstest %Y-%m-%dT%H-%M-%S.",
+                          std::localtime(&t));
+            std::filesystem::create_directories(
+                defaultFolder() / (name + std::to_string(100 + n).substr(1) + ".xml"));
         }
     }
     EXPECT_EQ(writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0), -1);

@@ -100,8 +100,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("loop");
         QTest::addColumn<bool>("savesGeometry");
-        QTest::newRow("page asking confirm() again and again") << QByteArray("for (;;) confirm('Leave?');")
-                                                               << true;
+        QTest::newRow("page asking confirm() again and again")
+            << QByteArray("for (;;) confirm('Leave?');") << true;
         QTest::newRow("busy script") << QByteArray("for (;;) {}") << false;
     }
     void sigtermEndsTheProgramWhateverThePageDoes()
@@ -113,8 +113,10 @@ private slots:
             response.headers.append(Header("Set-Cookie", "kept=yes; Max-Age=3600"));
             return response;
         });
-        m_quillet->addBundleFile("index.html", page("<script>report('where=cookie');\n"
-            "setTimeout(function () { report('where=looping'); " + loop + " }, 2500);</script>"));
+        m_quillet->addBundleFile("index.html",
+                                 page("<script>report('where=cookie');\n"
+                                      "setTimeout(function () { report('where=looping'); "
+                                      + loop + " }, 2500);</script>"));
         QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QTRY_VERIFY_WITH_TIMEOUT(reports().contains("looping"), 20000);
         QTest::qWait(300);
@@ -124,7 +126,8 @@ private slots:
         QVERIFY(cookies.open(QIODevice::ReadOnly));
         QVERIFY(cookies.readAll().contains("kept=yes"));
         if (savesGeometry)
-            QVERIFY(QSettings(m_quillet->settingsFilePath(), QSettings::IniFormat).contains("Window/size"));
+            QVERIFY(QSettings(m_quillet->settingsFilePath(), QSettings::IniFormat)
+                        .contains("Window/size"));
     }
 
     // The bridge is in main frames only, pop-ups' included. Bounds and script

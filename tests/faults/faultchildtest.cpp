@@ -189,7 +189,8 @@ TEST_F(StoreExecutableTest, sigtermWhileTheStartUpWaitsForTheServiceEndsItAtOnce
     startDispatcher({"--no-reply"});
     writeRegistry(linkRegistry(m_dispatcher->port(), 20));
     const pid_t pid = startChild({QUILLET_STORE}, output());
-    for (int waited = 0; waited < 10000 && m_dispatcher->messages("application_service_status_request").empty();
+    for (int waited = 0;
+         waited < 10000 && m_dispatcher->messages("application_service_status_request").empty();
          waited += 20)
         usleep(20000);
     usleep(300000);

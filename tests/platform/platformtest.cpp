@@ -132,12 +132,13 @@ TEST_F(RegistryTest, ReadsOnlyRegularFilesUpToOneMebibyteAndSaysWhatItRefused)
         }
     });
     const std::string padded = text + "; " + std::string(1024 * 1024 - text.size() - 3, 'x') + "\n";
-    const struct { std::string path, content, said; } files[] = {
-        {pipe, "", "is a named pipe, not a regular file"},
-        {"/dev/zero", "", "is a character device, not a regular file"},
-        {(root() / "folder").string(), "", "is a folder"},
-        {(root() / "big.reg").string(), padded + "x", "is larger than 1048576 bytes"},
-        {(root() / "limit.reg").string(), padded, ""}};
+    const struct {
+        std::string path, content, said;
+    } files[] = {{pipe, "", "is a named pipe, not a regular file"},
+                 {"/dev/zero", "", "is a character device, not a regular file"},
+                 {(root() / "folder").string(), "", "is a folder"},
+                 {(root() / "big.reg").string(), padded + "x", "is larger than 1048576 bytes"},
+                 {(root() / "limit.reg").string(), padded, ""}};
     std::filesystem::create_directory(root() / "folder");
     for (const auto& file : files) {
         if (!file.content.empty())
@@ -146,14 +147,16 @@ TEST_F(RegistryTest, ReadsOnlyRegularFilesUpToOneMebibyteAndSaysWhatItRefused)
         testing::internal::CaptureStderr();
         const auto start = std::chrono::steady_clock::now();
         Registry::instance().reload();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << file.path;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500))
+            << file.path;
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(shown(CU, kSdk, L"Read"), file.said.empty() ? L"yes" : L"<none>") << file.path;
         EXPECT_NE(shown(CU, kShellFolders, L"Local AppData"), L"<none>") << "machine defaults stay";
         if (file.said.empty())
             EXPECT_EQ(said, "") << file.path;
         else
-            EXPECT_NE(said.find("Registry file " + file.path + " " + file.said), std::string::npos) << said;
+            EXPECT_NE(said.find("Registry file " + file.path + " " + file.said), std::string::npos)
+                << said;
     }
     writer.join();
 }

@@ -245,7 +245,8 @@ TEST_F(LinkTest, UnsolicitedFloodIsDroppedAndLoggedWhileRepliesStillArrive)
     EXPECT_TRUE(inbound.snapshot().empty());
     EXPECT_GT(inbound.droppedCount(), 10u);
     const std::string log = readFile(sdkFolder() / "Log/storelinktest.log");
-    EXPECT_NE(log.find("Dropped a message of type \"service_notice\" (5"), std::string::npos) << log;
+    EXPECT_NE(log.find("Dropped a message of type \"service_notice\" (5"), std::string::npos)
+        << log;
     EXPECT_NE(log.find("no request waits for it"), std::string::npos);
     EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 8) << "a flood is noted once a second";
 }
