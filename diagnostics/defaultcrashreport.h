@@ -26,7 +26,7 @@ public:
     void collectLineNumber() override;
     // Captures the call stack of the fault, drops its two innermost entries
     // (the fault machinery's own), then collects and sends the report.
-    int reportCrash(CrashReportSink* storeLink, const platform::FaultInformation* fault) override;
+    int reportCrash(StoreLink* storeLink, const platform::FaultInformation* fault) override;
 
     // The name written for an exception code ("ACCESS VIOLATION", ...).
     static const wchar_t* faultName(uint32_t exceptionCode);

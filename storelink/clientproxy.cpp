@@ -104,4 +104,9 @@ int ClientProxy::SendCrashReport(const wchar_t* moduleName, const wchar_t* error
     }
 }
 
+void ClientProxy::finishBy(std::chrono::steady_clock::time_point deadline)
+{
+    session().finishBy(deadline);
+}
+
 }}}  // namespace com::corvane::vesk
