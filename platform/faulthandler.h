@@ -12,7 +12,8 @@ using FaultCallback = void (*)(const FaultInformation* fault);
 // SIGTRAP and SIGABRT, taken with SA_SIGINFO | SA_ONSTACK.
 //
 // The signal handler itself only does async-signal-safe work: it maps the
-// signal to an exception code, finds the faulting thread's stack, wakes a
+// signal to an exception code, finds the faulting thread's stack, captures
+// its own processor context (the start of the call stack walk), wakes a
 // reporting thread started at install() through a pipe and waits for it with
 // poll(), at most timeLimit() milliseconds (the watchdog). The callback runs
 // on that thread, so it may allocate, lock and talk to sockets; the reporting

@@ -24,7 +24,8 @@ public:
     int BeginEvent() override;  // 0, or raises VeskRuntimeException
     // 0, or raises VeskWarningException (8) / VeskRuntimeException
     int EndEvent() override;
-    // Writes the crash report and sends the crash-report event. Never raises.
+    // Writes the crash report, the module list beside it, and sends the
+    // crash-report event. Never raises.
     int SendCrashReport(const wchar_t* moduleName, const wchar_t* errorText,
                         const wchar_t* category, int32_t lineNumber,
                         const wchar_t* errorData, CrashCustomField* customFields,
