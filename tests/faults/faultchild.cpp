@@ -49,6 +49,17 @@ asm(".text\n"
     "    ret\n");
 #endif
 
+// "fault <monotonic ns> <realtime ns>", just before the fault.
+void stampFault()
+{
+    timespec mono, real;
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    clock_gettime(CLOCK_REALTIME, &real);
+    std::printf("fault %lld %lld\n", mono.tv_sec * 1000000000LL + mono.tv_nsec,
+                real.tv_sec * 1000000000LL + real.tv_nsec);
+    std::fflush(stdout);
+}
+
 __attribute__((noinline)) void writeThroughNull()
 {
     *g_null = 1;
@@ -77,7 +88,11 @@ __attribute__((noinline)) void sortWithFaultyComparator()
 
 class TimerTarget : public QObject {
 public:
-    __attribute__((noinline)) void faultInSlot() { *g_null = 2; }
+    __attribute__((noinline)) void faultInSlot()
+    {
+        stampFault();
+        *g_null = 2;
+    }
 };
 
 // The fault in a slot that the event loop calls.
@@ -194,12 +209,8 @@ const std::map<std::string, void (*)()> s_faults = {
 
 __attribute__((noinline)) void makeFault(void (*fault)())
 {
-    timespec mono, real;
-    clock_gettime(CLOCK_MONOTONIC, &mono);
-    clock_gettime(CLOCK_REALTIME, &real);
-    std::printf("fault %lld %lld\n", mono.tv_sec * 1000000000LL + mono.tv_nsec,
-                real.tv_sec * 1000000000LL + real.tv_nsec);
-    std::fflush(stdout);
+    if (fault != faultInEventLoop)  // that one stamps in its slot
+        stampFault();
     fault();
 }
 
