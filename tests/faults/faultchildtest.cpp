@@ -159,8 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"stack-overflow", SIGSEGV, "STACK OVERFLOW", "3221225725", "recurse(", "main"},
         // a worker's stack begins at the thread start in the C library
         FaultCase{"worker-thread", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()", "libc.so"},
-        // the fallback walk: the faulting function, then the frame-pointer chain
-        FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()", "main", "--frame-pointers"},
+        // the fallback walk: the faulting function, then the frame-pointer
+        // chain, which misses the caller of a leaf built without a frame
+        FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()", "libc.so", "--frame-pointers"},
         FaultCase{"int-divide", SIGFPE, "INT DIVIDE BY ZERO", "3221225620", nullptr, "main"},
         FaultCase{"illegal-instruction", SIGILL, "ILLEGAL INSTRUCTION", "3221225501", nullptr, "main"},
         // on two threads at once: one report
