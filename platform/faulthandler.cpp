@@ -288,6 +288,11 @@ void FaultHandler::markReported()
         tellHandler(ReportedByte);
 }
 
+int FaultHandler::faultingThread()
+{
+    return s_reportingThread.load();
+}
+
 bool FaultHandler::prepareThread()
 {
     stack_t current;

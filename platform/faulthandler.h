@@ -42,6 +42,10 @@ public:
     static void markReported();
     static constexpr int ReleaseGraceMs = 500;
 
+    // The thread (its kernel thread ID) whose fault is being reported, 0
+    // before any fault. That thread waits in the handler and never returns.
+    static int faultingThread();
+
     // Gives the calling thread an alternate signal stack (kept until the
     // process ends), so that a stack overflow on it can be reported too.
     // Signal stacks are per thread: an overflow on a thread without one kills

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <new>
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace com { namespace corvane { namespace vesk {
 
@@ -121,6 +123,11 @@ int DispatcherSession::closeLocked()
         endSessionCalls(limit ? fromNanoseconds(limit) : Clock::now() + kCloseBudget);
         // Wake a poll the service may hold forever, then wait for the thread.
         m_interrupter.stop();
+        // A receiver that faulted waits in the fault handler for good.
+        const int receiverId = m_receiverThreadId.load();
+        if (m_receiver.joinable() && receiverId != 0
+            && receiverId == platform::FaultHandler::faultingThread())
+            m_receiver.detach();
         if (m_receiver.joinable())
             m_receiver.join();
         m_inbound.clear();
@@ -237,6 +244,7 @@ void DispatcherSession::receive()
     // its name tells it apart in a debugger and in /proc.
     platform::FaultHandler::prepareThread();
     pthread_setname_np(pthread_self(), "store-link");
+    m_receiverThreadId = static_cast<int>(syscall(SYS_gettid));
     while (isOpen()) {
         sleepMs(20);
         ++m_pollCount;

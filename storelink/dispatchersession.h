@@ -94,6 +94,7 @@ private:
     std::atomic<long long> m_exchangeDeadline{0};
     std::atomic<long long> m_closeDeadline{0};
     std::thread m_receiver;
+    std::atomic<int> m_receiverThreadId{0};  // kernel thread ID
     PollInterrupter m_interrupter;
     InboundStore m_inbound;
 };
