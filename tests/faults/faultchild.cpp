@@ -149,8 +149,10 @@ void overflowReceiverStack()
             low = from, high = to;
     }
     const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-    if (!tid || number < 0 || !low || mprotect(reinterpret_cast<void*>(low), (sp & ~(page - 1)) - low, PROT_NONE) != 0) {
-        std::fprintf(stderr, "receiver stack not found (thread %d, sp %lx, [%lx, %lx))\n", int(tid), sp, low, high);
+    if (!tid || number < 0 || !low
+        || mprotect(reinterpret_cast<void*>(low), (sp & ~(page - 1)) - low, PROT_NONE) != 0) {
+        std::fprintf(stderr, "receiver stack not found (thread %d, sp %lx, [%lx, %lx))\n",
+                     int(tid), sp, low, high);
         std::exit(5);
     }
     try {
@@ -158,7 +160,7 @@ void overflowReceiverStack()
     } catch (...) {
     }
     for (;;)
-        pause();  // the report's watchdog ends the process
+        pause();  // the fault handler ends the process
 }
 
 // Too large for the per-thread caches: the second free() is checked with the

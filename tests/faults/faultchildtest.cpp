@@ -95,7 +95,8 @@ std::vector<std::string> symbolized(const std::string& report)
 bool reachesMain(const std::vector<std::string>& lines)
 {
     const std::regex main(R"(^#\d+ +0x[0-9a-f]{16} +\S+\+0x[0-9a-f]+ +main( at .*)?$)");
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return std::regex_match(l, main); });
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return std::regex_match(l, main); });
 }
 
 std::string joined(const std::vector<std::string>& lines)
@@ -136,8 +137,8 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
 
     // The module list beside the report: this program with its build ID.
     const std::string modules = readFile(path.substr(0, path.size() - 4) + ".modules.txt");
-    EXPECT_TRUE(std::regex_search(modules, std::regex("[0-9a-f]{16}-[0-9a-f]{16} [0-9a-f]{40} " + std::string(FAULT_CHILD) + "\n")))
-        << modules;
+    const std::regex childLine("[0-9a-f]{16}-[0-9a-f]{16} [0-9a-f]{40} " + std::string(FAULT_CHILD) + "\n");
+    EXPECT_TRUE(std::regex_search(modules, childLine)) << modules;
     const std::vector<std::string> lines = symbolized(path);
     ASSERT_FALSE(lines.empty());
     if (c.faulting) {
