@@ -287,6 +287,20 @@ TEST_F(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundT
     EXPECT_TRUE(reports().empty());
 }
 
+TEST_F(StoreExecutableTest, withAHungServiceItIsGoneSoonAfterItsWindowCloses)
+{
+    startDispatcher();
+    const pid_t pid = start("Vesk application created successfully!");
+    kill(m_dispatcher->pid(), SIGSTOP);  // accepts connections, answers nothing
+    const long long sent = monotonicNanoseconds();
+    kill(pid, SIGTERM);
+    const ChildResult result = waitChild(pid, 15000);
+    kill(m_dispatcher->pid(), SIGCONT);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_LT(result.endedAt - sent, 3500000000LL) << "UnsubscribeTopic and EndSession waited 5 s each";
+    EXPECT_TRUE(windowWasShown());
+}
+
 TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
 {
     const FixedPortHold noFallback;
