@@ -14,9 +14,9 @@ namespace com { namespace corvane { namespace vesk {
 
 namespace {
 
-const wchar_t* const CurrentModule = L"N/A - (Current Application)";
-const std::wstring Opening = L"<CallStack>\n";
-const std::wstring Closing = L"</CallStack>\n";
+const wchar_t* const kCurrentModule = L"N/A - (Current Application)";
+const std::wstring kOpening = L"<CallStack>\n";
+const std::wstring kClosing = L"</CallStack>\n";
 std::atomic<CallStack::Walk> s_walk{CallStack::Walk::Unwind};
 
 std::wstring hexAddress(uintptr_t address)
@@ -54,7 +54,7 @@ void CallStack::setWalk(Walk walk)
 void CallStack::append(uintptr_t address)
 {
     StackFrame frame;
-    frame.moduleName = CurrentModule;
+    frame.moduleName = kCurrentModule;
     frame.address = address;
     m_entries.push_back(frame);
 }
@@ -62,7 +62,7 @@ void CallStack::append(uintptr_t address)
 const std::vector<StackFrame>& CallStack::capture(uintptr_t framePointer,
                                                   const CallStackMemory& memory)
 {
-    while (framePointer != 0 && m_entries.size() < MaxEntries) {
+    while (framePointer != 0 && m_entries.size() < kMaxEntries) {
         uintptr_t callerFrame = 0;
         uintptr_t returnAddress = 0;
         if (!memory.readWord(framePointer, &callerFrame)
@@ -94,7 +94,7 @@ bool CallStack::unwind(const void* handlerContext)
         if (unw_get_reg(&cursor, UNW_REG_IP, &ip) != 0 || ip == 0)
             break;
         append(static_cast<uintptr_t>(ip));
-    } while (m_entries.size() < MaxEntries && unw_step(&cursor) > 0);
+    } while (m_entries.size() < kMaxEntries && unw_step(&cursor) > 0);
     // Not past the handler's own two frames: the walk failed.
     if (m_entries.size() > 2)
         return true;
@@ -121,14 +121,14 @@ void CallStack::removeInnermost(std::size_t count)
 
 std::wstring CallStack::text(std::size_t maxChars) const
 {
-    std::wstring out = Opening;
+    std::wstring out = kOpening;
     for (const StackFrame& frame : m_entries) {
         const std::wstring entry = frameText(frame);
-        if (out.size() + entry.size() + Closing.size() > maxChars)
+        if (out.size() + entry.size() + kClosing.size() > maxChars)
             break;
         out += entry;
     }
-    out += Closing;
+    out += kClosing;
     return out;
 }
 

@@ -24,7 +24,7 @@ class CallStackMemory;
 // frame-pointer chain, which ends at the first function without one.
 class CallStack {
 public:
-    static constexpr std::size_t MaxEntries = 100;
+    static constexpr std::size_t kMaxEntries = 100;
 
     enum class Walk { Unwind, FramePointers };
     // How capture(fault) walks, for the whole process (default Unwind).
@@ -35,7 +35,7 @@ public:
 
     // Walks the chain from framePointer: each frame holds the caller's frame
     // pointer and the return address. Stops at a null frame pointer, after a
-    // return address of 0 (whose entry is kept), at MaxEntries entries, and
+    // return address of 0 (whose entry is kept), at kMaxEntries entries, and
     // where the chain breaks: a word outside memory, or a next frame that is
     // not above the current one. Returns the entries.
     virtual const std::vector<StackFrame>& capture(uintptr_t framePointer,

@@ -37,10 +37,10 @@ public:
     static int timeLimit();
 
     // Called by the callback once the report is out: what remains (releasing
-    // objects) gets only ReleaseGraceMs more. Freeing memory can block for
+    // objects) gets only kReleaseGraceMs more. Freeing memory can block for
     // good when the fault struck inside the allocator with its lock held.
     static void markReported();
-    static constexpr int ReleaseGraceMs = 500;
+    static constexpr int kReleaseGraceMs = 500;
 
     // The thread (its kernel thread ID) whose fault is being reported, 0
     // before any fault. That thread waits in the handler and never returns.

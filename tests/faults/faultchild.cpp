@@ -33,11 +33,11 @@ using namespace com::corvane::vesk;
 
 namespace {
 
-volatile int g_zero = 0;
-volatile int g_one = 1;  // a constant dividend lets the compiler avoid the division
-volatile int g_depthLimit = 1 << 30;
-int* volatile g_null = nullptr;
-Application* g_context = nullptr;
+volatile int s_zero = 0;
+volatile int s_one = 1;  // a constant dividend lets the compiler avoid the division
+volatile int s_depthLimit = 1 << 30;
+int* volatile s_null = nullptr;
+Application* s_context = nullptr;
 
 #if defined(__x86_64__)
 // Faults with the frame pointer at an unmapped address.
@@ -62,7 +62,7 @@ void stampFault()
 
 __attribute__((noinline)) void writeThroughNull()
 {
-    *g_null = 1;
+    *s_null = 1;
 }
 
 // Frames of 512 KiB: the 8 MiB stack overflows some sixteen calls deep, so
@@ -71,12 +71,12 @@ __attribute__((noinline)) int recurse(int depth)
 {
     volatile char frame[512 * 1024];
     frame[0] = char(depth);
-    return depth >= g_depthLimit ? frame[0] : recurse(depth + 1) + frame[0];
+    return depth >= s_depthLimit ? frame[0] : recurse(depth + 1) + frame[0];
 }
 
 __attribute__((noinline)) int compareThroughNull(const void* a, const void* b)
 {
-    *g_null = *static_cast<const int*>(a) - *static_cast<const int*>(b);
+    *s_null = *static_cast<const int*>(a) - *static_cast<const int*>(b);
     return 0;
 }
 
@@ -91,7 +91,7 @@ public:
     __attribute__((noinline)) void faultInSlot()
     {
         stampFault();
-        *g_null = 2;
+        *s_null = 2;
     }
 };
 
@@ -156,7 +156,7 @@ void overflowReceiverStack()
         std::exit(5);
     }
     try {
-        g_context->beginEvent();
+        s_context->beginEvent();
     } catch (...) {
     }
     for (;;)
@@ -194,8 +194,8 @@ public:
 const std::map<std::string, void (*)()> s_faults = {
     {"null-write", writeThroughNull},
     {"destroyed", writeThroughNull},  // after the context is destroyed
-    {"int-divide", [] { g_zero = g_one / g_zero; }},
-    {"fault-in-report", [] { g_zero = g_one / g_zero; }},  // and again while the report is collected
+    {"int-divide", [] { s_zero = s_one / s_zero; }},
+    {"fault-in-report", [] { s_zero = s_one / s_zero; }},  // and again while the report is collected
     {"illegal-instruction", [] { __builtin_trap(); }},
     {"stack-overflow", [] { recurse(0); }},
     {"qsort-callback", sortWithFaultyComparator},
@@ -247,7 +247,7 @@ int main(int argc, char* argv[])
         context.reset();
     if (kind == "fault-in-report")
         context->setCrashReport(new FaultyReport);
-    g_context = context.get();
+    s_context = context.get();
     makeFault(s_faults.at(kind));
     return 0;
 }

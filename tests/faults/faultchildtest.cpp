@@ -2,54 +2,32 @@
 // with the local dispatcher service running: how each child ended, the report
 // it left, what the service received, and the time from fault to exit.
 
-#include "dispatcherprocess.h"
-#include "isolatedenvironment.h"
+#include "fakelistener.h"
+#include "fixtures.h"
+#include "storelink/linksettings.h"
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
 #include <csignal>
 #include <regex>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
+using com::corvane::vesk::LinkSettings;
 namespace fs = std::filesystem;
 
 namespace {
 
 const auto npos = std::string::npos;
 
-class FaultTest : public IsolatedEnvironment {
+class FaultTest : public DispatcherTest {
 protected:
-    void SetUp() override
-    {
-        IsolatedEnvironment::SetUp();
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("XDG_RUNTIME_DIR", m_root.c_str(), 1);
-    }
-    void startDispatcher(const std::vector<std::string>& options = {})
-    {
-        m_dispatcher = std::make_unique<DispatcherProcess>(options, (m_root / "messages.jsonl").string());
-        EXPECT_GT(m_dispatcher->port(), 0) << "the dispatcher did not start";
-        writeRegistry(linkRegistry(m_dispatcher->port()));
-    }
-    fs::path sdkFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK"; }
     std::string log(const std::string& program) const
     {
         return readFile(sdkFolder() / "Log" / (program + ".log"));
     }
-    std::vector<std::string> reports() const
-    {
-        std::vector<std::string> files;
-        std::error_code none;
-        for (const auto& entry : fs::directory_iterator(sdkFolder() / "CrashReports", none))
-            if (entry.path().extension() == ".xml")
-                files.push_back(entry.path().string());
-        return files;
-    }
     auto crashEvents() const { return m_dispatcher->messages("crash_report_set"); }
-
-    std::unique_ptr<DispatcherProcess> m_dispatcher;
 };
 
 std::string element(const std::string& document, const std::string& name)
@@ -75,7 +53,7 @@ void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.kind; }
 class FaultChildTest : public FaultTest, public ::testing::WithParamInterface<FaultCase> {};
 
 // Pointer-width upper-case addresses; the entry of a return address 0 has none.
-const std::regex CallStackShape(
+const std::regex kCallStackShape(
     "<CallStack>\n(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
     "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?</StackFrame>\n)*</CallStack>\n");
 
@@ -117,21 +95,21 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     const ChildResult result = runChild(argv, 20000);
     ASSERT_FALSE(result.timedOut) << result.output;
     EXPECT_EQ(result.signal, c.signal) << result.output;
-    EXPECT_GT(result.faultAt, 0) << result.output;
+    EXPECT_GT(result.faultAt(), 0) << result.output;
     EXPECT_LT(result.faultToExitSeconds(), 2.0) << "the watchdog (5 s) ended it";
-    ASSERT_EQ(reports().size(), c.category ? 1u : 0u);
-    ASSERT_EQ(crashEvents().size(), reports().size()) << "one report, however many threads fault";
+    ASSERT_EQ(crashReports().size(), c.category ? 1u : 0u);
+    ASSERT_EQ(crashEvents().size(), crashReports().size()) << "one report, however many threads fault";
     if (!c.category)
         return;
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u);
-    const std::string path = reports()[0], report = readFile(path);
+    const std::string path = crashReports()[0], report = readFile(path);
     EXPECT_TRUE(std::regex_match(path, std::regex(R"(.*/faultchild \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)"))) << path;
     EXPECT_NE(crashEvents()[0]["payload"].find("<CrashInfoDirectoryPath>" + path + "</"), npos);
     EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), npos) << report;
     EXPECT_EQ(element(report, "Error"),
               std::string("An unrecoverable exception occurred: ") + c.category + ", Code: " + c.code);
     const std::string callStack = element(report, "ErrorData");
-    EXPECT_TRUE(std::regex_match(callStack, CallStackShape)) << callStack;
+    EXPECT_TRUE(std::regex_match(callStack, kCallStackShape)) << callStack;
     EXPECT_LE(callStack.size(), 3999u);
     EXPECT_EQ(element(report, "ModuleName"), "N/A - (Current Application)");
 
@@ -196,8 +174,8 @@ TEST_F(FaultTest, silentServiceGetsTheReportAndEndSessionWithinTheWatchdogsTime)
     EXPECT_EQ(result.signal, SIGSEGV);
     EXPECT_GE(result.faultToExitSeconds(), 1.0) << "the reply was awaited";
     EXPECT_LT(result.faultToExitSeconds(), 4.5);
-    ASSERT_EQ(reports().size(), 1u);
-    EXPECT_NE(readFile(reports()[0]).find("</CrashReport>"), npos);
+    ASSERT_EQ(crashReports().size(), 1u);
+    EXPECT_NE(readFile(crashReports()[0]).find("</CrashReport>"), npos);
     EXPECT_EQ(crashEvents().size(), 1u);
     EXPECT_EQ(m_dispatcher->entries("UnsubscribeTopic").size(), 1u);
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u);
@@ -213,8 +191,8 @@ TEST_F(FaultTest, stackOverflowOnTheLinksReceiverThreadIsReported)
     // Its reply wait is cut to the deadline (2 s); closing does not wait for
     // the faulted receiver, so the watchdog (5 s) is not needed.
     EXPECT_LT(result.faultToExitSeconds(), 4.0);
-    ASSERT_EQ(reports().size(), 1u) << result.output;
-    const std::string stack = joined(symbolized(reports()[0]));
+    ASSERT_EQ(crashReports().size(), 1u) << result.output;
+    const std::string stack = joined(symbolized(crashReports()[0]));
     EXPECT_NE(stack.find("DispatcherSession::receive()"), npos) << stack;
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u);
 }
@@ -245,8 +223,8 @@ protected:
         usleep(300000);  // the window is up, or the message box, and the event loop runs
         return pid;
     }
-    std::string output() const { return (m_root / "output.txt").string(); }
-    bool windowWasShown() const { return fs::exists(m_root / "config/brambleKiln/Quillet.ini"); }
+    std::string output() const { return (root() / "output.txt").string(); }
+    bool windowWasShown() const { return fs::exists(configFolder() / "brambleKiln/Quillet.ini"); }
 };
 
 TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
@@ -259,15 +237,15 @@ TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     ASSERT_FALSE(result.timedOut);
     EXPECT_LT(result.endedAt - sent, 2000000000LL) << "the watchdog (5 s) ended it";
     EXPECT_EQ(result.signal, SIGSEGV);
-    ASSERT_EQ(reports().size(), 1u);
-    const std::string report = readFile(reports()[0]);
+    ASSERT_EQ(crashReports().size(), 1u);
+    const std::string report = readFile(crashReports()[0]);
     EXPECT_NE(report.find("<Category>ACCESS VIOLATION</Category>"), npos) << report;
     EXPECT_NE(report.find("<quillet-store>"), npos);
     ASSERT_EQ(crashEvents().size(), 1u);
-    EXPECT_NE(crashEvents()[0]["payload"].find(reports()[0]), npos);
+    EXPECT_NE(crashEvents()[0]["payload"].find(crashReports()[0]), npos);
     EXPECT_EQ(log("quillet-store").find("Vesk application destroyed!"), npos);
     // The main thread, waiting in the event loop: through Qt to main.
-    const std::vector<std::string> lines = symbolized(reports()[0]);
+    const std::vector<std::string> lines = symbolized(crashReports()[0]);
     EXPECT_GE(lines.size(), 8u) << joined(lines);
     EXPECT_NE(joined(lines).find("QEventLoop::exec("), npos) << joined(lines);
     EXPECT_TRUE(reachesMain(lines)) << joined(lines);
@@ -284,7 +262,7 @@ TEST_F(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundT
     const auto created = text.find("-INFO- Vesk application created successfully!");
     const auto destroyed = text.find("-INFO- Vesk application destroyed!");
     EXPECT_TRUE(created < destroyed && destroyed != npos) << text;
-    EXPECT_TRUE(reports().empty());
+    EXPECT_TRUE(crashReports().empty());
 }
 
 TEST_F(StoreExecutableTest, withAHungServiceItIsGoneSoonAfterItsWindowCloses)
@@ -303,8 +281,8 @@ TEST_F(StoreExecutableTest, withAHungServiceItIsGoneSoonAfterItsWindowCloses)
 
 TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
 {
-    const FixedPortHold noFallback;
-    if (!noFallback.held())
+    const FakeListener noFallback(LinkSettings::fallbackPorts(), FakeListener::Closed);
+    if (!noFallback.boundAll())
         GTEST_SKIP() << "a fixed dispatcher port is in use on this machine";
     writeRegistry(linkRegistry(0));
     const pid_t pid = start("Caught Initialization exception in application with Exception code: ", true);
