@@ -94,9 +94,11 @@ std::vector<ModuleList::Module> ModuleList::loaded()
 std::string ModuleList::pathBeside(const std::string& reportPath)
 {
     const std::string suffix = ".xml";
-    const bool xml = reportPath.size() >= suffix.size()
-                     && reportPath.compare(reportPath.size() - suffix.size(), suffix.size(), suffix) == 0;
-    return (xml ? reportPath.substr(0, reportPath.size() - suffix.size()) : reportPath) + ".modules.txt";
+    const bool xml
+        = reportPath.size() >= suffix.size()
+          && reportPath.compare(reportPath.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return (xml ? reportPath.substr(0, reportPath.size() - suffix.size()) : reportPath)
+           + ".modules.txt";
 }
 
 bool ModuleList::writeBeside(const std::string& reportPath)
@@ -124,8 +126,8 @@ std::vector<ModuleList::Module> ModuleList::read(const std::string& path)
         Module m;
         char buildId[256];
         int consumed = 0;
-        if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR " %255s %n", &m.start, &m.end, buildId,
-                        &consumed)
+        if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR " %255s %n", &m.start, &m.end,
+                        buildId, &consumed)
                 != 3
             || consumed == 0 || std::size_t(consumed) >= line.size() || m.end <= m.start)
             continue;

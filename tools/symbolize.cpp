@@ -54,8 +54,8 @@ std::vector<uintptr_t> stackAddresses(const std::string& report)
 std::string demangled(const char* name)
 {
     int status = 0;
-    std::unique_ptr<char, void (*)(void*)> text(abi::__cxa_demangle(name, nullptr, nullptr, &status),
-                                                std::free);
+    std::unique_ptr<char, void (*)(void*)> text(
+        abi::__cxa_demangle(name, nullptr, nullptr, &status), std::free);
     return status == 0 && text ? std::string(text.get()) : std::string(name);
 }
 
@@ -119,8 +119,8 @@ int main(int argc, char* argv[])
     dwfl_report_begin(dwfl);
     for (const ModuleList::Module& m : modules) {
         // Placed at the start of its range; a file that is gone is skipped.
-        Dwfl_Module* module = dwfl_report_elf(dwfl, baseName(m.path).c_str(), m.path.c_str(), -1,
-                                              m.start, false);
+        Dwfl_Module* module
+            = dwfl_report_elf(dwfl, baseName(m.path).c_str(), m.path.c_str(), -1, m.start, false);
         if (module && !m.buildId.empty() && buildIdOf(module) != m.buildId)
             std::fprintf(stderr, "quillet-symbolize: %s has changed since the crash (build ID)\n",
                          m.path.c_str());
@@ -146,11 +146,13 @@ int main(int argc, char* argv[])
             continue;
         }
         Dwarf_Addr start = 0;
-        const char* name = dwfl_module_info(module, nullptr, &start, nullptr, nullptr, nullptr, nullptr, nullptr);
+        const char* name = dwfl_module_info(module, nullptr, &start, nullptr, nullptr, nullptr,
+                                            nullptr, nullptr);
         std::printf("  %s+0x%" PRIx64, name ? name : "?", uint64_t(address - start));
         GElf_Off offset = 0;
         GElf_Sym symbol;
-        const char* function = dwfl_module_addrinfo(module, lookup, &offset, &symbol, nullptr, nullptr, nullptr);
+        const char* function
+            = dwfl_module_addrinfo(module, lookup, &offset, &symbol, nullptr, nullptr, nullptr);
         std::printf("  %s", function ? demangled(function).c_str() : "??");
         int line = 0;
         const char* file = nullptr;
