@@ -19,7 +19,7 @@ class QSocketNotifier;
 class QuitSignalHandler : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kDeadlineSeconds = 3;
+    static constexpr int kDeadlineSeconds = 4;
 
     explicit QuitSignalHandler(QObject* parent = nullptr);
     ~QuitSignalHandler() override;
