@@ -3,12 +3,14 @@
 #include "appmainwindowform.h"
 #include "constants.h"
 #include "platform/process.h"
+#include "web/appidentity.h"
 #include "web/sitespecificwebview.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QNetworkProxyFactory>
+#include <QPalette>
 #include <QResizeEvent>
 #include <QResource>
 #include <QScreen>
@@ -24,8 +26,7 @@ AppMainWindow::AppMainWindow(QWidget* parent)
     // Relative name: read from the install folder made current above.
     QResource::registerResource(RESOURCE_BUNDLE_FILE, QString());
     configure();
-    m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, ORGANIZATION_NAME,
-                               APPLICATION_NAME);
+    m_settings = AppIdentity::current().createSettings();
     restoreGeometry();
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     m_form->webView->setUrl(m_startUrl);
@@ -65,8 +66,17 @@ void AppMainWindow::makeInstallFolderCurrent()
 void AppMainWindow::configure()
 {
     m_startUrl = QUrl(QStringLiteral("qrc:/index.html"));
-    setWindowTitle(APPLICATION_TITLE);
-    setWindowIcon(QIcon(QStringLiteral("icon.ico")));
+    const AppIdentity& app = AppIdentity::current();
+    setWindowTitle(app.title());
+    setWindowIcon(app.windowIcon());
+    // The app's own colour until the page paints: no white flash on a dark app.
+    if (app.backgroundColor().isValid()) {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, app.backgroundColor());
+        palette.setColor(QPalette::Base, app.backgroundColor());
+        setPalette(palette);
+        m_form->webView->page()->setPalette(palette);
+    }
 
     QWebSettings* web = QWebSettings::globalSettings();
     web->setAttribute(QWebSettings::PluginsEnabled, true);
