@@ -47,6 +47,8 @@ public:
     // WebKit storage and cookies.ini.
     QString storageFolder() const { return homeFolder() + "/.local/share/brambleKiln/Quillet"; }
     QString registryPath() const { return m_root.path() + "/registry.reg"; }  // QUILLET_REGISTRY
+    QString bundleFolder() const { return m_root.path() + "/bundle"; }  // what buildBundle() packs
+    QString programPath() const { return installFolder() + "/" + m_executableName; }
     QProcessEnvironment environment() const { return m_environment; }
 
 private:
