@@ -1,6 +1,7 @@
 #include "singleinstance.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -13,15 +14,14 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent)
     : QObject(parent)
     , m_socketPath(name + QStringLiteral(".socket"))
     , m_lockPath(name + QStringLiteral(".lock"))
-    , m_lock(m_lockPath)
 {
-    // Only a dead owner makes a lock stale, never its age: an app runs for days.
-    m_lock.setStaleLockTime(0);
-    if (!m_lock.tryLock(0)) {
-        if (m_lock.error() == QLockFile::LockFailedError) {
-            m_first = false;
-            return;
-        }
+    switch (m_lock.acquire(QFile::encodeName(m_lockPath).toStdString())) {
+    case platform::InstanceLock::Result::Acquired:
+        break;
+    case platform::InstanceLock::Result::HeldElsewhere:
+        m_first = false;
+        return;
+    case platform::InstanceLock::Result::Failed:
         // No usable runtime folder: run, unguarded, rather than not at all.
         qWarning("Cannot create %s; a second start of the app is not detected",
                  qPrintable(m_lockPath));

@@ -1,7 +1,8 @@
 #ifndef QUILLET_SHELL_SINGLEINSTANCE_H
 #define QUILLET_SHELL_SINGLEINSTANCE_H
 
-#include <QLockFile>
+#include "platform/instancelock.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,9 +11,9 @@ class QLocalServer;
 // One running instance per app, so two never write the same cookie and
 // settings files. The first start holds a lock file and listens on a local
 // socket, both named after the app; a later start finds the lock held, asks
-// the first over the socket to bring its window to the front, and ends. A
-// lock left by a crashed instance names a process that no longer runs and is
-// taken over, and its socket replaced.
+// the first over the socket to bring its window to the front, and ends. The
+// system drops the lock of a crashed instance, so the next start takes it and
+// replaces the socket left behind.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -35,7 +36,7 @@ private:
 
     QString m_socketPath;
     QString m_lockPath;
-    QLockFile m_lock;
+    platform::InstanceLock m_lock;
     QLocalServer* m_server = nullptr;
     bool m_first = true;
 };
