@@ -15,6 +15,7 @@
 #include <QResource>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QWebSettings>
 
 AppMainWindow::AppMainWindow(QWidget* parent)
@@ -76,6 +77,11 @@ void AppMainWindow::configure()
         palette.setColor(QPalette::Base, app.backgroundColor());
         setPalette(palette);
         m_form->webView->page()->setPalette(palette);
+    }
+    // Run unpacked, the developer edits a file and reloads with F5.
+    if (!app.webFolder().isEmpty()) {
+        auto* reload = new QShortcut(QKeySequence::Refresh, this);
+        connect(reload, &QShortcut::activated, m_form->webView, &QWebView::reload);
     }
 
     QWebSettings* web = QWebSettings::globalSettings();

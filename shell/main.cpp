@@ -7,11 +7,9 @@
 #include "shell/runtimecontextstartup.h"
 #include "shell/singleinstance.h"
 #include "web/appidentity.h"
-#include "web/sitespecificwebview.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QShortcut>
 
 #include <cstdio>
 
@@ -108,12 +106,6 @@ int main(int argc, char* argv[])
         AppMainWindow window(nullptr);
         QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                          [&window] { bringToFront(window); });
-        // Unpacked, the developer edits a file and reloads with F5.
-        if (!identity.webFolder().isEmpty()) {
-            auto* reload = new QShortcut(QKeySequence::Refresh, &window);
-            QObject::connect(reload, &QShortcut::activated, window.webView(),
-                             &QWebView::reload);
-        }
         if (identity.display() == AppIdentity::Display::Fullscreen)
             window.showFullScreen();
         else
