@@ -137,17 +137,24 @@ private slots:
     }
 
     // A second start brings the first to the front and ends with 0; after a
-    // crash the socket and lock left behind do not stop the next start.
+    // crash the socket and lock left behind do not stop the next start. The
+    // manifest asks for full screen: the saved size gives way to the screen's.
     void secondStartRaisesTheFirstAndAStaleSocketIsIgnored()
     {
         RecordingHttpServer server;
         QVERIFY(server.listen());
         QuilletInstance quillet;
-        quillet.addBundleFile("manifest.webmanifest", "{\"name\": \"Solo\"}");
-        quillet.addBundleFile("index.html", reportingPage(server));
+        quillet.addBundleFile("manifest.webmanifest", "{\"name\": \"Solo\", \"display\": \"fullscreen\"}");
+        quillet.addBundleFile("index.html", "<script>function width() { new Image().src = '"
+                                                + server.baseUrl() + "/width?' + innerWidth; }\n"
+                                                "onresize = width; onload = function () { width();"
+                                                " new Image().src = '" + server.baseUrl() + "/loaded'; };</script>");
+        QSettings(quillet.homeFolder() + "/.config/solo/settings.ini", QSettings::IniFormat)
+            .setValue("Window/size", QSize(500, 400));
         QVERIFY(quillet.buildBundle());
         QVERIFY(quillet.start());
         QVERIFY2(server.waitForRequest("/loaded", 20000), quillet.output().constData());
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo("/width").last().target, QByteArray("/width?800"), 5000);
 
         QProcess second;
         second.setProcessEnvironment(quillet.environment());
