@@ -169,7 +169,9 @@ protected:
         return pid;
     }
     std::string output() const { return (m_root / "output.txt").string(); }
-    bool windowWasShown() const { return fs::exists(m_root / "config/brambleKiln/Quillet.ini"); }
+    // The window saved its geometry: the sample app beside the executable has
+    // a manifest, so its settings are its own.
+    bool windowWasShown() const { return fs::exists(m_root / "config/quillet-sample/settings.ini"); }
 };
 
 TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
