@@ -1,7 +1,7 @@
 #ifndef QUILLET_WEB_APPIDENTITY_H
 #define QUILLET_WEB_APPIDENTITY_H
 
-#include "web/appconstants.h"
+#include "web/webapp.h"
 
 #include <QColor>
 #include <QList>

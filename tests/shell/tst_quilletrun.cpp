@@ -2,7 +2,7 @@
 // another folder, with its own home.
 #include "tests/support/quilletinstance.h"
 #include "tests/support/recordinghttpserver.h"
-#include "web/appconstants.h"
+#include "web/webapp.h"
 
 #include <QDir>
 #include <QFileInfo>
