@@ -176,8 +176,11 @@ QList<FolderCheck::Finding> FolderCheck::run()
     AppIdentity identity = AppIdentity::fromFolder(m_folder, &warnings);
     identity.setWebFolder(m_folder);
     AppIdentity::setCurrent(identity);
+    // A manifest the app ignores as a whole makes it "Quillet": an error. A
+    // member it cannot use is a warning.
     for (const QString& warning : warnings)
-        add(Finding::Manifest, QString(), 0, warning);
+        add(identity.hasManifest() ? Finding::Manifest : Finding::IgnoredManifest, QString(), 0,
+            warning);
 
     // The app's engine settings; what pages store goes to a throw-away folder.
     QTemporaryDir storage;
@@ -354,6 +357,11 @@ QStringList FolderCheck::advice(const QList<Finding>& findings)
             advice << QStringLiteral(
                 "Remote resources: the app runs offline. Copy scripts, styles, fonts and images "
                 "into the web folder and refer to them by relative paths.");
+            break;
+        case Finding::IgnoredManifest:
+            advice << QStringLiteral(
+                "Manifest: it is ignored, so the app runs as Quillet with Quillet's data folders. "
+                "Make it a JSON object with at least \"name\".");
             break;
         case Finding::Manifest:
             advice << QStringLiteral(

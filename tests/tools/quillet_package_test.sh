@@ -44,6 +44,8 @@ check)
   web_folder "$work/module" '<script type="module" src="m.js"></script>'
   echo 'export const m = 1;' > "$work/module/widget/m.js"
   web_folder "$work/missing" $'<p>x</p>\n<img src="img/none.png">'
+  web_folder "$work/manifest" '<p>x</p>'
+  echo '{"name": "Broken",' > "$work/manifest/manifest.webmanifest"
   web_folder "$work/remote" '<script src="https://cdn.example.com/x.js"></script><a href="https://example.com/">site</a>'
   while IFS='|' read -r folder code line; do
     set +e; output="$("$QUILLET_PACKAGE" --check "$work/$folder" 2>&1)"; rc=$?; set -e
@@ -54,6 +56,7 @@ syntax|1|widget/a.js:2: error: SyntaxError
 throws|1|widget/index.html:3: error: ReferenceError: Can't find variable: noSuchFunction
 module|1|widget/index.html:1: error: module script m.js is skipped by the engine
 missing|1|widget/index.html:2: error: widget/img/none.png is not in the folder
+manifest|1|error: manifest.webmanifest is ignored: not valid JSON
 remote|0|widget/index.html:1: warning: remote resource https://cdn.example.com/x.js does not load offline
 CASES
   output="$("$QUILLET_PACKAGE" --check "$work/syntax" 2>&1 || true)"
