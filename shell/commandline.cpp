@@ -1,23 +1,36 @@
 #include "commandline.h"
 
+#include "platform/process.h"
+#include "web/appidentity.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
 
 // Options that QGuiApplication and QApplication take from the command line.
-const QStringList kQtOptionsWithValue = {
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
-    "qwindowicon", "qwindowtitle", "display", "geometry", "style", "stylesheet", "session",
-    "name", "title"};
+const QStringList kQtOptionsWithValue = {"platform",
+                                         "platformpluginpath",
+                                         "platformtheme",
+                                         "plugin",
+                                         "qwindowgeometry",
+                                         "qwindowicon",
+                                         "qwindowtitle",
+                                         "display",
+                                         "geometry",
+                                         "style",
+                                         "stylesheet",
+                                         "session",
+                                         "name",
+                                         "title"};
 const QStringList kQtFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 }  // namespace
 
 CommandLine::CommandLine(const QStringList& arguments)
 {
-    m_program = arguments.isEmpty() ? QStringLiteral("quillet")
-                                    : QFileInfo(arguments.first()).fileName();
+    m_program
+        = arguments.isEmpty() ? QStringLiteral("quillet") : QFileInfo(arguments.first()).fileName();
     for (int i = 1; i < arguments.size() && m_action != Action::Error; ++i) {
         const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
@@ -74,4 +87,16 @@ QString CommandLine::usage() const
                "Qt's own options, such as -platform offscreen, are accepted too.\n"
                "A second start of a running app brings its window to the front.\n")
         .arg(m_program);
+}
+
+AppIdentity CommandLine::identity(QStringList* warnings) const
+{
+    if (!m_webFolder.isEmpty()) {
+        AppIdentity identity = AppIdentity::fromFolder(m_webFolder, warnings);
+        identity.setWebFolder(m_webFolder);
+        return identity;
+    }
+    const QString bundle = QString::fromStdString(platform::installFolder()) + QLatin1Char('/')
+                           + RESOURCE_BUNDLE_FILE;
+    return AppIdentity::fromBundle(bundle, warnings);
 }

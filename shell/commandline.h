@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class AppIdentity;
+
 // The program's own options, read before the Qt application exists, so that
 // --help, --version and a wrong option answer even without a display. Qt's
 // own options (-platform offscreen, -style fusion, ...) are left to Qt.
@@ -20,6 +22,9 @@ public:
     QString error() const { return m_error; }  // what is wrong, for Action::Error
     QString program() const { return m_program; }
     QString usage() const;
+    // The app it runs: of the unpacked web folder, else of the bundle beside
+    // the program. Problems with its manifest are appended to warnings.
+    AppIdentity identity(QStringList* warnings) const;
 
 private:
     void fail(const QString& error);

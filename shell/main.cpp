@@ -1,4 +1,3 @@
-#include "platform/process.h"
 #include "shell/application.h"
 #include "shell/appmainwindow.h"
 #include "shell/commandline.h"
@@ -28,17 +27,10 @@ QStringList argumentsOf(int argc, char* argv[])
 AppIdentity loadIdentity(const CommandLine& command)
 {
     QStringList warnings;
-    AppIdentity identity;
-    if (command.webFolder().isEmpty()) {
-        const QString bundle = QString::fromStdString(platform::installFolder())
-            + QLatin1Char('/') + RESOURCE_BUNDLE_FILE;
-        identity = AppIdentity::fromBundle(bundle, &warnings);
-    } else {
-        identity = AppIdentity::fromFolder(command.webFolder(), &warnings);
-        identity.setWebFolder(command.webFolder());
-    }
+    const AppIdentity identity = command.identity(&warnings);
     for (const QString& warning : warnings)
-        std::fprintf(stderr, "%s: warning: %s\n", qPrintable(command.program()), qPrintable(warning));
+        std::fprintf(stderr, "%s: warning: %s\n", qPrintable(command.program()),
+                     qPrintable(warning));
     return identity;
 }
 
@@ -71,8 +63,9 @@ int main(int argc, char* argv[])
     const AppIdentity& identity = AppIdentity::current();
     if (command.action() == CommandLine::Action::Version) {
         if (identity.hasManifest())
-            std::printf("%s\n", qPrintable((identity.name() + QLatin1Char(' ') + identity.version())
-                                               .trimmed()));
+            std::printf(
+                "%s\n",
+                qPrintable((identity.name() + QLatin1Char(' ') + identity.version()).trimmed()));
         std::printf("Quillet %s\n", QUILLET_VERSION);
         return 0;
     }

@@ -1,5 +1,7 @@
 #include "singleinstance.h"
 
+#include "platform/instancelock.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLocalServer>
@@ -14,13 +16,11 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent)
     : QObject(parent)
     , m_socketPath(name + QStringLiteral(".socket"))
     , m_lockPath(name + QStringLiteral(".lock"))
+    , m_lock(std::make_unique<platform::InstanceLock>())
 {
-    switch (m_lock.acquire(QFile::encodeName(m_lockPath).toStdString())) {
-    case platform::InstanceLock::Result::Acquired:
-        break;
-    case platform::InstanceLock::Result::HeldElsewhere:
-        m_first = false;
-        return;
+    switch (m_lock->acquire(QFile::encodeName(m_lockPath).toStdString())) {
+    case platform::InstanceLock::Result::Acquired: break;
+    case platform::InstanceLock::Result::HeldElsewhere: m_first = false; return;
     case platform::InstanceLock::Result::Failed:
         // No usable runtime folder: run, unguarded, rather than not at all.
         qWarning("Cannot create %s; a second start of the app is not detected",

@@ -1,12 +1,15 @@
 #ifndef QUILLET_SHELL_SINGLEINSTANCE_H
 #define QUILLET_SHELL_SINGLEINSTANCE_H
 
-#include "platform/instancelock.h"
-
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QLocalServer;
+namespace platform {
+class InstanceLock;
+}
 
 // One running instance per app, so two never write the same cookie and
 // settings files. The first start holds a lock file and listens on a local
@@ -36,7 +39,7 @@ private:
 
     QString m_socketPath;
     QString m_lockPath;
-    platform::InstanceLock m_lock;
+    std::unique_ptr<platform::InstanceLock> m_lock;
     QLocalServer* m_server = nullptr;
     bool m_first = true;
 };

@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,13 +40,15 @@ public:
         setUrl(request.url());
         setOperation(op);
         QNetworkReply::open(QIODevice::ReadOnly);
-        setError(QNetworkReply::HostNotFoundError, QStringLiteral("not loaded: the check is offline"));
+        setError(QNetworkReply::HostNotFoundError,
+                 QStringLiteral("not loaded: the check is offline"));
         setFinished(true);
-        QMetaObject::invokeMethod(this, "errorOccurred", Qt::QueuedConnection,
-                                  Q_ARG(QNetworkReply::NetworkError, QNetworkReply::HostNotFoundError));
+        QMetaObject::invokeMethod(
+            this, "errorOccurred", Qt::QueuedConnection,
+            Q_ARG(QNetworkReply::NetworkError, QNetworkReply::HostNotFoundError));
         QMetaObject::invokeMethod(this, "finished", Qt::QueuedConnection);
     }
-    void abort() override {}
+    void abort() override { }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -109,7 +111,7 @@ protected:
         m_started = true;
         return SiteSpecificWebPage::acceptNavigationRequest(frame, request, type);
     }
-    void javaScriptAlert(QWebFrame*, const QString&) override {}
+    void javaScriptAlert(QWebFrame*, const QString&) override { }
     bool javaScriptConfirm(QWebFrame*, const QString&) override { return true; }
     bool javaScriptPrompt(QWebFrame*, const QString&, const QString&, QString*) override
     {
@@ -121,21 +123,22 @@ private:
 };
 
 // Every element that names a file, as written and as resolved.
-const char* const kReferencesScript =
-    "(function () {"
-    "  var found = [], all = document.querySelectorAll('[src], [href], object[data]');"
-    "  for (var i = 0; i < all.length; ++i) {"
-    "    var e = all[i], url = e.src || e.href || e.data;"
-    "    if (typeof url !== 'string') continue;"
-    "    found.push({tag: e.tagName.toLowerCase(),"
-    "                written: e.getAttribute('src') || e.getAttribute('href') || e.getAttribute('data'),"
-    "                url: url});"
-    "  }"
-    "  return JSON.stringify(found);"
-    "})()";
-const char* const kModulesScript =
-    "JSON.stringify(Array.prototype.map.call(document.querySelectorAll('script[type=\"module\"]'),"
-    " function (s) { return s.getAttribute('src') || ''; }))";
+const char* const kReferencesScript
+    = "(function () {"
+      "  var found = [], all = document.querySelectorAll('[src], [href], object[data]');"
+      "  for (var i = 0; i < all.length; ++i) {"
+      "    var e = all[i], url = e.src || e.href || e.data;"
+      "    if (typeof url !== 'string') continue;"
+      "    found.push({tag: e.tagName.toLowerCase(),"
+      "                written: e.getAttribute('src') || e.getAttribute('href') || "
+      "e.getAttribute('data'),"
+      "                url: url});"
+      "  }"
+      "  return JSON.stringify(found);"
+      "})()";
+const char* const kModulesScript = "JSON.stringify(Array.prototype.map.call(document."
+                                   "querySelectorAll('script[type=\"module\"]'),"
+                                   " function (s) { return s.getAttribute('src') || ''; }))";
 
 QUrl urlOfPage(const QString& page)
 {
@@ -230,9 +233,10 @@ void FolderCheck::checkPage(const QString& page)
     loop.exec();
 
     QWebFrame* frame = webPage.mainFrame();
-    const QJsonArray modules =
-        QJsonDocument::fromJson(frame->evaluateJavaScript(QLatin1String(kModulesScript)).toString().toUtf8())
-            .array();
+    const QJsonArray modules
+        = QJsonDocument::fromJson(
+              frame->evaluateJavaScript(QLatin1String(kModulesScript)).toString().toUtf8())
+              .array();
     const QRegularExpression moduleType(QStringLiteral("type\\s*=\\s*[\"']?module\\b"));
     QHash<QString, int> seen;
     for (const QJsonValue& module : modules) {
@@ -256,9 +260,10 @@ void FolderCheck::checkPage(const QString& page)
             QStringLiteral("module script %1 is skipped by the engine")
                 .arg(src.isEmpty() ? QStringLiteral("(inline)") : src));
     }
-    const QJsonArray references =
-        QJsonDocument::fromJson(frame->evaluateJavaScript(QLatin1String(kReferencesScript)).toString().toUtf8())
-            .array();
+    const QJsonArray references
+        = QJsonDocument::fromJson(
+              frame->evaluateJavaScript(QLatin1String(kReferencesScript)).toString().toUtf8())
+              .array();
     for (const QJsonValue& value : references) {
         const QJsonObject reference = value.toObject();
         const QString tag = reference.value(QLatin1String("tag")).toString();
@@ -283,7 +288,8 @@ void FolderCheck::addReference(const QString& page, const QString& urlText, bool
     if (!web && scheme != QLatin1String("qrc") && scheme != QLatin1String("file"))
         return;  // data:, mailto:, javascript:, about: and the like
     const QString file = fileOf(urlText);
-    if (file.isEmpty() || file.endsWith(QLatin1Char('/')) || QFileInfo(m_folder + '/' + file).isFile())
+    if (file.isEmpty() || file.endsWith(QLatin1Char('/'))
+        || QFileInfo(m_folder + '/' + file).isFile())
         return;
     add(Finding::MissingFile, page, lineOf(page, url.fileName()),
         QStringLiteral("%1 is not in the folder").arg(file));
@@ -347,10 +353,11 @@ QStringList FolderCheck::advice(const QList<Finding>& findings)
                 "a plain <script src>.");
             break;
         case Finding::MissingFile:
-            advice << QStringLiteral(
-                "Missing files: add them to the web folder or correct the references (names are "
-                "case-sensitive; the app's own files live under widget/, served from the virtual "
-                "origin http://%1/).")
+            advice << QStringLiteral("Missing files: add them to the web folder or correct the "
+                                     "references (names are "
+                                     "case-sensitive; the app's own files live under widget/, "
+                                     "served from the virtual "
+                                     "origin http://%1/).")
                           .arg(APPLICATION_HOST.toLower());
             break;
         case Finding::RemoteResource:

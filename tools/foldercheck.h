@@ -14,7 +14,14 @@
 class FolderCheck {
 public:
     struct Finding {
-        enum Kind { IgnoredManifest, ScriptError, ModuleScript, MissingFile, RemoteResource, Manifest };
+        enum Kind {
+            IgnoredManifest,
+            ScriptError,
+            ModuleScript,
+            MissingFile,
+            RemoteResource,
+            Manifest
+        };
         Kind kind;
         bool error;
         QString file;  // inside the folder, e.g. "widget/js/app.js"

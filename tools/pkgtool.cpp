@@ -43,7 +43,8 @@ int check(const QString& folder)
         QString where = finding.file;
         if (!where.isEmpty() && finding.line > 0)
             where += QLatin1Char(':') + QString::number(finding.line);
-        std::printf("%s%s: %s\n", qPrintable(where.isEmpty() ? where : where + QStringLiteral(": ")),
+        std::printf("%s%s: %s\n",
+                    qPrintable(where.isEmpty() ? where : where + QStringLiteral(": ")),
                     finding.error ? "error" : "warning", qPrintable(finding.text));
         errors += finding.error ? 1 : 0;
     }
@@ -62,8 +63,8 @@ int manifest(const QString& folder)
     QStringList warnings;
     const AppIdentity app = AppIdentity::fromFolder(folder, &warnings);
     printWarnings(warnings);
-    const QString display =
-        app.display() == AppIdentity::Display::Fullscreen ? "fullscreen" : "standalone";
+    const QString display
+        = app.display() == AppIdentity::Display::Fullscreen ? "fullscreen" : "standalone";
     const QList<QPair<const char*, QString>> members = {
         {"manifest", app.hasManifest() ? "yes" : "no"},
         {"name", app.name()},
@@ -76,7 +77,8 @@ int manifest(const QString& folder)
         {"background_color", app.backgroundColor().isValid() ? app.backgroundColor().name() : ""}};
     for (const auto& member : members) {
         QString value = member.second;
-        value.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        value.replace(QLatin1Char('\t'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
         std::printf("%s\t%s\n", member.first, qPrintable(value));
     }
     return 0;
@@ -120,11 +122,13 @@ int icons(const QString& folder, const QString& output, const QString& name)
     for (int size : {16, 24, 32, 48, 64, 128, 256, 512}) {
         if (size == 512 && largest < 512)
             continue;
-        const QImage scaled = sourceFor(images, size)
-                                  .scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const QImage scaled
+            = sourceFor(images, size)
+                  .scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         QImage square(size, size, QImage::Format_ARGB32);
         square.fill(Qt::transparent);
-        QPainter(&square).drawImage((size - scaled.width()) / 2, (size - scaled.height()) / 2, scaled);
+        QPainter(&square).drawImage((size - scaled.width()) / 2, (size - scaled.height()) / 2,
+                                    scaled);
         const QString dir = QStringLiteral("%1/%2x%2/apps").arg(output).arg(size);
         QDir().mkpath(dir);
         if (!square.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) {

@@ -34,8 +34,8 @@ QString textMember(const QJsonObject& manifest, const char* member, const QStrin
     if (value.isString())
         return value.toString().trimmed();
     if (!value.isUndefined() && warnings)
-        warnings->append(QStringLiteral("%1: \"%2\" is not text; ignored")
-                             .arg(source, QLatin1String(member)));
+        warnings->append(
+            QStringLiteral("%1: \"%2\" is not text; ignored").arg(source, QLatin1String(member)));
     return QString();
 }
 
@@ -105,10 +105,10 @@ bool AppIdentity::read(const QByteArray& json, const QString& manifestPath, cons
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         if (warnings) {
             const QString why = error.error != QJsonParseError::NoError
-                ? QStringLiteral("not valid JSON (%1 at byte %2)")
-                      .arg(error.errorString())
-                      .arg(error.offset)
-                : QStringLiteral("not a JSON object");
+                                    ? QStringLiteral("not valid JSON (%1 at byte %2)")
+                                          .arg(error.errorString())
+                                          .arg(error.offset)
+                                    : QStringLiteral("not a JSON object");
             warnings->append(ignored.arg(why));
         }
         return false;
@@ -132,8 +132,10 @@ bool AppIdentity::read(const QByteArray& json, const QString& manifestPath, cons
         m_key = keyFrom(m_name);
     if (m_key.isEmpty())  // a name without Latin letters or digits
         m_key = QStringLiteral("app-")
-            + QString::fromLatin1(
-                  QCryptographicHash::hash(m_name.toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
+                + QString::fromLatin1(
+                    QCryptographicHash::hash(m_name.toUtf8(), QCryptographicHash::Sha1)
+                        .toHex()
+                        .left(8));
 
     const QString display = textMember(manifest, "display", manifestPath, warnings);
     if (display == QLatin1String("fullscreen"))
@@ -141,8 +143,9 @@ bool AppIdentity::read(const QByteArray& json, const QString& manifestPath, cons
     else if (!display.isEmpty() && display != QLatin1String("standalone")
              && display != QLatin1String("minimal-ui") && display != QLatin1String("browser")
              && warnings)
-        warnings->append(QStringLiteral("%1: \"display\" \"%2\" is unknown; the window is standalone")
-                             .arg(manifestPath, display));
+        warnings->append(
+            QStringLiteral("%1: \"display\" \"%2\" is unknown; the window is standalone")
+                .arg(manifestPath, display));
 
     const QString background = textMember(manifest, "background_color", manifestPath, warnings);
     if (QColor::isValidColor(background))
@@ -172,9 +175,9 @@ void AppIdentity::readIcons(const QJsonValue& value, const QString& manifestPath
     }
     const bool served = manifestPath.startsWith(QLatin1String("widget/"));
     const QString host = APPLICATION_HOST.toLower();
-    const QUrl base = served ? QUrl(QStringLiteral("http://") + host + QLatin1Char('/')
-                                    + manifestPath.mid(7))
-                             : QUrl(QStringLiteral("qrc:/") + manifestPath);
+    const QUrl base
+        = served ? QUrl(QStringLiteral("http://") + host + QLatin1Char('/') + manifestPath.mid(7))
+                 : QUrl(QStringLiteral("qrc:/") + manifestPath);
     for (const QJsonValue& entry : value.toArray()) {
         const QJsonObject icon = entry.toObject();
         const QString src = icon.value(QLatin1String("src")).toString();
@@ -238,7 +241,8 @@ QSettings* AppIdentity::createSettings(QObject* parent) const
 QString AppIdentity::instanceName() const
 {
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    const QString app = hasManifest() ? m_key : ORGANIZATION_NAME + QLatin1Char('.') + APPLICATION_NAME;
+    const QString app
+        = hasManifest() ? m_key : ORGANIZATION_NAME + QLatin1Char('.') + APPLICATION_NAME;
     return runtime + QStringLiteral("/quillet-") + app;
 }
 
@@ -257,8 +261,8 @@ QString AppIdentity::keyFrom(const QString& text)
     QString key;
     for (const QChar c : text.toLower()) {
         const bool kept = (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+')
-            || c == QLatin1Char('.');
+                          || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                          || c == QLatin1Char('+') || c == QLatin1Char('.');
         if (kept)
             key += c;
         else if (!key.isEmpty() && !key.endsWith(QLatin1Char('-')))

@@ -46,7 +46,7 @@ public:
     static void setCurrent(const AppIdentity& identity);
 
     bool hasManifest() const { return !m_key.isEmpty(); }
-    QString name() const { return m_name; }  // settings and desktop entry name
+    QString name() const { return m_name; }    // settings and desktop entry name
     QString title() const { return m_title; }  // window captions
     QString shortName() const { return m_shortName; }
     QString description() const { return m_description; }

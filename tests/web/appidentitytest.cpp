@@ -1,6 +1,6 @@
 // The app's identity from its manifest: each member, where its data go, and
 // the manifests that are ignored with a warning.
-#include "tests/support/isolatedhome.h"
+#include "quilletinstance.h"
 #include "web/appidentity.h"
 
 #include <QFile>
@@ -12,7 +12,9 @@
 
 class TestAppIdentity : public QObject {
     Q_OBJECT
-    std::unique_ptr<IsolatedHome> m_home;
+    IsolatedEnvironment m_home;
+    QString inConfig(const char* path) const { return QString::fromStdString(m_home.configFolder() / path); }
+    QString inData(const char* path) const { return QString::fromStdString(m_home.dataFolder() / path); }
 
     // A web folder with the given files.
     static AppIdentity readFolder(const QMap<QString, QByteArray>& files, QStringList* warnings)
@@ -28,8 +30,6 @@ class TestAppIdentity : public QObject {
     }
 
 private slots:
-    void initTestCase() { m_home = std::make_unique<IsolatedHome>(); }
-
     void withoutAManifestTheAppIsTheBuiltInOne()
     {
         QStringList warnings;
@@ -38,9 +38,9 @@ private slots:
         QVERIFY(warnings.isEmpty());
         QCOMPARE(app.name(), QString("Quillet"));
         QCOMPARE(app.title(), QString("Quillet"));
-        QCOMPARE(app.storagePath(), m_home->storageFolder());
+        QCOMPARE(app.storagePath(), storageFolder(m_home));
         std::unique_ptr<QSettings> settings(app.createSettings());
-        QCOMPARE(settings->fileName(), m_home->settingsFilePath());
+        QCOMPARE(settings->fileName(), settingsFilePath(m_home));
     }
 
     void manifestMembersMakeTheApp()
@@ -75,9 +75,9 @@ private slots:
         QVERIFY(warnings[1].contains("gone.png is missing"));
         QVERIFY(warnings[2].contains("not in the web folder"));
 
-        QCOMPARE(app.storagePath(), m_home->home() + "/.local/share/org.example.notes");
+        QCOMPARE(app.storagePath(), inData("org.example.notes"));
         std::unique_ptr<QSettings> settings(app.createSettings());
-        QCOMPARE(settings->fileName(), m_home->home() + "/.config/org.example.notes/settings.ini");
+        QCOMPARE(settings->fileName(), inConfig("org.example.notes/settings.ini"));
     }
 
     void membersFallBack_data()
@@ -140,7 +140,7 @@ private slots:
         QVERIFY(!app.hasManifest());
         QCOMPARE(app.name(), QString("Quillet"));
         QCOMPARE(app.display(), AppIdentity::Display::Standalone);
-        QCOMPARE(app.storagePath(), m_home->storageFolder());
+        QCOMPARE(app.storagePath(), storageFolder(m_home));
         QCOMPARE(warnings.size(), 1);
         QVERIFY2(warnings.first().startsWith("manifest.webmanifest is ignored: "), qPrintable(warnings.first()));
         QFETCH(QString, warning);
@@ -149,4 +149,4 @@ private slots:
 };
 
 QTEST_MAIN(TestAppIdentity)
-#include "tst_appidentity.moc"
+#include "appidentitytest.moc"

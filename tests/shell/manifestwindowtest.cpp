@@ -1,7 +1,7 @@
 // The main window of an app with a manifest, in-process: its name, colour
 // and icon; run unpacked, F5 shows the page as edited meanwhile.
+#include "isolatedenvironment.h"
 #include "shell/appmainwindow.h"
-#include "tests/support/isolatedhome.h"
 #include "web/appidentity.h"
 #include "web/sitespecificwebview.h"
 
@@ -13,7 +13,7 @@
 
 class TestManifestWindow : public QObject {
     Q_OBJECT
-    IsolatedHome m_home;
+    IsolatedEnvironment m_home;
     QTemporaryDir m_folder;
 
     void write(const QString& path, const QByteArray& content)
@@ -55,4 +55,4 @@ private slots:
 };
 
 QTEST_MAIN(TestManifestWindow)
-#include "tst_manifestwindow.moc"
+#include "manifestwindowtest.moc"

@@ -1,7 +1,7 @@
 // Runs of the real executable as apps of their own: manifests, data kept
 // apart, one instance per app, an unpacked web folder and the command line.
-#include "tests/support/quilletinstance.h"
-#include "tests/support/recordinghttpserver.h"
+#include "quilletinstance.h"
+#include "recordinghttpserver.h"
 #include "web/webapp.h"
 
 #include <QDir>
@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+
+#include <filesystem>
 
 class TestAppRun : public QObject {
     Q_OBJECT
@@ -43,6 +45,10 @@ class TestAppRun : public QObject {
             "setTimeout(function () { window.close(); }, 1500);\n"
             "</script>");
     }
+    static bool arrived(const RecordingHttpServer& server, const QByteArray& path, int milliseconds)
+    {
+        return QTest::qWaitFor([&] { return !server.requestsTo(path).isEmpty(); }, milliseconds);
+    }
     static QStringList seenBy(const RecordingHttpServer& server, const QByteArray& name)
     {
         QStringList seen;
@@ -71,13 +77,13 @@ private slots:
         QVERIFY(notes.waitForExit(30000));
         QCOMPARE(seenBy(server, "Notes"), QStringList({"null|", "Notes|owner=Notes"}));
         QCOMPARE(seenBy(server, "Sketch"), QStringList({"null|"}));
-        const QString home = notes.homeFolder();
+        const auto config = notes.home().configFolder(), data = notes.home().dataFolder();
         for (const char* key : {"notes", "sketch"}) {
-            QVERIFY(QFile::exists(home + "/.config/" + key + "/settings.ini"));
-            QVERIFY(QFile::exists(home + "/.local/share/" + key + "/cookies.ini"));
+            QVERIFY(std::filesystem::exists(config / key / "settings.ini"));
+            QVERIFY(std::filesystem::exists(data / key / "cookies.ini"));
         }
-        QVERIFY(!QFile::exists(home + "/.config/brambleKiln"));
-        QVERIFY(!QFile::exists(home + "/.local/share/brambleKiln"));
+        QVERIFY(!std::filesystem::exists(config / "brambleKiln"));
+        QVERIFY(!std::filesystem::exists(data / "brambleKiln"));
     }
 
     // A second start brings the first to the front and ends with 0; after a
@@ -93,11 +99,12 @@ private slots:
                                                 + server.baseUrl() + "/width?' + innerWidth; }\n"
                                                 "onresize = width; onload = function () { width();"
                                                 " new Image().src = '" + server.baseUrl() + "/loaded'; };</script>");
-        QSettings(quillet.homeFolder() + "/.config/solo/settings.ini", QSettings::IniFormat)
+        QSettings(QString::fromStdString(quillet.home().configFolder() / "solo/settings.ini"),
+                  QSettings::IniFormat)
             .setValue("Window/size", QSize(500, 400));
         QVERIFY(quillet.buildBundle());
         QVERIFY(quillet.start());
-        QVERIFY2(server.waitForRequest("/loaded", 20000), quillet.output().constData());
+        QVERIFY2(arrived(server, "/loaded", 20000), quillet.output().constData());
         QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo("/width").last().target, QByteArray("/width?800"), 5000);
 
         QProcess second;
@@ -135,11 +142,10 @@ private slots:
             "  setTimeout(function () { location.reload(); }, 2000);\n"
             "}</script>");
         QuilletInstance quillet;
-        quillet.removeBundle();
         QVERIFY(quillet.start({"--web-folder", folder.path()}));
-        QVERIFY2(server.waitForRequest("/version/1", 20000), quillet.output().constData());
+        QVERIFY2(arrived(server, "/version/1", 20000), quillet.output().constData());
         writeFile(folder.path() + "/widget/v.js", "var version = 2;");
-        QVERIFY2(server.waitForRequest("/version/2", 20000), quillet.output().constData());
+        QVERIFY2(arrived(server, "/version/2", 20000), quillet.output().constData());
         quillet.terminate();
         QVERIFY(quillet.waitForExit(10000));
     }
@@ -183,4 +189,4 @@ private slots:
 };
 
 QTEST_MAIN(TestAppRun)
-#include "tst_apprun.moc"
+#include "appstest.moc"
