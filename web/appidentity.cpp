@@ -252,7 +252,9 @@ QIcon AppIdentity::windowIcon() const
         return QIcon(QStringLiteral("icon.ico"));
     QIcon icon;
     for (const Icon& entry : m_icons)
-        icon.addFile(bundleFilePath(QLatin1Char('/') + entry.path));
+        // With its size known the image is read when first drawn, not now.
+        icon.addFile(bundleFilePath(QLatin1Char('/') + entry.path),
+                     entry.size > 0 ? QSize(entry.size, entry.size) : QSize());
     return icon;
 }
 
