@@ -78,8 +78,11 @@ int main(int argc, char* argv[])
     // A second start of the same app only brings the first to the front.
     SingleInstance instance(identity.instanceName());
     if (!instance.isFirst()) {
-        if (instance.activateFirst())
+        if (instance.activateFirst()) {
+            std::printf("%s is already running: its window is brought to the front\n",
+                        qPrintable(identity.name()));
             return 0;
+        }
         std::fprintf(stderr, "%s: %s is already running but does not answer\n",
                      qPrintable(command.program()), qPrintable(identity.name()));
         return 1;

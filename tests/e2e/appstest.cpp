@@ -113,6 +113,7 @@ private slots:
         QVERIFY(second.waitForFinished(15000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
+        QVERIFY(second.readAllStandardOutput().startsWith("Solo is already running"));
         QTRY_VERIFY_WITH_TIMEOUT(quillet.output().contains("brought to the front"), 5000);
         QVERIFY(quillet.isRunning());
         QCOMPARE(server.requestsTo("/loaded").size(), 1);
