@@ -16,7 +16,37 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QWebFrame>
+#include <QWebPage>
 #include <QWebSettings>
+
+#include <memory>
+
+namespace {
+
+// The app's own colour until its page has loaded: no white flash on a dark
+// app. The view hands its palette to its page; once loaded, both get their
+// own back, so a page without a background of its own is white, as in a
+// browser.
+void showColourUntilLoaded(QWebView* view, const QColor& colour)
+{
+    const QPalette original = view->palette();
+    QPalette palette = original;
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Base, colour);
+    view->setPalette(palette);
+    QWebPage* page = view->page();
+    auto loaded = std::make_shared<QMetaObject::Connection>();
+    *loaded = QObject::connect(
+        page, &QWebPage::loadFinished, view, [view, page, original, loaded](bool ok) {
+            if (!ok || page->mainFrame()->url().toString() == QLatin1String("about:blank"))
+                return;
+            view->setPalette(original);
+            QObject::disconnect(*loaded);
+        });
+}
+
+}  // namespace
 
 AppMainWindow::AppMainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -70,14 +100,8 @@ void AppMainWindow::configure()
     const AppIdentity& app = AppIdentity::current();
     setWindowTitle(app.title());
     setWindowIcon(app.windowIcon());
-    // The app's own colour until the page paints: no white flash on a dark app.
-    if (app.backgroundColor().isValid()) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, app.backgroundColor());
-        palette.setColor(QPalette::Base, app.backgroundColor());
-        setPalette(palette);
-        m_form->webView->page()->setPalette(palette);
-    }
+    if (app.backgroundColor().isValid())
+        showColourUntilLoaded(m_form->webView, app.backgroundColor());
     // Run unpacked, the developer edits a file and reloads with F5.
     if (!app.webFolder().isEmpty()) {
         auto* reload = new QShortcut(QKeySequence::Refresh, this);

@@ -1,5 +1,6 @@
-// The main window of an app with a manifest, in-process: its name, colour
-// and icon; run unpacked, F5 shows the page as edited meanwhile.
+// The main window of an app with a manifest, in-process: its name, its
+// colour until the page has loaded, its icon; run unpacked, F5 shows the page
+// as edited meanwhile.
 #include "isolatedenvironment.h"
 #include "shell/appmainwindow.h"
 #include "web/appidentity.h"
@@ -40,7 +41,6 @@ private slots:
 
         AppMainWindow window;
         QCOMPARE(window.windowTitle(), QString("Dusk Notes"));
-        QCOMPARE(window.palette().color(QPalette::Window), QColor("#202428"));
         QCOMPARE(window.webView()->page()->palette().color(QPalette::Base), QColor("#202428"));
         QCOMPARE(window.windowIcon().availableSizes(), QList<QSize>({QSize(32, 32)}));
 
@@ -48,6 +48,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QWebFrame* frame = window.webView()->page()->mainFrame();
         QTRY_COMPARE(frame->findFirstElement("#v").toPlainText(), QString("first"));
+        // Loaded, the page has its own palette again: no background is white.
+        QTRY_COMPARE(window.webView()->page()->palette().color(QPalette::Base), QColor(Qt::white));
         write("index.html", "<p id=\"v\">edited</p>");
         QTest::keyClick(window.webView(), Qt::Key_F5);
         QTRY_COMPARE(frame->findFirstElement("#v").toPlainText(), QString("edited"));
