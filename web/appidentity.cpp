@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QIconEngine>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,6 +52,46 @@ int largestSize(const QString& sizes)
     }
     return largest;
 }
+
+// The manifest's icons, read only when a size or picture is first asked for:
+// the window has its icon at once, and a start-up on a platform that never
+// draws it (offscreen) reads no image at all.
+class ManifestIconEngine : public QIconEngine {
+public:
+    explicit ManifestIconEngine(const QStringList& files)
+        : m_files(files)
+    {
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) const override
+    {
+        return icon().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new ManifestIconEngine(m_files); }
+
+private:
+    const QIcon& icon() const
+    {
+        if (m_icon.isNull())
+            for (const QString& file : m_files)
+                m_icon.addFile(file);
+        return m_icon;
+    }
+
+    QStringList m_files;
+    mutable QIcon m_icon;
+};
 
 }  // namespace
 
@@ -250,12 +291,10 @@ QIcon AppIdentity::windowIcon() const
 {
     if (m_icons.isEmpty())
         return QIcon(QStringLiteral("icon.ico"));
-    QIcon icon;
+    QStringList files;
     for (const Icon& entry : m_icons)
-        // With its size known the image is read when first drawn, not now.
-        icon.addFile(bundleFilePath(QLatin1Char('/') + entry.path),
-                     entry.size > 0 ? QSize(entry.size, entry.size) : QSize());
-    return icon;
+        files << bundleFilePath(QLatin1Char('/') + entry.path);
+    return QIcon(new ManifestIconEngine(files));
 }
 
 QString AppIdentity::keyFrom(const QString& text)
