@@ -18,10 +18,9 @@ ZemNetworkAccessManager::ZemNetworkAccessManager(QObject* parent)
 // second time or cutting the path short. Dot segments are resolved inside the
 // served tree, as a web server does: no path, however encoded, leaves
 // "widget".
-QUrl ZemNetworkAccessManager::bundleUrlFor(QNetworkAccessManager::Operation op, const QUrl& url)
+QUrl ZemNetworkAccessManager::bundleUrlFor(const QUrl& url)
 {
-    if (op != QNetworkAccessManager::GetOperation || url.scheme() != QLatin1String("http")
-        || url.host() != APPLICATION_HOST.toLower())
+    if (url.scheme() != QLatin1String("http") || url.host() != APPLICATION_HOST.toLower())
         return QUrl();
     QString path = QDir::cleanPath(url.path(QUrl::FullyDecoded));
     while (path == QLatin1String("/..") || path.startsWith(QLatin1String("/../")))
@@ -36,10 +35,11 @@ QNetworkReply* ZemNetworkAccessManager::createRequest(QNetworkAccessManager::Ope
                                                       const QNetworkRequest& request,
                                                       QIODevice* outgoingData)
 {
-    const QUrl bundled = bundleUrlFor(op, request.url());
+    const QUrl bundled = bundleUrlFor(request.url());
     if (bundled.isEmpty())
         return QNetworkAccessManager::createRequest(op, request, outgoingData);
     // Read from the bundle and answered as a web server would, under the URL
-    // the page asked for.
-    return new BundleReply(bundled, request.url(), this);
+    // the page asked for. A request body is not read: only GET and HEAD are
+    // served.
+    return new BundleReply(op, bundled, request.url(), this);
 }

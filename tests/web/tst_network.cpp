@@ -7,6 +7,7 @@
 #include "web/sitespecificcookiejar.h"
 #include "web/zemnetworkaccessmanager.h"
 
+#include <QFile>
 #include <QNetworkCookie>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -32,7 +33,7 @@ private slots:
 
     void servesBundleOrNetwork_data()
     {
-        QTest::addColumn<QString>("call");        // "[POST ]url"
+        QTest::addColumn<QString>("call");        // "[METHOD ]url"
         QTest::addColumn<int>("status");          // 0: goes to the network; no further columns
         QTest::addColumn<QString>("type");
         QTest::addColumn<QByteArray>("content");  // the bundle file's text
@@ -45,24 +46,36 @@ private slots:
             << origin + "/css/%2e%2e/%2E%2E/%2e%2e/img/dot.png" << 200 << "image/png" << QByteArray("PNG");
         QTest::newRow("empty path names the widget folder, which is no file")
             << origin << 403 << "text/plain" << QByteArray();
-        QTest::newRow("POST to the origin goes to the network") << "POST " + origin + "/data.json" << 0;
+        QTest::newRow("HEAD gets the headers of GET without the body")
+            << "HEAD " + origin + "/img/dot.png" << 200 << "image/png" << QByteArray();
+        QTest::newRow("HEAD of a missing file is a 404 without a body")
+            << "HEAD " + origin + "/missing.txt" << 404 << "text/plain" << QByteArray();
+        QTest::newRow("POST to the origin is refused there")
+            << "POST " + origin + "/data.json" << 405 << "text/plain" << QByteArray("405 Method Not Allowed");
+        QTest::newRow("DELETE to the origin is refused there")
+            << "DELETE " + origin + "/img/dot.png" << 405 << "text/plain" << QByteArray("405 Method Not Allowed");
+        QTest::newRow("POST elsewhere goes to the network") << "POST http://example.com/data.json" << 0;
         QTest::newRow("https to the origin host goes to the network") << "https://" + host + "/a" << 0;
         QTest::newRow("host that merely starts with the origin host goes to the network")
             << origin + ".example/data.json" << 0;
     }
 
+    // What goes to the network meets the proxy: the origin's host never does.
     void servesBundleOrNetwork()
     {
         QFETCH(QString, call);
         QFETCH(int, status);
-        const QByteArray method = call.startsWith("POST ") ? "POST" : "GET";
-        const QString url = call.mid(method == "POST" ? 5 : 0);
+        const QString url = call.section(' ', -1);
+        const QByteArray method = call.contains(' ') ? call.section(' ', 0, 0).toLatin1() : "GET";
         ZemNetworkAccessManager nam;
         nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy.port()));
         const int seenBefore = m_proxy.requests().size();
         const QNetworkRequest request{QUrl(url)};
-        std::unique_ptr<QNetworkReply> reply(method == "POST" ? nam.post(request, QByteArray("x"))
-                                                              : nam.get(request));
+        std::unique_ptr<QNetworkReply> reply(
+            method == "GET" ? nam.get(request)
+            : method == "HEAD" ? nam.head(request)
+            : method == "POST" ? nam.post(request, QByteArray("x"))
+                               : nam.sendCustomRequest(request, method));
         QVERIFY(reply->isFinished() || QSignalSpy(reply.get(), &QNetworkReply::finished).wait(5000));
         QCOMPARE(reply->url(), QUrl(url));
 
@@ -81,8 +94,15 @@ private slots:
         QCOMPARE(reply->header(QNetworkRequest::ContentTypeHeader).toString(), type);
         const QByteArray body = reply->readAll();
         QVERIFY2(body.contains(content), body.constData());
-        if (status == 200)
+        if (status == 405)
+            QCOMPARE(reply->rawHeader("Allow"), QByteArray("GET, HEAD"));
+        if (method == "HEAD")
+            QVERIFY2(body.isEmpty(), body.constData());
+        else if (status == 200)
             QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toInt(), body.size());
+        if (method == "HEAD" && status == 200)
+            QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(),
+                     QFile(":/widget/img/dot.png").size());
     }
 
     // Cookies are grouped by host, host-less ones in [General]. An expired
