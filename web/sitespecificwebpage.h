@@ -38,6 +38,7 @@ private slots:
 
 private:
     QWidget* targetWindow() const;
+    void closeIfNeverLoaded(QWebFrame* frame);
 
     ScreenHelper* m_screenHelper = nullptr;           // child object
     QList<ZemDownloadMgr*>* m_downloadMgrs = nullptr;  // managers not yet completed

@@ -1,12 +1,14 @@
 // Script requests on the window in-process, where window states and modal
 // dialogs are driven: a view inside a top-level window, as in the program's main
-// window. Frames, bounds and script move/resize/close are in tests/e2e.
+// window. Frames, bounds and script move/resize/close are in tests/e2e; here
+// are bounds no screen can show and script that tries to outlive its page.
 #include "shell/constants.h"
 #include "tests/support/isolatedhome.h"
 #include "web/sitespecificwebview.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPrintDialog>
@@ -25,6 +27,8 @@
 class TestPageWindows : public QObject {
     Q_OBJECT
     IsolatedHome m_home;
+    int m_callbacksRun = 0;  // by scripts, through callbackRan()
+    QList<QUrl> m_mailed;    // URLs handed to the desktop's mail program
     std::unique_ptr<QWidget> m_window;
     SiteSpecificWebView* m_view = nullptr;
 
@@ -47,8 +51,16 @@ class TestPageWindows : public QObject {
         return views;
     }
 
+public slots:
+    void callbackRan() { ++m_callbacksRun; }
+    void mail(const QUrl& url) { m_mailed << url; }
+
 private slots:
-    void initTestCase() { QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptCanOpenWindows, true); }
+    void initTestCase()
+    {
+        QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
+        QDesktopServices::setUrlHandler("mailto", this, "mail");
+    }
 
     void init()
     {
@@ -106,6 +118,40 @@ private slots:
         QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
         js(popup->page()->mainFrame(), "window.close()");
         QTRY_VERIFY(popup.isNull());
+        QVERIFY(m_window->isVisible());
+    }
+
+    // Scripts may connect to the bridge's signals. Its "destroyed" fires while
+    // the page is torn down, when no script may run any more (it corrupted
+    // the heap): neither a pop-up's page nor the main one runs it.
+    void noScriptRunsWhileAPageIsDestroyed()
+    {
+        js(frame(), "window.open('/child.html', 'extra')");
+        QTRY_COMPARE(popups().size(), 1);
+        QPointer<SiteSpecificWebView> popup = popups().first();
+        QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
+        const QString connect = "corvane_skyfold_zem.destroyed.connect(function () {"
+                                " probe.callbackRan(); var x = new XMLHttpRequest();"
+                                " x.open('GET', '/child.html'); x.send(); }); 'connected'";
+        for (QWebFrame* f : {popup->page()->mainFrame(), frame()}) {
+            f->addToJavaScriptWindowObject("probe", this);
+            QCOMPARE(js(f, connect), QStringLiteral("connected"));
+        }
+        js(popup->page()->mainFrame(), "window.close()");
+        QTRY_VERIFY(popup.isNull());
+        m_window.reset();
+        QTest::qWait(200);
+        QCOMPARE(m_callbacksRun, 0);
+    }
+
+    // A pop-up opened for a "mailto:" link hands it over and closes: it would
+    // stay empty.
+    void mailtoPopupHandsTheLinkOverAndCloses()
+    {
+        m_mailed.clear();
+        js(frame(), "window.open('mailto:ann@example.org?subject=Quills')");
+        QTRY_COMPARE(m_mailed, QList<QUrl>{QUrl("mailto:ann@example.org?subject=Quills")});
+        QTRY_COMPARE(popups().size(), 0);
         QVERIFY(m_window->isVisible());
     }
 
