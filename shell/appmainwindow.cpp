@@ -97,15 +97,20 @@ void AppMainWindow::restoreGeometry()
 
 // A saved position on a screen that is no longer there (a monitor was
 // removed) would open the window out of reach: bring it to the primary
-// screen, keeping the saved size where it fits.
+// screen, keeping the saved size where it fits. A saved size larger than the
+// screens (a damaged or hand-edited file) is cut to them: a window of tens of
+// thousands of pixels exhausts the window system's backing store and would
+// crash every start.
 void AppMainWindow::keepOnScreen()
 {
     const QRect titleStrip(pos(), QSize(width(), 24));
     const int needed = qMin(width(), 64);
     for (QScreen* screen : QGuiApplication::screens()) {
         const QRect shared = screen->availableGeometry().intersected(titleStrip);
-        if (shared.width() >= needed && shared.height() > 0)
+        if (shared.width() >= needed && shared.height() > 0) {
+            resize(size().boundedTo(screen->availableVirtualGeometry().size()));
             return;
+        }
     }
     QScreen* primary = QGuiApplication::primaryScreen();
     if (!primary)

@@ -121,6 +121,42 @@ private slots:
         QVERIFY(m_window->isVisible());
     }
 
+    // Bounds that no screen can show are clamped to the largest screen; values
+    // that are no size at all leave the bounds and the window as they were.
+    void windowBoundsFromScriptStayWithinTheScreens_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("outcome");  // "min" or "max" at the screen size, or "ignored"
+        QTest::newRow("minimum of 1e10 is the screen") << "setminwindowsize(1e10, 1e10)" << "min";
+        QTest::newRow("minimum of 40000 is the screen") << "setminwindowsize(40000, 40000)" << "min";
+        QTest::newRow("maximum of 1e10 is the screen") << "setmaxwindowsize(1e10, 1e10)" << "max";
+        QTest::newRow("zero maximum is ignored") << "setmaxwindowsize(0, 0)" << "ignored";
+        QTest::newRow("negative maximum is ignored") << "setmaxwindowsize(-5, 300)" << "ignored";
+        QTest::newRow("non-numeric maximum is ignored") << "setmaxwindowsize('wide', {})" << "ignored";
+        QTest::newRow("infinite maximum is ignored") << "setmaxwindowsize(Infinity, Infinity)" << "ignored";
+        QTest::newRow("NaN minimum is ignored") << "setminwindowsize(NaN, 200)" << "ignored";
+    }
+    void windowBoundsFromScriptStayWithinTheScreens()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, outcome);
+        QSize screen;
+        for (QScreen* s : QGuiApplication::screens())
+            screen = screen.expandedTo(s->geometry().size());
+        const QSize before = m_window->size(), minimum = m_window->minimumSize(),
+                    maximum = m_window->maximumSize();
+        js(frame(), "corvane.vesk.casewright." + call);
+        const QSize now = m_window->size(), min = m_window->minimumSize(), max = m_window->maximumSize();
+        // Put back before the event loop paints a window of that size.
+        m_window->setMinimumSize(minimum);
+        m_window->setMaximumSize(maximum);
+        QVERIFY2(now.width() <= screen.width() && now.height() <= screen.height() && !now.isEmpty(),
+                 qPrintable(QString("%1x%2").arg(now.width()).arg(now.height())));
+        QCOMPARE(min, outcome == "min" ? screen : minimum);
+        QCOMPARE(max, outcome == "max" ? screen : maximum);
+        QCOMPARE(now, outcome == "min" ? screen : before);
+    }
+
     // Scripts may connect to the bridge's signals. Its "destroyed" fires while
     // the page is torn down, when no script may run any more (it corrupted
     // the heap): neither a pop-up's page nor the main one runs it.
