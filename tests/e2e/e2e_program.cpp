@@ -149,7 +149,9 @@ private slots:
 
     // The server logs the user in with a session cookie and a lasting one;
     // the next run sends both back, while a cookie the jar refused (a foreign
-    // domain) stays out of the file and out of every request.
+    // domain) stays out of the file and out of every request. The first run
+    // is killed (SIGKILL) a moment after the login: the cookies are on disk
+    // by then.
     void loginSurvivesARestartAndRefusedCookiesStayOut()
     {
         bool firstRun = true;
@@ -169,13 +171,21 @@ private slots:
         });
         m_quillet->addBundleFile("index.html", "<script>location.href = '" + m_server->baseUrl() + "/app';</script>");
         QVERIFY(m_quillet->buildBundle());
+        const QString cookieFile = m_quillet->storageFolder() + "/cookies.ini";
+        const auto storedCount = [&] { return QSettings(cookieFile, QSettings::IniFormat).allKeys().size(); };
         for (int run = 1; run <= 2; ++run, firstRun = false) {
             QVERIFY(m_quillet->start());
             QTRY_VERIFY_WITH_TIMEOUT(m_server->requestsTo("/shown").size() == run
                                          && m_server->requestsTo("/foreign").size() == run, 20000);
-            QVERIFY(stop());
+            if (run == 2) {
+                QVERIFY(stop());
+                break;
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(storedCount(), 2, 2000);
+            m_quillet->kill();
+            QVERIFY(m_quillet->waitForExit(10000));
         }
-        QSettings stored(m_quillet->storageFolder() + "/cookies.ini", QSettings::IniFormat);
+        QSettings stored(cookieFile, QSettings::IniFormat);
         QCOMPARE(stored.allKeys(), QStringList({"127.0.0.1/pref", "127.0.0.1/sid"}));
         QCOMPARE(stored.value("127.0.0.1/sid").toString(), QString("sid=abc; domain=127.0.0.1; path=/"));
         QVERIFY(stored.value("127.0.0.1/pref").toString().startsWith("pref=dark; expires="));
