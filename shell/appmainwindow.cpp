@@ -3,6 +3,7 @@
 #include "appmainwindowform.h"
 #include "constants.h"
 #include "platform/process.h"
+#include "resourcebundle.h"
 #include "web/sitespecificwebview.h"
 
 #include <QDir>
@@ -10,10 +11,11 @@
 #include <QIcon>
 #include <QNetworkProxyFactory>
 #include <QResizeEvent>
-#include <QResource>
 #include <QScreen>
 #include <QSettings>
 #include <QWebSettings>
+
+#include <cstdio>
 
 AppMainWindow::AppMainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -22,18 +24,22 @@ AppMainWindow::AppMainWindow(QWidget* parent)
     makeInstallFolderCurrent();
     m_form->setupUi(this);
     // Relative name: read from the install folder made current above.
-    QResource::registerResource(RESOURCE_BUNDLE_FILE, QString());
+    m_bundle = std::make_unique<ResourceBundle>(RESOURCE_BUNDLE_FILE);
+    m_bundleLoaded = m_bundle->load();
     configure();
     m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, ORGANIZATION_NAME,
                                APPLICATION_NAME);
     restoreGeometry();
     QNetworkProxyFactory::setUseSystemConfiguration(true);
-    m_form->webView->setUrl(m_startUrl);
+    if (m_bundleLoaded)
+        m_form->webView->setUrl(m_startUrl);
+    else
+        showBundleProblem();
 }
 
 AppMainWindow::~AppMainWindow()
 {
-    QResource::unregisterResource(RESOURCE_BUNDLE_FILE, QString());
+    m_bundle.reset();
     m_settings->beginGroup(QStringLiteral("Window"));
     m_settings->setValue(QStringLiteral("size"), size());
     m_settings->setValue(QStringLiteral("pos"), pos());
@@ -118,4 +124,22 @@ void AppMainWindow::keepOnScreen()
     const QRect available = primary->availableGeometry();
     resize(size().boundedTo(available.size()));
     move(available.topLeft());
+}
+
+// Without a bundle there is nothing to run: the window says so, with the
+// place it looked, and the program ends when the user closes it.
+void AppMainWindow::showBundleProblem()
+{
+    const QStringList lines{tr("The application cannot start: its bundle cannot be used."),
+                            tr("Looked for: %1").arg(QDir::toNativeSeparators(m_bundle->filePath())),
+                            m_bundle->problem()};
+    std::fprintf(stderr, "%s\n", lines.join(QLatin1Char('\n')).toLocal8Bit().constData());
+    std::fflush(stderr);
+    QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title>"
+                                  "</head><body style=\"font-family: sans-serif; margin: 2em\">")
+                       .arg(APPLICATION_TITLE.toHtmlEscaped());
+    html += QStringLiteral("<h1>%1</h1>").arg(lines[0].toHtmlEscaped());
+    for (int i = 1; i < lines.size(); ++i)
+        html += QStringLiteral("<p>%1</p>").arg(lines[i].toHtmlEscaped());
+    m_form->webView->setHtml(html + QStringLiteral("</body></html>"));
 }

@@ -100,6 +100,18 @@ private:
     xcb_atom_t m_deleteWindow = XCB_ATOM_NONE;
 };
 
+QByteArray sampleBundle()
+{
+    QFile file(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBigEndian32(QByteArray& data, int offset, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        data[offset + i] = char(value >> (24 - 8 * i));
+}
+
 }  // namespace
 
 class TestQuilletRun : public QObject {
@@ -173,6 +185,57 @@ private slots:
         QVERIFY2(saved.width() <= 1280 && saved.height() <= 1024, qPrintable(QString::number(saved.width())));
     }
 
+    void unusableBundleIsExplainedAndClosingEnds_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "missing" << "The file does not exist.";
+        QTest::newRow("empty") << "empty" << "The file is empty.";
+        QTest::newRow("garbage") << "garbage" << "The file is not a resource bundle.";
+        QTest::newRow("bad data offset") << "data offset" << "It is damaged";
+        QTest::newRow("flipped bits in the index") << "flipped" << "It is damaged";
+        QTest::newRow("no index.html") << "no index" << "It has no start page, index.html.";
+    }
+
+    // Never registered: the window and standard error say what is wrong and
+    // where the program looked; closing the window ends it with status 1.
+    void unusableBundleIsExplainedAndClosingEnds()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, reason);
+        QuilletInstance quillet;
+        quillet.setEnvironmentValue("QT_QPA_PLATFORM", "xcb");
+        QByteArray bundle = sampleBundle();
+        QVERIFY(bundle.size() > 1000);
+        const int tree = int(qFromBigEndian<quint32>(bundle.constData() + 8));
+        if (damage == "empty") {
+            bundle.clear();
+        } else if (damage == "garbage") {
+            for (int i = 0; i < bundle.size(); ++i)
+                bundle[i] = char((i * 7919 + 13) >> 3);
+        } else if (damage == "data offset") {
+            writeBigEndian32(bundle, 12, quint32(bundle.size() - 8));
+        } else if (damage == "flipped") {
+            bundle[tree + 22 + 10] = char(bundle[tree + 22 + 10] ^ 0x80);  // the first child's offset
+        }
+        if (damage == "no index") {
+            quillet.addBundleFile("widget/index.html", "<p>no start page at the root</p>");
+            QVERIFY(quillet.buildBundle());
+        } else if (damage == "missing") {
+            quillet.removeBundle();
+        } else {
+            QFile file(quillet.bundlePath());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bundle) == bundle.size());
+        }
+        QVERIFY(quillet.start());
+        QTRY_VERIFY2_WITH_TIMEOUT(windows() == 1, quillet.output().constData(), 20000);
+        const QByteArray said = quillet.output();
+        QVERIFY2(said.contains("The application cannot start: its bundle cannot be used.\nLooked for: "
+                               + quillet.bundlePath().toUtf8() + '\n' + reason.toUtf8()),
+                 said.constData());
+        QVERIFY2(closeWindowsAndWait(quillet), quillet.output().constData());
+        QCOMPARE(quillet.exitCode(), 1);
+    }
 };
 
 QTEST_MAIN(TestQuilletRun)

@@ -23,7 +23,8 @@ public:
     void addBundleFile(const QString& relativePath, const QByteArray& content);
     bool buildBundle();
     bool useSampleBundle();  // the bundle the build made from app/
-    void removeBundle() { QFile::remove(installFolder() + "/Widget.rcc"); }
+    void removeBundle() { QFile::remove(bundlePath()); }
+    QString bundlePath() const { return installFolder() + "/Widget.rcc"; }
 
     void setEnvironmentValue(const QString& name, const QString& value)
     {
