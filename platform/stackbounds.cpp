@@ -11,7 +11,7 @@ namespace {
 
 // The stack an exhausted thread ran on starts at most this far above the
 // faulting stack pointer (the guard page, or the gap below a main stack).
-constexpr uintptr_t GuardReach = 1024 * 1024;
+constexpr uintptr_t kGuardReach = 1024 * 1024;
 
 struct Mapping {
     uintptr_t low = 0;
@@ -122,6 +122,23 @@ uintptr_t stackPointerOf(const void* context)
 #endif
 }
 
+uintptr_t programCounterOf(const void* context)
+{
+    if (!context)
+        return 0;
+    const auto* uc = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+    return static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+    return static_cast<uintptr_t>(uc->uc_mcontext.pc);
+#elif defined(__i386__)
+    return static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_EIP]);
+#else
+    (void)uc;
+    return 0;
+#endif
+}
+
 bool stackBoundsOf(uintptr_t stackPointer, uintptr_t* low, uintptr_t* high)
 {
     if (stackPointer == 0)
@@ -137,7 +154,7 @@ bool stackBoundsOf(uintptr_t stackPointer, uintptr_t* low, uintptr_t* high)
     });
     if (stack.high == 0)
         return false;
-    if (stack.low > stackPointer && stack.low - stackPointer > GuardReach)
+    if (stack.low > stackPointer && stack.low - stackPointer > kGuardReach)
         return false;
     *low = stack.low;
     *high = stack.high;

@@ -15,9 +15,9 @@
 #include <QtDebug>
 
 namespace {
-SiteSpecificCookieJar* g_instance = nullptr;
-QMutex g_creationLock;
-QMutex g_releaseLock;
+SiteSpecificCookieJar* s_instance = nullptr;
+QMutex s_creationLock;
+QMutex s_releaseLock;
 
 // The group of a cookie: the host it belongs to.
 QString groupOf(const QNetworkCookie& cookie)
@@ -62,12 +62,12 @@ bool looksWritten(const QString& path)
 
 SiteSpecificCookieJar* SiteSpecificCookieJar::instance()
 {
-    if (g_instance)
-        return g_instance;
-    QMutexLocker locker(&g_creationLock);
-    if (!g_instance)
-        g_instance = new SiteSpecificCookieJar(nullptr);
-    return g_instance;
+    if (s_instance)
+        return s_instance;
+    QMutexLocker locker(&s_creationLock);
+    if (!s_instance)
+        s_instance = new SiteSpecificCookieJar(nullptr);
+    return s_instance;
 }
 
 SiteSpecificCookieJar::SiteSpecificCookieJar(QObject* parent)
@@ -90,7 +90,7 @@ SiteSpecificCookieJar::SiteSpecificCookieJar(QObject* parent)
 
 SiteSpecificCookieJar::~SiteSpecificCookieJar()
 {
-    QMutexLocker locker(&g_releaseLock);
+    QMutexLocker locker(&s_releaseLock);
     if (m_saveTimer.isActive())
         save();
 }

@@ -1,6 +1,6 @@
 #include "zemdownloadmgr.h"
 
-#include "shell/constants.h"
+#include "webapp.h"
 
 #include <QDir>
 #include <QSaveFile>

@@ -4,14 +4,14 @@
 // message box is closed; both are recorded in m_seen. By the time the user is
 // asked, the reply the page handed over must be stopped: left running, it
 // would fetch the whole body into memory with nobody reading it.
-#include "tests/support/isolatedhome.h"
-#include "tests/support/recordinghttpserver.h"
+#include "isolatedenvironment.h"
+#include "modalanswerer.h"
+#include "recordinghttpserver.h"
 #include "web/sitespecificwebview.h"
 #include "web/zemdownloadmgr.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QProgressDialog>
@@ -29,29 +29,26 @@ using Header = QPair<QByteArray, QByteArray>;
 
 class TestDownload : public QObject {
     Q_OBJECT
-    std::unique_ptr<IsolatedHome> m_home;
+    std::unique_ptr<IsolatedEnvironment> m_home;
+    QString m_homePath;
     std::unique_ptr<RecordingHttpServer> m_server;
     std::unique_ptr<SiteSpecificWebView> m_view;
-    QTimer m_answerer;
     QString m_typed;
     QStringList m_seen;  // "save:<offered path, home as ~>[ (page reply running)]", "<title>|<text>"
     QUrl m_opened;
+    ModalAnswerer m_answerer{[this](QWidget* modal) { answerModalDialog(modal); }};
 
-    void answerModalDialog()
+    void answerModalDialog(QWidget* modal)
     {
-        QWidget* modal = QApplication::activeModalWidget();
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             bool running = false;
             for (QNetworkReply* reply : replies())
                 running |= reply->request().originatingObject() && reply->isRunning();
-            m_seen << "save:" + dialog->selectedFiles().value(0).replace(m_home->home(), "~")
+            m_seen << "save:" + dialog->selectedFiles().value(0).replace(m_homePath, "~")
                           + (running ? " (page reply running)" : "");
-            if (m_typed.isEmpty())
-                return dialog->reject();
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(m_typed);
-            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);  // may ask to replace
+            ModalAnswerer::typeFileName(dialog, m_typed);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            m_seen << box->windowTitle() + '|' + box->text().replace(m_home->home(), "~");
+            m_seen << box->windowTitle() + '|' + box->text().replace(m_homePath, "~");
             if (QAbstractButton* yes = box->button(QMessageBox::Yes))
                 return yes->click();  // replace the existing file
             box->done(QMessageBox::Ok);
@@ -59,7 +56,7 @@ class TestDownload : public QObject {
     }
 
     int managers() const { return m_view->page()->findChildren<ZemDownloadMgr*>().size(); }
-    QStringList savedFiles() const { return QDir(m_home->home()).entryList(QDir::Files); }
+    QStringList savedFiles() const { return QDir(m_homePath).entryList(QDir::Files); }
     QProgressDialog* progressDialog() const { return m_view->findChild<QProgressDialog*>(); }
     QList<QNetworkReply*> replies() const
     {
@@ -111,8 +108,6 @@ private slots:
     void initTestCase()
     {
         qRegisterMetaType<QNetworkReply*>();
-        connect(&m_answerer, &QTimer::timeout, this, &TestDownload::answerModalDialog);
-        m_answerer.start(20);
     }
 
     // The previous test's view goes first: it uses the server and the home.
@@ -121,8 +116,9 @@ private slots:
         m_view.reset();
         m_server = std::make_unique<RecordingHttpServer>();
         QVERIFY(m_server->listen());
-        m_home = std::make_unique<IsolatedHome>();
-        m_typed = m_home->home() + "/saved.bin";
+        m_home = std::make_unique<IsolatedEnvironment>();
+        m_homePath = QString::fromStdString(m_home->home());
+        m_typed = m_homePath + "/saved.bin";
         m_seen.clear();
         m_view = std::make_unique<SiteSpecificWebView>();
     }
@@ -154,7 +150,7 @@ private slots:
         QFETCH(bool, typed);
         QFETCH(QString, target);
         QFETCH(QStringList, seen);
-        m_typed = target.isEmpty() ? QString() : m_home->home() + target;
+        m_typed = target.isEmpty() ? QString() : m_homePath + target;
         open(path, 512 << 20, typed);
         QTest::qWait(300);
         QTRY_COMPARE(m_seen, seen);
@@ -190,7 +186,7 @@ private slots:
         const qint64 size = ending == "cancel" ? 512 << 20 : completes ? (16 << 20) + 123 : 4 << 20;
         const QByteArray previous = ending == "drop replacing" ? "the user's own data" : "";
         if (!previous.isEmpty()) {
-            m_typed = m_home->home() + "/data.bin";
+            m_typed = m_homePath + "/data.bin";
             QFile file(m_typed);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size());
         }
@@ -236,4 +232,4 @@ private slots:
 };
 
 QTEST_MAIN(TestDownload)
-#include "tst_download.moc"
+#include "downloadtest.moc"

@@ -69,4 +69,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestResourceBundle)
-#include "tst_resourcebundle.moc"
+#include "resourcebundletest.moc"

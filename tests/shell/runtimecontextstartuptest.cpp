@@ -2,15 +2,14 @@
 // context is written to the debug output and shown in the modal message box;
 // the step then gives no context, so the program ends without a window.
 #include "diagnostics/veskexception.h"
+#include "isolatedenvironment.h"
+#include "modalanswerer.h"
 #include "shell/application.h"
 #include "shell/constants.h"
 #include "shell/runtimecontextstartup.h"
-#include "tests/support/isolatedhome.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QTest>
-#include <QTimer>
 
 #include <stdexcept>
 
@@ -18,38 +17,43 @@ using namespace com::corvane::vesk;
 
 class TestRuntimeContextStartup : public QObject {
     Q_OBJECT
-    IsolatedHome m_home;  // the exceptions write to the log
+    IsolatedEnvironment m_home;  // the exceptions write to the log
 
 private slots:
     void failureIsShownAndGivesNoContext_data()
     {
         QTest::addColumn<bool>("initialization");
-        QTest::addColumn<QString>("debugLine");
+        QTest::addColumn<int>("code");
         QTest::addColumn<QString>("boxText");
-        QTest::newRow("no store service")
-            << true << "Caught Initialization exception in application with Exception code: 2\n"
-            << QString::fromLatin1(RuntimeContextStartup::InitializationFailedMessage);
-        QTest::newRow("runtime failure")
-            << false << "Caught Runtime exception in application with Exception code: -1\n"
-            << CRITICAL_ERROR_MESSAGE;
+        QTest::newRow("no store service") << true << 2
+            << "The application could not connect to the store service and cannot start.";
+        QTest::newRow("service refused") << true << 3
+            << "The store service refused to start the application.";
+        QTest::newRow("service did not reply")
+            << true << 9 << "The store service did not answer in time, so the application cannot start.";
+        QTest::newRow("other link failure") << true << -1
+            << "The application could not start its link to the store service (error -1) and cannot start.";
+        QTest::newRow("runtime failure") << false << -1 << QString(CRITICAL_ERROR_MESSAGE);
     }
     void failureIsShownAndGivesNoContext()
     {
         QFETCH(bool, initialization);
-        QFETCH(QString, debugLine);
+        QFETCH(int, code);
         QFETCH(QString, boxText);
         QMessageBox box;
         QString shownText;
-        QTimer::singleShot(0, [&] {
-            if (QApplication::activeModalWidget() == &box)
+        const ModalAnswerer answerer([&](QWidget* modal) {
+            if (modal == &box)
                 shownText = box.text();
             box.done(0);
         });
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Caught %1 exception in application with Exception code: %2\n")
+                                                         .arg(initialization ? "Initialization" : "Runtime")
+                                                         .arg(code)));
         const auto context = RuntimeContextStartup::start(box, [&]() -> std::unique_ptr<Application> {
             if (initialization)
-                throw InitializationException("no service", 2);
-            throw VeskRuntimeException("broken", -1);
+                throw InitializationException("no service", code);
+            throw VeskRuntimeException("broken", code);
         });
         QVERIFY(!context);
         QCOMPARE(shownText, boxText);
@@ -67,4 +71,4 @@ private slots:
 };
 
 QTEST_MAIN(TestRuntimeContextStartup)
-#include "tst_runtimecontextstartup.moc"
+#include "runtimecontextstartuptest.moc"

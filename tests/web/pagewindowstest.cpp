@@ -2,9 +2,10 @@
 // dialogs are driven: a view inside a top-level window, as in the program's main
 // window. Frames, bounds and script move/resize/close are in tests/e2e; here
 // are bounds no screen can show and script that tries to outlive its page.
-#include "shell/constants.h"
-#include "tests/support/isolatedhome.h"
+#include "isolatedenvironment.h"
+#include "modalanswerer.h"
 #include "web/sitespecificwebview.h"
+#include "web/webapp.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,7 +27,7 @@
 
 class TestPageWindows : public QObject {
     Q_OBJECT
-    IsolatedHome m_home;
+    IsolatedEnvironment m_home;
     int m_callbacksRun = 0;  // by scripts, through callbackRan()
     QList<QUrl> m_mailed;    // URLs handed to the desktop's mail program
     std::unique_ptr<QWidget> m_window;
@@ -202,9 +203,8 @@ private slots:
             const QString pdf = out.filePath("printed.pdf");
             QPointer<QWidget> parent;
             bool answered = false;
-            QTimer poll;
-            connect(&poll, &QTimer::timeout, this, [&] {
-                auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            const ModalAnswerer answerer([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QPrintDialog*>(modal);
                 if (!dialog || std::exchange(answered, true))
                     return;
                 parent = dialog->parentWidget();
@@ -215,8 +215,7 @@ private slots:
                 if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
                     fileName->setText(pdf);
                 accept ? dialog->accept() : dialog->reject();
-            });
-            poll.start(50);
+            }, 50);
             // WebKit may defer the request until the document has finished loading.
             js(frame(), "setTimeout(function () { window.print(); }, 0)");
             QTRY_VERIFY_WITH_TIMEOUT(answered && !QApplication::activeModalWidget(), 10000);
@@ -242,4 +241,4 @@ private slots:
 };
 
 QTEST_MAIN(TestPageWindows)
-#include "tst_pagewindows.moc"
+#include "pagewindowstest.moc"
