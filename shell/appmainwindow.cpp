@@ -130,14 +130,16 @@ void AppMainWindow::keepOnScreen()
 // place it looked, and the program ends when the user closes it.
 void AppMainWindow::showBundleProblem()
 {
-    const QStringList lines{tr("The application cannot start: its bundle cannot be used."),
-                            tr("Looked for: %1").arg(QDir::toNativeSeparators(m_bundle->filePath())),
-                            m_bundle->problem()};
+    const QStringList lines{
+        tr("The application cannot start: its bundle cannot be used."),
+        tr("Looked for: %1").arg(QDir::toNativeSeparators(m_bundle->filePath())),
+        m_bundle->problem()};
     std::fprintf(stderr, "%s\n", lines.join(QLatin1Char('\n')).toLocal8Bit().constData());
     std::fflush(stderr);
-    QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title>"
-                                  "</head><body style=\"font-family: sans-serif; margin: 2em\">")
-                       .arg(APPLICATION_TITLE.toHtmlEscaped());
+    QString html
+        = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title>"
+                         "</head><body style=\"font-family: sans-serif; margin: 2em\">")
+              .arg(APPLICATION_TITLE.toHtmlEscaped());
     html += QStringLiteral("<h1>%1</h1>").arg(lines[0].toHtmlEscaped());
     for (int i = 1; i < lines.size(); ++i)
         html += QStringLiteral("<p>%1</p>").arg(lines[i].toHtmlEscaped());

@@ -112,7 +112,7 @@ private:
             return false;
         const QString name = nameOf(index);
         return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".")
-            && name != QLatin1String("..");
+               && name != QLatin1String("..");
     }
 
     QString nameOf(qint64 index) const

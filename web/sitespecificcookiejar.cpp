@@ -33,12 +33,13 @@ QString groupOf(const QNetworkCookie& cookie)
 QString keyOf(const QNetworkCookie& cookie)
 {
     QString key = QString::fromUtf8(cookie.name());
-    key.replace(QLatin1Char('%'), QLatin1String("%25")).replace(QLatin1Char('/'), QLatin1String("%2F"));
+    key.replace(QLatin1Char('%'), QLatin1String("%25"))
+        .replace(QLatin1Char('/'), QLatin1String("%2F"));
     const bool wholeDomain = cookie.domain().startsWith(QLatin1Char('.'));
     if (!wholeDomain && cookie.path() == QLatin1String("/"))
         return key;
     return key + QLatin1Char('=') + QLatin1String(wholeDomain ? "." : "")
-        + QString::fromLatin1(QUrl::toPercentEncoding(cookie.path(), QByteArray(), "."));
+           + QString::fromLatin1(QUrl::toPercentEncoding(cookie.path(), QByteArray(), "."));
 }
 
 // QSettings skips lines it cannot read without a word. The file as written
@@ -127,8 +128,8 @@ void SiteSpecificCookieJar::loadCookies()
     int unreadable = 0;
     const QStringList keys = file.allKeys();
     for (const QString& key : keys) {
-        const QList<QNetworkCookie> parsed =
-            QNetworkCookie::parseCookies(file.value(key).toByteArray());
+        const QList<QNetworkCookie> parsed
+            = QNetworkCookie::parseCookies(file.value(key).toByteArray());
         if (parsed.size() != 1) {
             ++unreadable;
             continue;
@@ -159,8 +160,8 @@ bool SiteSpecificCookieJar::keepDamagedFile(const QString& path, int readable)
     }
     qWarning("Cookie file %s was damaged: kept it as %s; the %d cookies that could be read go "
              "into a new file",
-             qPrintable(QDir::toNativeSeparators(path)), qPrintable(QDir::toNativeSeparators(aside)),
-             readable);
+             qPrintable(QDir::toNativeSeparators(path)),
+             qPrintable(QDir::toNativeSeparators(aside)), readable);
     return true;
 }
 

@@ -11,8 +11,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
-#include <QWebHistory>
 #include <QWebFrame>
+#include <QWebHistory>
 #include <QWebSettings>
 
 SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)

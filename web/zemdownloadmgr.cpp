@@ -3,7 +3,6 @@
 #include "webapp.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -11,6 +10,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProgressDialog>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWebPage>

@@ -85,7 +85,7 @@ class E2eProgram : public QObject {
     bool closeWindowsAndWait(QuilletInstance& quillet)
     {
         return m_display.topLevelWindows("Quillet", true) > 0 && quillet.waitForExit(10000)
-            && quillet.exitStatus() == QProcess::NormalExit;
+               && quillet.exitStatus() == QProcess::NormalExit;
     }
 
     // Ends a program that is still running with SIGTERM; true when it was running.
@@ -222,7 +222,8 @@ private slots:
         m_quillet->addBundleFile("index.html", "<script>location.href = '" + m_server->baseUrl() + "/app';</script>");
         QVERIFY(m_quillet->buildBundle());
         const QString cookieFile = m_quillet->storageFolder() + "/cookies.ini";
-        const auto storedCount = [&] { return QSettings(cookieFile, QSettings::IniFormat).allKeys().size(); };
+        const auto storedCount
+            = [&] { return QSettings(cookieFile, QSettings::IniFormat).allKeys().size(); };
         for (int run = 1; run <= 2; ++run, firstRun = false) {
             QVERIFY(m_quillet->start());
             QTRY_VERIFY_WITH_TIMEOUT(m_server->requestsTo("/shown").size() == run
@@ -292,28 +293,39 @@ private slots:
     {
         QuilletInstance quillet;
         quillet.setEnvironmentValue("QT_QPA_PLATFORM", "xcb");
-        QSettings(quillet.settingsFilePath(), QSettings::IniFormat).setValue("Window/size", QSize(40000, 40000));
-        quillet.addBundleFile("index.html", "<script>window.open('about:blank', 'extra');</script>");
+        QSettings(quillet.settingsFilePath(), QSettings::IniFormat)
+            .setValue("Window/size", QSize(40000, 40000));
+        quillet.addBundleFile("index.html",
+                              "<script>window.open('about:blank', 'extra');</script>");
         QVERIFY(quillet.buildBundle());
         QVERIFY(quillet.start());
         QTRY_VERIFY2_WITH_TIMEOUT(windows() == 2, quillet.output().constData(), 20000);
         QTest::qWait(500);
         QVERIFY2(closeWindowsAndWait(quillet), quillet.output().constData());
         QCOMPARE(quillet.exitCode(), 0);
-        const QSize saved = QSettings(quillet.settingsFilePath(), QSettings::IniFormat).value("Window/size").toSize();
-        QVERIFY2(saved.width() <= 1280 && saved.height() <= 1024, qPrintable(QString::number(saved.width())));
+        const QSize saved = QSettings(quillet.settingsFilePath(), QSettings::IniFormat)
+                                .value("Window/size")
+                                .toSize();
+        QVERIFY2(saved.width() <= 1280 && saved.height() <= 1024,
+                 qPrintable(QString::number(saved.width())));
     }
 
     void unusableBundleIsExplainedAndClosingEnds_data()
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "missing" << "The file does not exist.";
-        QTest::newRow("empty") << "empty" << "The file is empty.";
-        QTest::newRow("garbage") << "garbage" << "The file is not a resource bundle.";
-        QTest::newRow("bad data offset") << "data offset" << "It is damaged";
-        QTest::newRow("flipped bits in the index") << "flipped" << "It is damaged";
-        QTest::newRow("no index.html") << "no index" << "It has no start page, index.html.";
+        QTest::newRow("missing") << "missing"
+                                 << "The file does not exist.";
+        QTest::newRow("empty") << "empty"
+                               << "The file is empty.";
+        QTest::newRow("garbage") << "garbage"
+                                 << "The file is not a resource bundle.";
+        QTest::newRow("bad data offset") << "data offset"
+                                         << "It is damaged";
+        QTest::newRow("flipped bits in the index") << "flipped"
+                                                   << "It is damaged";
+        QTest::newRow("no index.html") << "no index"
+                                       << "It has no start page, index.html.";
     }
 
     // Never registered: the window and standard error say what is wrong and
@@ -335,7 +347,8 @@ private slots:
         } else if (damage == "data offset") {
             writeBigEndian32(bundle, 12, quint32(bundle.size() - 8));
         } else if (damage == "flipped") {
-            bundle[tree + 22 + 10] = char(bundle[tree + 22 + 10] ^ 0x80);  // the first child's offset
+            bundle[tree + 22 + 10]
+                = char(bundle[tree + 22 + 10] ^ 0x80);  // the first child's offset
         }
         if (damage == "no index") {
             quillet.addBundleFile("widget/index.html", "<p>no start page at the root</p>");
@@ -347,9 +360,10 @@ private slots:
         QVERIFY(quillet.start());
         QTRY_VERIFY2_WITH_TIMEOUT(windows() == 1, quillet.output().constData(), 20000);
         const QByteArray said = quillet.output();
-        QVERIFY2(said.contains("The application cannot start: its bundle cannot be used.\nLooked for: "
-                               + quillet.bundlePath().toUtf8() + '\n' + reason.toUtf8()),
-                 said.constData());
+        QVERIFY2(
+            said.contains("The application cannot start: its bundle cannot be used.\nLooked for: "
+                          + quillet.bundlePath().toUtf8() + '\n' + reason.toUtf8()),
+            said.constData());
         QVERIFY2(closeWindowsAndWait(quillet), quillet.output().constData());
         QCOMPARE(quillet.exitCode(), 1);
     }

@@ -20,8 +20,8 @@ int XDisplay::topLevelWindows(const QByteArray& title, bool close)
     if (xcb_connection_has_error(m_connection))
         return -1;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
-    xcb_query_tree_reply_t* tree =
-        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, root), nullptr);
+    xcb_query_tree_reply_t* tree
+        = xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, root), nullptr);
     int found = 0;
     for (int i = 0; tree && i < xcb_query_tree_children_length(tree); ++i) {
         const xcb_window_t window = xcb_query_tree_children(tree)[i];
@@ -56,13 +56,15 @@ bool XDisplay::isViewable(xcb_window_t window)
 
 QByteArray XDisplay::nameOf(xcb_window_t window)
 {
-    xcb_get_property_reply_t* name = xcb_get_property_reply(
-        m_connection,
-        xcb_get_property(m_connection, 0, window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
-        nullptr);
-    const QByteArray text = name ? QByteArray(static_cast<const char*>(xcb_get_property_value(name)),
-                                              xcb_get_property_value_length(name))
-                                 : QByteArray();
+    xcb_get_property_reply_t* name
+        = xcb_get_property_reply(m_connection,
+                                 xcb_get_property(m_connection, 0, window, XCB_ATOM_WM_NAME,
+                                                  XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+                                 nullptr);
+    const QByteArray text = name
+                                ? QByteArray(static_cast<const char*>(xcb_get_property_value(name)),
+                                             xcb_get_property_value_length(name))
+                                : QByteArray();
     free(name);
     return text;
 }

@@ -32,7 +32,9 @@ private slots:
         QFile file(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray sample = file.readAll();
-        const auto bytes = [](const QByteArray& data) { return reinterpret_cast<const uchar*>(data.constData()); };
+        const auto bytes = [](const QByteArray& data) {
+            return reinterpret_cast<const uchar*>(data.constData());
+        };
         QCOMPARE(ResourceBundle::checkData(bytes(sample), sample.size()), QString());
         QVERIFY(QResource::registerResource(bytes(sample), "/variant"));
         const int files = readEveryFile(":/variant");
@@ -47,7 +49,8 @@ private slots:
             if (i < 24 || i >= names)
                 offsets << i;
         // Flipped bits make Qt warn about data it cannot uncompress.
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        const QtMessageHandler previous
+            = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         int refused = 0, read = 0;
         for (int offset : offsets) {
             for (int bit = 0; bit < 8; ++bit) {

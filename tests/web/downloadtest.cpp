@@ -131,15 +131,17 @@ private slots:
         QTest::addColumn<QStringList>("seen");
         QTest::newRow("reply without Content-Type is ignored")
             << QByteArray("/files/data.bin") << false << QString() << QStringList();
-        QTest::newRow("path ending in / gets an error box") << QByteArray("/files/") << true << QString()
+        QTest::newRow("path ending in / gets an error box")
+            << QByteArray("/files/") << true << QString()
             << QStringList("Download Error|Invalid File. Cannot download.");
         QTest::newRow("proposed name is decoded, without query and fragment; dialog dismissed")
             << QByteArray("/files/annual%20report%C3%A9.pdf?x=1#y") << true << QString()
             << QStringList(QString::fromUtf8("save:~/annual reporté.pdf"));
         QTest::newRow("file that cannot be created: the user is told")
             << QByteArray("/files/data.bin") << true << "/no folder/data.bin"
-            << QStringList({"save:~/data.bin", "Download Error|The file ~/no folder/data.bin cannot "
-                                               "be created. Nothing was saved."});
+            << QStringList({"save:~/data.bin",
+                            "Download Error|The file ~/no folder/data.bin cannot "
+                            "be created. Nothing was saved."});
     }
 
     // No file, no second request, and the manager (if any) and the page's
@@ -171,7 +173,10 @@ private slots:
         QTest::newRow("cancelled in the progress dialog: no file, quietly") << "cancel" << asked;
         QTest::newRow("dropped connection: no file, the user is told") << "drop" << failed;
         QTest::newRow("dropped connection: the file it was to replace stays, the user is told")
-            << "drop replacing" << QStringList{asked[0], "Save File|data.bin already exists.\nDo you want to replace it?", failed[1]};
+            << "drop replacing"
+            << QStringList{asked[0],
+                           "Save File|data.bin already exists.\nDo you want to replace it?",
+                           failed[1]};
         // A file-size limit makes the disk refuse writes, as a full disk would.
         QTest::newRow("write error: no file, the user is told") << "write" << failed;
     }
@@ -194,7 +199,8 @@ private slots:
             QFile file(m_typed);
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
-        open("/files/data.bin", size, true, ending != "no length", ending.startsWith("drop") ? 300 << 10 : -1);
+        open("/files/data.bin", size, true, ending != "no length",
+             ending.startsWith("drop") ? 300 << 10 : -1);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         const rlimit limited{ending == "write" ? rlim_t(256 << 10) : saved.rlim_cur, saved.rlim_max};
@@ -207,7 +213,8 @@ private slots:
             if (dialog)
                 maxima << dialog->maximum();
             if (done > 0 && done != total && !std::exchange(seenMidway, true)) {
-                untouchedMidway = onDisk() == previous && QFile::exists(m_typed) == !previous.isEmpty();
+                untouchedMidway
+                    = onDisk() == previous && QFile::exists(m_typed) == !previous.isEmpty();
                 if (ending == "cancel")
                     QTimer::singleShot(0, dialog->findChild<QPushButton*>(), &QPushButton::click);
             }

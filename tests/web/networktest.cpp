@@ -53,10 +53,13 @@ private slots:
         QTest::newRow("HEAD of a missing file is a 404 without a body")
             << "HEAD " + origin + "/missing.txt" << 404 << "text/plain" << QByteArray();
         QTest::newRow("POST to the origin is refused there")
-            << "POST " + origin + "/data.json" << 405 << "text/plain" << QByteArray("405 Method Not Allowed");
+            << "POST " + origin + "/data.json" << 405 << "text/plain"
+            << QByteArray("405 Method Not Allowed");
         QTest::newRow("DELETE to the origin is refused there")
-            << "DELETE " + origin + "/img/dot.png" << 405 << "text/plain" << QByteArray("405 Method Not Allowed");
-        QTest::newRow("POST elsewhere goes to the network") << "POST http://example.com/data.json" << 0;
+            << "DELETE " + origin + "/img/dot.png" << 405 << "text/plain"
+            << QByteArray("405 Method Not Allowed");
+        QTest::newRow("POST elsewhere goes to the network")
+            << "POST http://example.com/data.json" << 0;
         QTest::newRow("https to the origin host goes to the network") << "https://" + host + "/a" << 0;
         QTest::newRow("host that merely starts with the origin host goes to the network")
             << origin + ".example/data.json" << 0;
@@ -73,11 +76,11 @@ private slots:
         nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy.port()));
         const int seenBefore = m_proxy.requests().size();
         const QNetworkRequest request{QUrl(url)};
-        std::unique_ptr<QNetworkReply> reply(
-            method == "GET" ? nam.get(request)
-            : method == "HEAD" ? nam.head(request)
-            : method == "POST" ? nam.post(request, QByteArray("x"))
-                               : nam.sendCustomRequest(request, method));
+        std::unique_ptr<QNetworkReply> reply(method == "GET"    ? nam.get(request)
+                                             : method == "HEAD" ? nam.head(request)
+                                             : method == "POST"
+                                                 ? nam.post(request, QByteArray("x"))
+                                                 : nam.sendCustomRequest(request, method));
         QVERIFY(reply->isFinished() || QSignalSpy(reply.get(), &QNetworkReply::finished).wait(5000));
         QCOMPARE(reply->url(), QUrl(url));
 
@@ -129,7 +132,8 @@ private slots:
     {
         QVERIFY(writeFile(SiteSpecificCookieJar::cookieFilePath(),
                           "[old.example]\nid=\"id=old; domain=old.example; path=/app\"\n"
-                          "sid=\"sid=kept; expires=Fri, 01-Jan-2100 00:00:00 GMT; domain=old.example; path=/\"\n"));
+                          "sid=\"sid=kept; expires=Fri, 01-Jan-2100 00:00:00 GMT; "
+                          "domain=old.example; path=/\"\n"));
         {
             SiteSpecificCookieJar jar;  // writes its file when it goes
             setCookie(jar, "id=A; path=/a", "http://example.com/a/page");
@@ -155,9 +159,11 @@ private slots:
         const QByteArray damaged = "[example.com]\nsid=\"sid=abc; domain=example.com; path=/\"\n"
                                    "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\n";
         QVERIFY(writeFile(path, damaged));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(
-            "Cookie file .*/cookies\\.ini was damaged: kept it as .*/cookies\\.ini\\.damaged; "
-            "the 1 cookies that could be read go into a new file"));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(
+                "Cookie file .*/cookies\\.ini was damaged: kept it as .*/cookies\\.ini\\.damaged; "
+                "the 1 cookies that could be read go into a new file"));
         {
             SiteSpecificCookieJar jar;
             QCOMPARE(cookiesFor(jar, "http://example.com/"), QStringList("sid=abc"));
@@ -166,7 +172,8 @@ private slots:
         QFile kept(path + ".damaged");
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), damaged);
-        QCOMPARE(cookiesFor(SiteSpecificCookieJar(), "http://example.com/"), QStringList("sid=abc"));
+        QCOMPARE(cookiesFor(SiteSpecificCookieJar(), "http://example.com/"),
+                 QStringList("sid=abc"));
         QVERIFY(!QFile::exists(path + ".damaged-2"));
     }
 };

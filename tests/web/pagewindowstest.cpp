@@ -15,8 +15,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -128,14 +128,22 @@ private slots:
     {
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("outcome");  // "min" or "max" at the screen size, or "ignored"
-        QTest::newRow("minimum of 1e10 is the screen") << "setminwindowsize(1e10, 1e10)" << "min";
-        QTest::newRow("minimum of 40000 is the screen") << "setminwindowsize(40000, 40000)" << "min";
-        QTest::newRow("maximum of 1e10 is the screen") << "setmaxwindowsize(1e10, 1e10)" << "max";
-        QTest::newRow("zero maximum is ignored") << "setmaxwindowsize(0, 0)" << "ignored";
-        QTest::newRow("negative maximum is ignored") << "setmaxwindowsize(-5, 300)" << "ignored";
-        QTest::newRow("non-numeric maximum is ignored") << "setmaxwindowsize('wide', {})" << "ignored";
-        QTest::newRow("infinite maximum is ignored") << "setmaxwindowsize(Infinity, Infinity)" << "ignored";
-        QTest::newRow("NaN minimum is ignored") << "setminwindowsize(NaN, 200)" << "ignored";
+        QTest::newRow("minimum of 1e10 is the screen") << "setminwindowsize(1e10, 1e10)"
+                                                       << "min";
+        QTest::newRow("minimum of 40000 is the screen") << "setminwindowsize(40000, 40000)"
+                                                        << "min";
+        QTest::newRow("maximum of 1e10 is the screen") << "setmaxwindowsize(1e10, 1e10)"
+                                                       << "max";
+        QTest::newRow("zero maximum is ignored") << "setmaxwindowsize(0, 0)"
+                                                 << "ignored";
+        QTest::newRow("negative maximum is ignored") << "setmaxwindowsize(-5, 300)"
+                                                     << "ignored";
+        QTest::newRow("non-numeric maximum is ignored") << "setmaxwindowsize('wide', {})"
+                                                        << "ignored";
+        QTest::newRow("infinite maximum is ignored") << "setmaxwindowsize(Infinity, Infinity)"
+                                                     << "ignored";
+        QTest::newRow("NaN minimum is ignored") << "setminwindowsize(NaN, 200)"
+                                                << "ignored";
     }
     void windowBoundsFromScriptStayWithinTheScreens()
     {
@@ -147,7 +155,8 @@ private slots:
         const QSize before = m_window->size(), minimum = m_window->minimumSize(),
                     maximum = m_window->maximumSize();
         js(frame(), "corvane.vesk.casewright." + call);
-        const QSize now = m_window->size(), min = m_window->minimumSize(), max = m_window->maximumSize();
+        const QSize now = m_window->size(), min = m_window->minimumSize(),
+                    max = m_window->maximumSize();
         // Put back before the event loop paints a window of that size.
         m_window->setMinimumSize(minimum);
         m_window->setMaximumSize(maximum);
