@@ -1,6 +1,6 @@
 #include "sitespecificwebview.h"
 
-#include "webapp.h"
+#include "appidentity.h"
 #include "sitespecificcookiejar.h"
 #include "sitespecificwebpage.h"
 #include "zemnetworkaccessmanager.h"
@@ -18,12 +18,14 @@
 SiteSpecificWebView::SiteSpecificWebView(QWidget* parent)
     : QWebView(parent)
 {
+    // Before the page exists: a page takes the web storage folder when it is
+    // created, and the first page would otherwise keep web storage in memory.
+    QWebSettings::enablePersistentStorage(storagePath());
+    QWebSettings::setOfflineStorageDefaultQuota(qint64(10485760));
+
     m_page = new SiteSpecificWebPage(this);
     setPage(m_page);
     settings()->setAttribute(QWebSettings::PluginsEnabled, true);
-
-    QWebSettings::enablePersistentStorage(storagePath());
-    QWebSettings::setOfflineStorageDefaultQuota(qint64(10485760));
 
     m_cookieJar = SiteSpecificCookieJar::instance();
     // No parent: a manager becomes the shared jar's parent, so none may die.
@@ -31,11 +33,11 @@ SiteSpecificWebView::SiteSpecificWebView(QWidget* parent)
     m_page->setNetworkAccessManager(m_networkAccessManager);
     m_networkAccessManager->setCookieJar(m_cookieJar);
 
-    m_page->view()->setWindowTitle(APPLICATION_TITLE);
-    m_page->view()->setWindowIcon(QIcon(QStringLiteral("icon.ico")));
+    const AppIdentity& app = AppIdentity::current();
+    m_page->view()->setWindowTitle(app.title());
+    m_page->view()->setWindowIcon(app.windowIcon());
 
-    m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, ORGANIZATION_NAME,
-                               APPLICATION_NAME, this);
+    m_settings = app.createSettings(this);
     m_settings->beginGroup(QStringLiteral("Window"));
     QSize initial = m_settings->value(QStringLiteral("size"), QSize(800, 600)).toSize();
     m_settings->endGroup();
@@ -51,8 +53,7 @@ SiteSpecificWebView::~SiteSpecificWebView() = default;
 
 QString SiteSpecificWebView::storagePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QDir::separator() + ORGANIZATION_NAME + QDir::separator() + APPLICATION_NAME;
+    return AppIdentity::current().storagePath();
 }
 
 // Replaces WebKit's menu: the inspector when developer extras are on, else

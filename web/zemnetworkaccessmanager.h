@@ -13,9 +13,9 @@ class ZemNetworkAccessManager : public QNetworkAccessManager {
 public:
     explicit ZemNetworkAccessManager(QObject* parent = nullptr);
 
-    // The bundle URL a request for url is answered from, or an empty URL when
-    // the request goes to the network.
-    static QUrl bundleUrlFor(const QUrl& url);
+    // The bundle URL a request is answered from, or an empty URL when the
+    // request goes to the network.
+    static QUrl bundleUrlFor(QNetworkAccessManager::Operation op, const QUrl& url);
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,

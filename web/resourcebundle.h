@@ -1,17 +1,18 @@
-#ifndef QUILLET_SHELL_RESOURCEBUNDLE_H
-#define QUILLET_SHELL_RESOURCEBUNDLE_H
+#ifndef QUILLET_WEB_RESOURCEBUNDLE_H
+#define QUILLET_WEB_RESOURCEBUNDLE_H
 
 #include <QFile>
 #include <QString>
 
 // The packaged web application: a resource file made by `rcc -binary`,
-// registered at the resource root while this object lives. Qt reads the
+// registered at mapRoot (the resource root by default) while this object
+// lives. Qt reads the
 // file's index without bounds checks, so a damaged file would crash the
 // program at its first read: the whole index is checked first, and a file
 // that fails is never registered.
 class ResourceBundle {
 public:
-    explicit ResourceBundle(const QString& filePath);
+    explicit ResourceBundle(const QString& filePath, const QString& mapRoot = QString());
     ~ResourceBundle();  // unregisters
     ResourceBundle(const ResourceBundle&) = delete;
     ResourceBundle& operator=(const ResourceBundle&) = delete;
@@ -31,6 +32,7 @@ private:
     QFile m_file;
     const uchar* m_data = nullptr;  // mapped file, or m_copy's bytes
     QByteArray m_copy;              // where the file cannot be mapped
+    QString m_mapRoot;
     QString m_problem;
 };
 

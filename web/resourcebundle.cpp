@@ -145,15 +145,16 @@ private:
 
 }  // namespace
 
-ResourceBundle::ResourceBundle(const QString& filePath)
+ResourceBundle::ResourceBundle(const QString& filePath, const QString& mapRoot)
     : m_file(QFileInfo(filePath).absoluteFilePath())
+    , m_mapRoot(mapRoot)
 {
 }
 
 ResourceBundle::~ResourceBundle()
 {
     if (m_data)
-        QResource::unregisterResource(m_data);
+        QResource::unregisterResource(m_data, m_mapRoot);
 }
 
 QString ResourceBundle::checkData(const uchar* data, qint64 size)
@@ -185,7 +186,7 @@ bool ResourceBundle::load()
         size = m_copy.size();
     }
     m_problem = checkData(data, size);
-    if (m_problem.isEmpty() && !QResource::registerResource(data))
+    if (m_problem.isEmpty() && !QResource::registerResource(data, m_mapRoot))
         m_problem = tr("It uses features this program cannot read.");
     if (!m_problem.isEmpty()) {
         m_file.close();
