@@ -16,12 +16,15 @@
 SiteSpecificWebView::SiteSpecificWebView(QWidget* parent)
     : QWebView(parent)
 {
+    // WebKit fixes a page's local storage folder when the page is created:
+    // set before the page, web storage is kept on disk; set after, it lives
+    // in memory only and is gone at the next start.
+    QWebSettings::enablePersistentStorage(storagePath());
+    QWebSettings::setOfflineStorageDefaultQuota(qint64(10485760));
+
     m_page = new SiteSpecificWebPage(this);
     setPage(m_page);
     settings()->setAttribute(QWebSettings::PluginsEnabled, true);
-
-    QWebSettings::enablePersistentStorage(storagePath());
-    QWebSettings::setOfflineStorageDefaultQuota(qint64(10485760));
 
     m_cookieJar = SiteSpecificCookieJar::instance();
     // No parent: a manager becomes the shared jar's parent, so none may die.
