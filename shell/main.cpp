@@ -3,6 +3,8 @@
 #include "shell/constants.h"
 #include "shell/quitsignalhandler.h"
 #include "shell/runtimecontextstartup.h"
+#include "diagnostics/logmessage.h"
+#include "web/sitespecificwebpage.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -21,6 +23,10 @@ int main(int argc, char* argv[])
         runtimeContext = RuntimeContextStartup::start(messageBox);
         if (!runtimeContext)
             return 0;
+        // Script errors of the pages go to the log as well as to standard error.
+        SiteSpecificWebPage::setErrorLog([](const QString& line) {
+            com::corvane::vesk::LogMessage(com::corvane::vesk::ERROR) << line.toStdWString();
+        });
     }
 
     int result = 0;
