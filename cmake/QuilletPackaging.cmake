@@ -19,18 +19,3 @@ function(quillet_package_webapp target webdir icon outdir)
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${_stamp}")
 endfunction()
-
-# quillet_add_executable(<name> <id>): the program with the application
-# identifier <id> ("w0,w1,w2,w3"). The identifier is compiled into one small
-# source of the executable, so the libraries are shared by every variant.
-function(quillet_add_executable name id)
-  string(REPLACE "," ";" _words "${id}")
-  list(LENGTH _words _n)
-  if(NOT _n EQUAL 4)
-    message(FATAL_ERROR "Application identifier '${id}' must have four words")
-  endif()
-  add_executable(${name} "${PROJECT_SOURCE_DIR}/shell/main.cpp"
-                         "${PROJECT_SOURCE_DIR}/shell/applicationid.cpp")
-  target_compile_definitions(${name} PRIVATE "QUILLET_APPLICATION_ID_WORDS=${id}")
-  target_link_libraries(${name} PRIVATE quillet_shell)
-endfunction()

@@ -10,9 +10,9 @@ namespace com { namespace corvane { namespace vesk {
 
 namespace {
 
-const wchar_t* const CurrentModule = L"N/A - (Current Application)";
-const std::wstring Opening = L"<CallStack>\n";
-const std::wstring Closing = L"</CallStack>\n";
+const wchar_t* const kCurrentModule = L"N/A - (Current Application)";
+const std::wstring kOpening = L"<CallStack>\n";
+const std::wstring kClosing = L"</CallStack>\n";
 
 std::wstring hexAddress(uintptr_t address)
 {
@@ -44,14 +44,14 @@ std::wstring frameText(const StackFrame& frame)
 const std::vector<StackFrame>& CallStack::capture(uintptr_t framePointer,
                                                   const CallStackMemory& memory)
 {
-    for (int count = 0; framePointer != 0 && count < MaxEntries; ++count) {
+    for (int count = 0; framePointer != 0 && count < kMaxEntries; ++count) {
         uintptr_t callerFrame = 0;
         uintptr_t returnAddress = 0;
         if (!memory.readWord(framePointer, &callerFrame)
             || !memory.readWord(framePointer + sizeof(uintptr_t), &returnAddress))
             break;
         StackFrame frame;
-        frame.moduleName = CurrentModule;
+        frame.moduleName = kCurrentModule;
         frame.address = returnAddress;
         m_entries.push_back(frame);
         if (returnAddress == 0)
@@ -78,14 +78,14 @@ void CallStack::removeInnermost(std::size_t count)
 
 std::wstring CallStack::text(std::size_t maxChars) const
 {
-    std::wstring out = Opening;
+    std::wstring out = kOpening;
     for (const StackFrame& frame : m_entries) {
         const std::wstring entry = frameText(frame);
-        if (out.size() + entry.size() + Closing.size() > maxChars)
+        if (out.size() + entry.size() + kClosing.size() > maxChars)
             break;
         out += entry;
     }
-    out += Closing;
+    out += kClosing;
     return out;
 }
 

@@ -21,14 +21,14 @@ class CallStackMemory;
 // functions) do not appear, and an unusable frame pointer ends the walk.
 class CallStack {
 public:
-    static constexpr int MaxEntries = 100;
+    static constexpr int kMaxEntries = 100;
 
     CallStack() = default;
     virtual ~CallStack() = default;
 
     // Walks the chain from framePointer: each frame holds the caller's frame
     // pointer and the return address. Stops at a null frame pointer, after a
-    // return address of 0 (whose entry is kept), after MaxEntries entries, and
+    // return address of 0 (whose entry is kept), after kMaxEntries entries, and
     // where the chain breaks: a word outside memory, or a next frame that is
     // not above the current one. Returns the entries.
     virtual const std::vector<StackFrame>& capture(uintptr_t framePointer,

@@ -8,6 +8,8 @@
 
 #include "platform/localtime.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
+#include "platform/registrykeys.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -18,21 +20,19 @@ namespace com { namespace corvane { namespace vesk {
 namespace {
 
 const wchar_t kNotProvided[] = L"Not provided by application";
-const wchar_t kSdkKey[] = L"Software\\Corvane\\Vesk_SDK";
 const wchar_t kDefaultReportFolder[] = L"Corvane\\CorvaneSkyfoldSDK\\CrashReports";
-const wchar_t kWindowsNtKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 const wchar_t kSdkVersion[] = L"1.1.2";
 const size_t kTextLimit = 80;
 const size_t kErrorDataLimit = 4000;
 const int32_t kCustomFieldLimit = 20;
 
-std::mutex g_lastPathMutex;
-std::string g_lastPath;
+std::mutex s_lastPathMutex;
+std::string s_lastPath;
 
 void setLastPath(const std::string& path)
 {
-    std::lock_guard<std::mutex> lock(g_lastPathMutex);
-    g_lastPath = path;
+    std::lock_guard<std::mutex> lock(s_lastPathMutex);
+    s_lastPath = path;
 }
 
 std::wstring textOrNotProvided(const wchar_t* text)
@@ -91,10 +91,11 @@ XmlElement customFieldsElement(const CrashCustomField* fields, int32_t count)
 
 std::wstring crashReportFolder()
 {
-    const std::wstring appData = localAppDataPath();
+    const std::wstring appData = platform::localAppDataPath();
     if (appData.empty())
         return std::wstring();
-    std::wstring relative = readRegistryString(platform::RegistryRoot::CurrentUser, kSdkKey, L"CrashReportPath");
+    std::wstring relative = platform::Registry::instance().stringValue(
+        platform::RegistryRoot::CurrentUser, platform::kSdkKey, platform::kCrashReportPathValue);
     if (relative.empty())
         relative = kDefaultReportFolder;
     return platform::joinPath(appData, relative);
@@ -102,8 +103,8 @@ std::wstring crashReportFolder()
 
 std::string lastCrashReportPath()
 {
-    std::lock_guard<std::mutex> lock(g_lastPathMutex);
-    return g_lastPath;
+    std::lock_guard<std::mutex> lock(s_lastPathMutex);
+    return s_lastPath;
 }
 
 int writeCrashReport(const std::string& applicationIdText, const wchar_t* moduleName, int32_t lineNumber,
@@ -134,10 +135,12 @@ int writeCrashReport(const std::string& applicationIdText, const wchar_t* module
         node.addElement(XmlElement(L"Category", textOrNotProvided(category).substr(0, kTextLimit)));
         node.addElement(XmlElement(L"Runtime", L"C/C++"));
         node.addElement(XmlElement(L"RuntimeVersion", runtimeVersion()));
-        node.addElement(XmlElement(L"OS", readRegistryString(platform::RegistryRoot::LocalMachine,
-                                                             kWindowsNtKey, L"ProductName")));
-        node.addElement(XmlElement(L"OSVersion", readRegistryString(platform::RegistryRoot::LocalMachine,
-                                                                    kWindowsNtKey, L"CurrentVersion")));
+        const platform::Registry& registry = platform::Registry::instance();
+        const auto machine = platform::RegistryRoot::LocalMachine;
+        node.addElement(XmlElement(L"OS", registry.stringValue(machine, platform::kWindowsNtKey,
+                                                               platform::kProductNameValue)));
+        node.addElement(XmlElement(L"OSVersion", registry.stringValue(machine, platform::kWindowsNtKey,
+                                                                      platform::kCurrentVersionValue)));
         node.addElement(XmlElement(L"SDKVersion", kSdkVersion));
         node.addElement(XmlElement(L"Timestamp", isoTime(platform::localTimeNow())));
         if (data.size() <= kErrorDataLimit)

@@ -15,7 +15,7 @@ struct FaultName {
     const wchar_t* name;
 };
 
-const FaultName FaultNames[] = {
+const FaultName kFaultNames[] = {
     {0xC0000005, L"ACCESS VIOLATION"},
     {0x80000002, L"DATATYPE MISALIGNMENT"},
     {0xC000008E, L"FLT DIVIDE BY ZERO"},
@@ -67,7 +67,7 @@ DefaultCrashReport::~DefaultCrashReport()
 
 const wchar_t* DefaultCrashReport::faultName(uint32_t exceptionCode)
 {
-    for (const FaultName& entry : FaultNames) {
+    for (const FaultName& entry : kFaultNames) {
         if (entry.code == exceptionCode)
             return entry.name;
     }

@@ -6,13 +6,11 @@
 #include "platform/text.h"
 
 #include <atomic>
-#include <cwctype>
 
 namespace com { namespace corvane { namespace vesk {
 
 namespace {
 
-const wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const wchar_t kLogFolder[] = L"\\Corvane\\CorvaneSkyfoldSDK\\Log";
 
 // The log folder, worked out once per process from "Local AppData"; empty
@@ -20,7 +18,7 @@ const wchar_t kLogFolder[] = L"\\Corvane\\CorvaneSkyfoldSDK\\Log";
 const std::wstring& logFolder()
 {
     static const std::wstring folder = [] {
-        const std::wstring appData = localAppDataPath();
+        const std::wstring appData = platform::localAppDataPath();
         return appData.empty() ? std::wstring() : platform::joinPath(appData, kLogFolder);
     }();
     return folder;
@@ -28,12 +26,7 @@ const std::wstring& logFolder()
 
 bool endsWithExe(const std::wstring& name)
 {
-    if (name.size() < 4)
-        return false;
-    std::wstring extension = name.substr(name.size() - 4);
-    for (wchar_t& c : extension)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return extension == L".exe";
+    return name.size() >= 4 && platform::lowered(name.substr(name.size() - 4)) == L".exe";
 }
 
 }  // namespace
@@ -51,23 +44,6 @@ std::wstring applicationNameOf(const std::wstring& modulePath)
     if (endsWithExe(name))
         name.resize(name.size() - 4);
     return name;
-}
-
-std::wstring localAppDataPath()
-{
-    return readRegistryString(platform::RegistryRoot::CurrentUser, kShellFoldersKey, L"Local AppData");
-}
-
-std::wstring readRegistryString(platform::RegistryRoot root, const std::wstring& subKeyPath,
-                                const std::wstring& valueName)
-{
-    try {
-        const auto value = platform::Registry::instance().value(root, subKeyPath, valueName);
-        if (value && value->type == platform::RegistryValueType::String)
-            return value->text;
-    } catch (...) {
-    }
-    return std::wstring();
 }
 
 bool openLogFile(std::ofstream& file)

@@ -1,8 +1,6 @@
 #ifndef QUILLET_DIAGNOSTICS_LOGFILE_H
 #define QUILLET_DIAGNOSTICS_LOGFILE_H
 
-#include "platform/registry.h"
-
 #include <fstream>
 #include <string>
 
@@ -17,14 +15,6 @@ namespace com { namespace corvane { namespace vesk {
 std::wstring applicationName();
 // The same for a given module path ("\" or "/" separated).
 std::wstring applicationNameOf(const std::wstring& modulePath);
-
-// "Local AppData" of the current user's shell folders; empty when unknown.
-std::wstring localAppDataPath();
-
-// A string value of the registry; empty when the key or value is missing or
-// the value is not a string.
-std::wstring readRegistryString(platform::RegistryRoot root, const std::wstring& subKeyPath,
-                                const std::wstring& valueName);
 
 // Opens the log file for this statement: created or emptied by the first call
 // of the process, appended to by every later one. Creates the log folder when

@@ -8,8 +8,8 @@ namespace {
 
 // How far below the stack pointer a stack overflow can fault: the largest
 // frame the compiler allocates without probing it page by page.
-constexpr uintptr_t StackGuardReach = 64 * 1024;
-constexpr uintptr_t PageSize = 4096;
+constexpr uintptr_t kStackGuardReach = 64 * 1024;
+constexpr uintptr_t kPageSize = 4096;
 
 uint32_t unknownCode(int signalNumber)
 {
@@ -58,8 +58,8 @@ bool isStackGuardFault(uintptr_t faultAddress, uintptr_t stackPointer)
 {
     if (faultAddress == 0 || stackPointer == 0)
         return false;
-    return faultAddress < stackPointer + PageSize
-           && faultAddress + StackGuardReach >= stackPointer;
+    return faultAddress < stackPointer + kPageSize
+           && faultAddress + kStackGuardReach >= stackPointer;
 }
 
 }  // namespace platform

@@ -20,9 +20,9 @@ namespace platform {
 
 namespace {
 
-constexpr int FaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT};
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT};
 // Room for the handler's own frames; the report is built on the worker.
-constexpr size_t AltStackSize = 256 * 1024;
+constexpr size_t kAltStackSize = 256 * 1024;
 
 std::mutex s_installMutex;
 bool s_installed = false;
@@ -63,11 +63,11 @@ void sleepUntil(int64_t deadline)
     }
 }
 
-constexpr char ReportedByte = 'r';
-constexpr char DoneByte = 'd';
+constexpr char kReportedByte = 'r';
+constexpr char kDoneByte = 'd';
 
-// Waits for the reporting thread until the deadline: DoneByte ends the wait,
-// ReportedByte shortens what is left of it to the release grace.
+// Waits for the reporting thread until the deadline: kDoneByte ends the wait,
+// kReportedByte shortens what is left of it to the release grace.
 void awaitReport(int fd, int64_t deadline)
 {
     for (;;) {
@@ -79,9 +79,9 @@ void awaitReport(int fd, int64_t deadline)
         if (r < 0 && errno == EINTR)
             continue;
         char byte = 0;
-        if (r <= 0 || read(fd, &byte, 1) != 1 || byte == DoneByte)
+        if (r <= 0 || read(fd, &byte, 1) != 1 || byte == kDoneByte)
             return;
-        const int64_t grace = monotonicNow() + int64_t(FaultHandler::ReleaseGraceMs) * 1000000;
+        const int64_t grace = monotonicNow() + int64_t(FaultHandler::kReleaseGraceMs) * 1000000;
         if (grace < deadline)
             deadline = grace;
     }
@@ -197,7 +197,7 @@ void* reportingThreadMain(void*)
         const FaultInformation* fault = s_fault.load();
         if (callback && fault)
             callback(fault);
-        tellHandler(DoneByte);
+        tellHandler(kDoneByte);
     }
 }
 
@@ -246,9 +246,9 @@ bool FaultHandler::install(FaultCallback callback)
     sigemptyset(&action.sa_mask);
     // A second fault inside the handler is then fatal at once (the kernel
     // kills a thread that faults with the signal blocked).
-    for (int signalNumber : FaultSignals)
+    for (int signalNumber : kFaultSignals)
         sigaddset(&action.sa_mask, signalNumber);
-    for (int signalNumber : FaultSignals) {
+    for (int signalNumber : kFaultSignals) {
         if (sigaction(signalNumber, &action, nullptr) != 0)
             return false;
     }
@@ -275,7 +275,7 @@ int FaultHandler::timeLimit()
 void FaultHandler::markReported()
 {
     if (s_workerThread.load() == currentThreadId())
-        tellHandler(ReportedByte);
+        tellHandler(kReportedByte);
 }
 
 bool FaultHandler::prepareThread()
@@ -284,16 +284,16 @@ bool FaultHandler::prepareThread()
     if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
         return true;
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
-    void* memory = mmap(nullptr, AltStackSize + page, PROT_READ | PROT_WRITE,
+    void* memory = mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
     if (memory == MAP_FAILED)
         return false;
     mprotect(memory, page, PROT_NONE);  // guard below the signal stack
     stack_t stack{};
     stack.ss_sp = static_cast<char*>(memory) + page;
-    stack.ss_size = AltStackSize;
+    stack.ss_size = kAltStackSize;
     if (sigaltstack(&stack, nullptr) != 0) {
-        munmap(memory, AltStackSize + page);
+        munmap(memory, kAltStackSize + page);
         return false;
     }
     return true;

@@ -36,10 +36,10 @@ public:
     static int timeLimit();
 
     // Called by the callback once the report is out: what remains (releasing
-    // objects) gets only ReleaseGraceMs more. Freeing memory can block for
+    // objects) gets only kReleaseGraceMs more. Freeing memory can block for
     // good when the fault struck inside the allocator with its lock held.
     static void markReported();
-    static constexpr int ReleaseGraceMs = 500;
+    static constexpr int kReleaseGraceMs = 500;
 
     // Gives the calling thread an alternate signal stack (kept until the
     // process ends), so that a stack overflow on it can be reported too.

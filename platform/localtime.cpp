@@ -4,9 +4,13 @@
 
 namespace platform {
 
-std::tm localTimeNow()
+std::tm localTimeNow(int* milliseconds)
 {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    const auto clock = std::chrono::system_clock::now();
+    const std::time_t now = std::chrono::system_clock::to_time_t(clock);
+    if (milliseconds)
+        *milliseconds = int(std::chrono::duration_cast<std::chrono::milliseconds>(clock.time_since_epoch()).count()
+                            % 1000);
     std::tm local{};
 #ifdef _WIN32
     localtime_s(&local, &now);

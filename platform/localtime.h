@@ -6,8 +6,9 @@
 
 namespace platform {
 
-// The current local time (GetLocalTime on Windows).
-std::tm localTimeNow();
+// The current local time (GetLocalTime on Windows); milliseconds, when given,
+// receives the milliseconds of the same instant.
+std::tm localTimeNow(int* milliseconds = nullptr);
 
 // The current local time formatted with strftime; empty if the format does
 // not fit 128 characters.

@@ -1,5 +1,7 @@
 #include "paths.h"
 
+#include "registry.h"
+#include "registrykeys.h"
 #include "text.h"
 
 #include <cstdlib>
@@ -105,6 +107,11 @@ std::wstring userDataFolder()
 std::string userConfigFolder()
 {
     return xdgFolder("XDG_CONFIG_HOME", "/.config");
+}
+
+std::wstring localAppDataPath()
+{
+    return Registry::instance().stringValue(RegistryRoot::CurrentUser, kShellFoldersKey, kLocalAppDataValue);
 }
 
 }  // namespace platform

@@ -31,6 +31,10 @@ bool createFolders(const std::wstring& path);
 // $HOME/.local/share. Empty when neither can be had.
 std::wstring userDataFolder();
 
+// "Local AppData" of the current user's shell folders in the registry; empty
+// when unknown.
+std::wstring localAppDataPath();
+
 // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
 // path, else $HOME/.config. Empty when neither can be had.
 std::string userConfigFolder();

@@ -2,10 +2,10 @@
 
 #include "paths.h"
 #include "registryfile.h"
+#include "registrykeys.h"
 #include "text.h"
 
 #include <cstdlib>
-#include <cwctype>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -18,16 +18,6 @@ namespace platform {
 namespace {
 
 using KeyId = std::pair<RegistryRoot, std::wstring>;  // root, normalised path
-
-const wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const wchar_t kWindowsNtKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-
-std::wstring lowered(std::wstring text)
-{
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return text;
-}
 
 // Lower case, no empty components: "Software\\\\X\\" becomes "software\\x".
 std::wstring normalisedKey(const std::wstring& path)
@@ -87,7 +77,7 @@ std::wstring kernelRelease()
     return fromUtf8(names.release);
 }
 
-RegistryValue stringValue(const std::wstring& text)
+RegistryValue textValue(const std::wstring& text)
 {
     RegistryValue value;
     value.type = RegistryValueType::String;
@@ -150,7 +140,7 @@ void Registry::Data::addDefault(RegistryRoot root, const std::wstring& key, cons
     const std::wstring lowerName = lowered(name);
     if (text.empty() || stored.values.count(lowerName) || stored.removedValues.count(lowerName))
         return;
-    stored.values[lowerName] = stringValue(text);
+    stored.values[lowerName] = textValue(text);
 }
 
 Registry& Registry::instance()
@@ -204,6 +194,27 @@ std::optional<RegistryValue> Registry::value(RegistryRoot root, const std::wstri
     return value->second;
 }
 
+std::wstring Registry::stringValue(RegistryRoot root, const std::wstring& key,
+                                   const std::wstring& name) const
+{
+    try {
+        const auto found = value(root, key, name);
+        if (found && found->type == RegistryValueType::String)
+            return found->text;
+    } catch (...) {
+    }
+    return std::wstring();
+}
+
+std::optional<uint32_t> Registry::dwordValue(RegistryRoot root, const std::wstring& key,
+                                             const std::wstring& name) const
+{
+    const auto found = value(root, key, name);
+    if (!found || found->type != RegistryValueType::DWord)
+        return std::nullopt;
+    return found->number;
+}
+
 void Registry::reload()
 {
     const std::string path = registryFilePath();
@@ -214,9 +225,9 @@ void Registry::reload()
     Data data;
     for (const RegistryFile::Key& key : file.keys())
         data.apply(key);
-    data.addDefault(RegistryRoot::CurrentUser, kShellFoldersKey, L"Local AppData", userDataFolder());
-    data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, L"ProductName", osPrettyName());
-    data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, L"CurrentVersion", kernelRelease());
+    data.addDefault(RegistryRoot::CurrentUser, kShellFoldersKey, kLocalAppDataValue, userDataFolder());
+    data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, kProductNameValue, osPrettyName());
+    data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, kCurrentVersionValue, kernelRelease());
 
     std::lock_guard<std::mutex> lock(m_mutex);
     *m_data = std::move(data);

@@ -38,6 +38,14 @@ public:
     std::optional<RegistryValue> value(RegistryRoot root, const std::wstring& key,
                                        const std::wstring& name) const;
 
+    // The text of a string value; empty when the key or the value is missing
+    // or the value is not a string. Never throws.
+    std::wstring stringValue(RegistryRoot root, const std::wstring& key, const std::wstring& name) const;
+    // The number of a DWORD value; nothing when the key or the value is
+    // missing or the value is not a DWORD.
+    std::optional<uint32_t> dwordValue(RegistryRoot root, const std::wstring& key,
+                                       const std::wstring& name) const;
+
     // Forget everything and read the file again (tests; a changed environment).
     void reload();
 

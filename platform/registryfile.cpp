@@ -17,13 +17,6 @@ std::wstring trimmed(const std::wstring& text)
     return text.substr(first, last - first + 1);
 }
 
-std::wstring lowered(std::wstring text)
-{
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return text;
-}
-
 std::wstring decode(const std::string& bytes)
 {
     if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')

@@ -11,7 +11,7 @@ namespace {
 
 // The stack an exhausted thread ran on starts at most this far above the
 // faulting stack pointer (the guard page, or the gap below a main stack).
-constexpr uintptr_t GuardReach = 1024 * 1024;
+constexpr uintptr_t kGuardReach = 1024 * 1024;
 
 struct Mapping {
     uintptr_t low = 0;
@@ -137,7 +137,7 @@ bool stackBoundsOf(uintptr_t stackPointer, uintptr_t* low, uintptr_t* high)
     });
     if (stack.high == 0)
         return false;
-    if (stack.low > stackPointer && stack.low - stackPointer > GuardReach)
+    if (stack.low > stackPointer && stack.low - stackPointer > kGuardReach)
         return false;
     *low = stack.low;
     *high = stack.high;

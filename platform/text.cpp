@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <cstdint>
+#include <cwctype>
 
 namespace platform {
 
@@ -125,6 +126,13 @@ std::wstring fromUtf16le(const std::string& bytes)
         appendCodePoint(out, unit);
     }
     return out;
+}
+
+std::wstring lowered(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return text;
 }
 
 }  // namespace platform

@@ -13,6 +13,9 @@ std::string toUtf8(const std::wstring& text);
 // Little-endian UTF-16 bytes (no byte-order mark) to wide text.
 std::wstring fromUtf16le(const std::string& bytes);
 
+// The text in lower case (towlower, character by character).
+std::wstring lowered(std::wstring text);
+
 }  // namespace platform
 
 #endif

@@ -1,15 +1,12 @@
 #ifndef QUILLET_CONSTANTS_H
 #define QUILLET_CONSTANTS_H
 
+#include "web/webapp.h"
+
 #include <QString>
 #include <cstdint>
 
-// Build-time description of the packaged web application.
-inline const QString APPLICATION_NAME = QStringLiteral("Quillet");
-inline const QString APPLICATION_TITLE = QStringLiteral("Quillet");
-inline const QString ORGANIZATION_NAME = QStringLiteral("brambleKiln");
-inline const QString APPLICATION_HOST =
-    QStringLiteral("5E0B7D21-3F4C-4B9A-8C2D-9A1E6F3B7C40.casewright");
+// The program's side of the build-time description (web/webapp.h).
 inline const QString RESOURCE_BUNDLE_FILE = QStringLiteral("Widget.rcc");
 inline const QString CRITICAL_ERROR_MESSAGE =
     QStringLiteral("The application experienced a critical error");

@@ -8,15 +8,15 @@
 #include <unistd.h>
 
 namespace {
-int g_socketPair[2] = {-1, -1};
+int s_socketPair[2] = {-1, -1};
 }
 
 QuitSignalHandler::QuitSignalHandler(QObject* parent)
     : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_socketPair) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_socketPair) != 0)
         return;
-    m_notifier = new QSocketNotifier(g_socketPair[1], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(s_socketPair[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignalHandler::quitRequested);
 
     struct sigaction action = {};
@@ -31,7 +31,7 @@ QuitSignalHandler::~QuitSignalHandler()
 {
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
-    for (int& fd : g_socketPair) {
+    for (int& fd : s_socketPair) {
         if (fd >= 0)
             ::close(fd);
         fd = -1;
@@ -42,12 +42,12 @@ void QuitSignalHandler::onSignal(int)
 {
     const char byte = 1;
     // write() is async-signal-safe; a full pipe only means a quit is pending.
-    [[maybe_unused]] const ssize_t n = ::write(g_socketPair[0], &byte, 1);
+    [[maybe_unused]] const ssize_t n = ::write(s_socketPair[0], &byte, 1);
 }
 
 void QuitSignalHandler::quitRequested()
 {
     char buffer[16];
-    [[maybe_unused]] const ssize_t n = ::read(g_socketPair[1], buffer, sizeof buffer);
+    [[maybe_unused]] const ssize_t n = ::read(s_socketPair[1], buffer, sizeof buffer);
     QCoreApplication::exit(0);
 }

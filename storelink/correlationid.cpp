@@ -1,8 +1,8 @@
 #include "storelink/correlationid.h"
 
-#include <chrono>
+#include "platform/localtime.h"
+
 #include <cstdio>
-#include <ctime>
 #include <mutex>
 
 namespace com { namespace corvane { namespace vesk {
@@ -17,12 +17,8 @@ std::mutex s_runningMutex;
 // hour x milliseconds of the local time.
 uint32_t clockFactor()
 {
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      now.time_since_epoch()).count() % 1000;
+    int millis = 0;
+    const std::tm local = platform::localTimeNow(&millis);
     return static_cast<uint32_t>(local.tm_hour) * static_cast<uint32_t>(millis);
 }
 

@@ -1,6 +1,7 @@
 #include "storelink/linksettings.h"
 
 #include "platform/registry.h"
+#include "platform/registrykeys.h"
 
 #include <chrono>
 #include <cstdio>
@@ -10,8 +11,6 @@ namespace com { namespace corvane { namespace vesk {
 
 namespace {
 
-const wchar_t kSdkKey[] = L"Software\\Corvane\\Vesk_SDK";
-const wchar_t kStoreKey[] = L"Software\\Corvane\\Wharfline";
 const int kDefaultTimeoutSeconds = 30;
 const int kDefaultPort = 16996;
 const int kPortReads = 8;
@@ -23,11 +22,10 @@ bool readDWord(const wchar_t* key, const wchar_t* name, int& result)
     auto& registry = platform::Registry::instance();
     if (!registry.createKey(platform::RegistryRoot::LocalMachine, key))
         return false;
-    auto value = registry.value(platform::RegistryRoot::LocalMachine, key, name);
-    if (!value || value->type != platform::RegistryValueType::DWord)
-        return false;
-    result = static_cast<int>(value->number);
-    return true;
+    const auto value = registry.dwordValue(platform::RegistryRoot::LocalMachine, key, name);
+    if (value)
+        result = static_cast<int>(*value);
+    return value.has_value();
 }
 
 }  // namespace
@@ -35,7 +33,7 @@ bool readDWord(const wchar_t* key, const wchar_t* name, int& result)
 int LinkSettings::replyTimeoutRounds()
 {
     int seconds = kDefaultTimeoutSeconds;
-    if (!readDWord(kSdkKey, L"TimeOut", seconds) || seconds < 3 || seconds > 180)
+    if (!readDWord(platform::kSdkKey, platform::kTimeOutValue, seconds) || seconds < 3 || seconds > 180)
         seconds = kDefaultTimeoutSeconds;
     return seconds * 10;
 }
@@ -44,7 +42,7 @@ int LinkSettings::dispatcherPort()
 {
     int port = 0;
     for (int attempt = 0; attempt < kPortReads; ++attempt) {
-        if (readDWord(kStoreKey, L"DispatcherServicePort", port))
+        if (readDWord(platform::kStoreKey, platform::kDispatcherServicePortValue, port))
             return port;
         if (attempt + 1 < kPortReads)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,4 +1,4 @@
-#include "tools/localdispatcher.h"
+#include "localdispatcher.h"
 
 #include <cstdio>
 #include <random>

@@ -1,8 +1,8 @@
 #ifndef QUILLET_TOOLS_LOCALDISPATCHER_H
 #define QUILLET_TOOLS_LOCALDISPATCHER_H
 
-#include "tools/messagelog.h"
-#include "tools/serviceoptions.h"
+#include "messagelog.h"
+#include "serviceoptions.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,9 +1,9 @@
 // quillet-dispatcher: a local dispatcher service to try a store build
 // against. See ServiceOptions::usage().
 #include "soapDispatcherService.h"
-#include "tools/localdispatcher.h"
-#include "tools/messagelog.h"
-#include "tools/serviceoptions.h"
+#include "localdispatcher.h"
+#include "messagelog.h"
+#include "serviceoptions.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "tools/messagelog.h"
+#include "messagelog.h"
 
 #include <chrono>
 #include <ctime>

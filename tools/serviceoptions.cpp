@@ -1,4 +1,4 @@
-#include "tools/serviceoptions.h"
+#include "serviceoptions.h"
 
 #include <cstdlib>
 

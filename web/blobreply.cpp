@@ -22,6 +22,12 @@ BlobReply::BlobReply(const QUrl& url, BlobChannel* channel, QObject* parent)
                 finish(ContentNotFoundError, tr("The page no longer holds this data."));
         });
     }
+    m_chunkTimeout.setSingleShot(true);
+    m_chunkTimeout.setInterval(ChunkTimeoutMs);
+    connect(&m_chunkTimeout, &QTimer::timeout, this, [this] {
+        if (!m_done && m_waiting)
+            finish(ContentNotFoundError, tr("The page no longer holds this data."));
+    });
     // Signals only once the caller has had the chance to connect.
     QTimer::singleShot(0, this, &BlobReply::begin);
 }
@@ -58,6 +64,7 @@ void BlobReply::requestNext()
     if (m_done || m_waiting || m_received >= m_total || bytesAvailable() >= ChunkSize)
         return;
     m_waiting = true;
+    m_chunkTimeout.start();
     m_channel->requestChunk(url(), m_received, int(qMin<qint64>(ChunkSize, m_total - m_received)));
 }
 
@@ -66,6 +73,7 @@ void BlobReply::onChunk(const QUrl& chunkUrl, qint64 offset, const QByteArray& d
     if (m_done || !m_waiting || chunkUrl != url() || offset != m_received)
         return;
     m_waiting = false;
+    m_chunkTimeout.stop();
     if (data.isEmpty() || data.size() > m_total - m_received) {
         finish(ContentNotFoundError, tr("The page no longer holds this data."));
         return;
@@ -126,6 +134,7 @@ void BlobReply::finish(NetworkError error, const QString& text)
 {
     m_done = true;
     m_waiting = false;
+    m_chunkTimeout.stop();
     if (m_channel)
         m_channel->release(url());
     if (error != NoError) {

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QTimer>
 
 class BlobChannel;
 
@@ -20,6 +21,9 @@ public:
     ~BlobReply() override;
 
     static constexpr int ChunkSize = 1024 * 1024;
+    // A chunk not answered in this time means no document holds the blob
+    // any more (the page went elsewhere).
+    static constexpr int ChunkTimeoutMs = 5000;
 
     void abort() override;
     qint64 bytesAvailable() const override;
@@ -37,6 +41,7 @@ private:
     void finish(NetworkError error, const QString& text);
 
     QPointer<BlobChannel> m_channel;
+    QTimer m_chunkTimeout;
     QByteArray m_buffer;
     qint64 m_consumed = 0;   // bytes of m_buffer already read
     qint64 m_received = 0;   // bytes of the blob received

@@ -11,19 +11,19 @@
 #include <QtDebug>
 
 namespace {
-SiteSpecificCookieJar* g_instance = nullptr;
-QMutex g_creationLock;
-QMutex g_releaseLock;
+SiteSpecificCookieJar* s_instance = nullptr;
+QMutex s_creationLock;
+QMutex s_releaseLock;
 }
 
 SiteSpecificCookieJar* SiteSpecificCookieJar::instance()
 {
-    if (g_instance)
-        return g_instance;
-    QMutexLocker locker(&g_creationLock);
-    if (!g_instance)
-        g_instance = new SiteSpecificCookieJar(nullptr);
-    return g_instance;
+    if (s_instance)
+        return s_instance;
+    QMutexLocker locker(&s_creationLock);
+    if (!s_instance)
+        s_instance = new SiteSpecificCookieJar(nullptr);
+    return s_instance;
 }
 
 SiteSpecificCookieJar::SiteSpecificCookieJar(QObject* parent)
@@ -44,7 +44,7 @@ SiteSpecificCookieJar::SiteSpecificCookieJar(QObject* parent)
 
 SiteSpecificCookieJar::~SiteSpecificCookieJar()
 {
-    QMutexLocker locker(&g_releaseLock);
+    QMutexLocker locker(&s_releaseLock);
     delete m_settings;
     m_settings = nullptr;
 }

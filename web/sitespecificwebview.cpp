@@ -1,6 +1,6 @@
 #include "sitespecificwebview.h"
 
-#include "shell/constants.h"
+#include "webapp.h"
 #include "sitespecificcookiejar.h"
 #include "sitespecificwebpage.h"
 #include "zemnetworkaccessmanager.h"

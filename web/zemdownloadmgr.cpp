@@ -2,7 +2,7 @@
 
 #include "blobchannel.h"
 #include "blobreply.h"
-#include "shell/constants.h"
+#include "webapp.h"
 
 #include <QDir>
 #include <QFile>

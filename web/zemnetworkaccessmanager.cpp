@@ -1,7 +1,7 @@
 #include "zemnetworkaccessmanager.h"
 
 #include "bundlereply.h"
-#include "shell/constants.h"
+#include "webapp.h"
 
 #include <QDir>
 #include <QNetworkRequest>

@@ -3,28 +3,21 @@
 // repeated child runs. Baseline: the same fault in a child without a runtime
 // context, which the kernel ends at once.
 //
-//   crash_bench [runs]   (default 15)
+//   crashbench [runs]   (default 15)
 
+#include "benchsupport.h"
+#include "childprocess.h"
 #include "dispatcherprocess.h"
+#include "isolatedenvironment.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <sys/stat.h>
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The "time" of a dispatcher log entry, "2026-12-06T21:27:21.476Z", in ns since the epoch.
 long long receivedAt(const std::string& time)
@@ -52,34 +45,26 @@ long long modifiedAt(const std::string& path)
 
 int main(int argc, char* argv[])
 {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    int runs = 15;
+    readBenchArguments(argc, argv, "crashbench [runs (15)]", {&runs});
     std::vector<double> baseline, toReport, toEvent, toExit;
     int reported = 0;
     for (int i = 0; i < runs; ++i) {
         // A private home for the child, its reports and the registry file.
-        char pattern[] = "/tmp/quillet-crashbench-XXXXXX";
-        const std::string root = mkdtemp(pattern);
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            setenv(name, root.c_str(), 1);
-        setenv("QUILLET_REGISTRY", (root + "/registry.reg").c_str(), 1);
+        const IsolatedEnvironment environment;
         const ChildResult plain = runChild({FAULT_CHILD, "null-write", "--unarmed"}, 10000);
         baseline.push_back(plain.faultToExitSeconds() * 1000);
-        DispatcherProcess dispatcher({}, root + "/messages.jsonl");
-        std::ofstream(root + "/registry.reg") << linkRegistry(dispatcher.port(), 0);
+        DispatcherProcess dispatcher({}, environment.root() / "messages.jsonl");
+        environment.writeRegistry(linkRegistry(dispatcher.port(), 0));
         const ChildResult result = runChild({FAULT_CHILD, "null-write"}, 20000);
-        std::vector<std::string> reports;
-        std::error_code none;
-        for (const auto& entry : std::filesystem::directory_iterator(
-                 root + "/Corvane/CorvaneSkyfoldSDK/CrashReports", none))
-            reports.push_back(entry.path().string());
+        const std::vector<std::string> reports = environment.crashReports();
         auto events = dispatcher.messages("crash_report_set");
         const long long written = reports.size() == 1 ? modifiedAt(reports[0]) : 0;
-        std::filesystem::remove_all(root);
-        if (reports.size() != 1 || events.size() != 1 || result.faultAtRealtime == 0)
+        if (reports.size() != 1 || events.size() != 1 || result.faultAt(true) == 0)
             continue;
         ++reported;
-        toReport.push_back(double(written - result.faultAtRealtime) / 1e6);
-        toEvent.push_back(double(receivedAt(events[0]["time"]) - result.faultAtRealtime) / 1e6);
+        toReport.push_back(double(written - result.faultAt(true)) / 1e6);
+        toEvent.push_back(double(receivedAt(events[0]["time"]) - result.faultAt(true)) / 1e6);
         toExit.push_back(result.faultToExitSeconds() * 1000);
     }
     const double base = median(baseline);

@@ -4,9 +4,12 @@
 // median time ratio and the program's peak memory growth during the save,
 // measured from the moment the blob exists, in MiB and in blob sizes.
 //
-//   blobbench [size-in-MiB (100)] [rounds (3)]
-#include "bench/support/benchrun.h"
-#include "bench/support/loopbackserver.h"
+//   blobbench [size in MiB (100)] [rounds (3)]
+#include "benchsupport.h"
+#include "childprocess.h"
+#include "isolatedenvironment.h"
+#include "loopbackserver.h"
+#include "modalanswerer.h"
 #include "web/sitespecificwebview.h"
 #include "web/zemdownloadmgr.h"
 
@@ -15,26 +18,13 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebFrame>
 
 #include <cstdio>
 
 namespace {
-
-long procStatusKiB(const char* field)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 void resetPeakMemory()
 {
@@ -84,14 +74,12 @@ SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
     SaveRun run;
     QElapsedTimer clock;
     QEventLoop loop;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    const ModalAnswerer answerer([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
         if (!dialog)
             return;
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(target);
         clock.start();
-        QMetaObject::invokeMethod(dialog, "accept");
+        ModalAnswerer::typeFileName(dialog, target);
         QTimer::singleShot(0, &loop, [&] {
             ZemDownloadMgr* manager = view.page()->findChild<ZemDownloadMgr*>();
             if (!manager) {
@@ -103,16 +91,15 @@ SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
                 loop.quit();
             });
         });
-    });
-    driver.start(10);
+    }, 10);
     QTimer::singleShot(600000, &loop, &QEventLoop::quit);
 
-    const long before = procStatusKiB("VmRSS:");
+    const long before = memoryKiB("VmRSS:");
     resetPeakMemory();
     frame->evaluateJavaScript("var a = document.createElement('a'); a.href = url;"
                               "a.download = 'export.bin'; a.click(); URL.revokeObjectURL(url);");
     loop.exec();
-    run.growthKiB = procStatusKiB("VmHWM:") - before;
+    run.growthKiB = memoryKiB("VmHWM:") - before;
     run.ok = run.seconds > 0 && holdsTheBlob(target, size);
     return run;
 }
@@ -121,17 +108,14 @@ SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
-    qputenv("QUILLET_REGISTRY", (home.path() + "/registry.reg").toUtf8());
+    int sizeMiB = 100, rounds = 3;
+    readBenchArguments(argc, argv, "blobbench [size in MiB (100)] [rounds (3)]", {&sizeMiB, &rounds});
+    const qint64 size = sizeMiB * 1048576LL;
+    const IsolatedEnvironment environment;
+    const QString home = QString::fromStdString(environment.home());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-
-    const qint64 size = (argc > 1 ? atoll(argv[1]) : 100) * 1048576LL;
-    const int rounds = argc > 2 ? atoi(argv[2]) : 3;
     const QString curlPath = QStandardPaths::findExecutable("curl");
     if (curlPath.isEmpty()) {
         std::printf("curl not found\n");
@@ -146,14 +130,14 @@ int main(int argc, char** argv)
     std::printf("blob: download of %lld MiB against curl over loopback, %d rounds\n",
                 size / 1048576, rounds);
     for (int round = 1; round <= rounds; ++round) {
-        const QString curlFile = home.path() + "/curl.bin";
-        const RunResult curl = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
-                                         server.url("/files/data.bin").toStdString()},
-                                        home.path().toStdString(), {}, 600);
-        const bool curlOk = curl.ok && holdsTheBlob(curlFile, size);
+        const QString curlFile = home + "/curl.bin";
+        const ChildResult curl = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
+                                           server.url("/files/data.bin").toStdString()},
+                                          600000, home.toStdString());
+        const bool curlOk = curl.ok() && holdsTheBlob(curlFile, size);
         QFile::remove(curlFile);
 
-        const QString target = home.path() + "/export.bin";
+        const QString target = home + "/export.bin";
         const SaveRun saved = saveBlob(view, size, target);
         QFile::remove(target);
         if (!curlOk || !saved.ok) {

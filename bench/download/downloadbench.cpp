@@ -3,9 +3,12 @@
 // median throughput ratio and the program's peak memory growth during its
 // downloads (after one small untimed download).
 //
-//   downloadbench [size-in-MiB (1024)] [rounds (3)]
-#include "bench/support/benchrun.h"
-#include "bench/support/loopbackserver.h"
+//   downloadbench [size in MiB (1024)] [rounds (3)]
+#include "benchsupport.h"
+#include "childprocess.h"
+#include "isolatedenvironment.h"
+#include "loopbackserver.h"
+#include "modalanswerer.h"
 #include "web/sitespecificwebview.h"
 #include "web/zemdownloadmgr.h"
 
@@ -15,27 +18,13 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebPage>
-
 
 #include <cstdio>
 
 namespace {
-
-long procStatusKiB(const char* field)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 // Clears the process's peak resident size, so VmHWM measures from here.
 void resetPeakMemory()
@@ -60,14 +49,12 @@ ManagerRun downloadThroughManager(SiteSpecificWebView& view, const QString& url,
     ManagerRun run;
     QElapsedTimer clock;
     QEventLoop loop;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    const ModalAnswerer answerer([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
         if (!dialog)
             return;
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(target);
         clock.start();
-        QMetaObject::invokeMethod(dialog, "accept");
+        ModalAnswerer::typeFileName(dialog, target);
         QTimer::singleShot(0, &loop, [&] {
             ZemDownloadMgr* manager = view.page()->findChild<ZemDownloadMgr*>();
             if (!manager) {
@@ -79,15 +66,14 @@ ManagerRun downloadThroughManager(SiteSpecificWebView& view, const QString& url,
                 loop.quit();
             });
         });
-    });
-    driver.start(10);
+    }, 10);
     QTimer::singleShot(600000, &loop, &QEventLoop::quit);
 
-    const long before = procStatusKiB("VmRSS:");
+    const long before = memoryKiB("VmRSS:");
     resetPeakMemory();
     view.load(QUrl(url));
     loop.exec();
-    run.growthKiB = procStatusKiB("VmHWM:") - before;
+    run.growthKiB = memoryKiB("VmHWM:") - before;
     run.ok = run.seconds > 0 && QFileInfo(target).size() == size;
     return run;
 }
@@ -101,17 +87,14 @@ double mibPerSecond(qint64 size, double seconds)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
-    qputenv("QUILLET_REGISTRY", (home.path() + "/registry.reg").toUtf8());
+    int sizeMiB = 1024, rounds = 3;
+    readBenchArguments(argc, argv, "downloadbench [size in MiB (1024)] [rounds (3)]", {&sizeMiB, &rounds});
+    const qint64 size = sizeMiB * 1048576LL;
+    const IsolatedEnvironment environment;
+    const QString home = QString::fromStdString(environment.home());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-
-    const qint64 size = (argc > 1 ? atoll(argv[1]) : 1024) * 1048576LL;
-    const int rounds = argc > 2 ? atoi(argv[2]) : 3;
     const QString curlPath = QStandardPaths::findExecutable("curl");
     if (curlPath.isEmpty()) {
         std::printf("curl not found\n");
@@ -122,7 +105,7 @@ int main(int argc, char** argv)
 
     // Once untimed: the first load and the first dialogs set up what every
     // later download reuses.
-    const QString warmupFile = QDir(home.path()).filePath("warmup.bin");
+    const QString warmupFile = QDir(home).filePath("warmup.bin");
     if (!downloadThroughManager(view, server.url("/files/warmup.bin"), warmupFile, 1 << 20).ok) {
         std::printf("warm-up download failed\n");
         return 1;
@@ -133,14 +116,14 @@ int main(int argc, char** argv)
     long peakGrowthKiB = 0;
     std::printf("download of %lld MiB over loopback, %d rounds\n", size / 1048576, rounds);
     for (int round = 1; round <= rounds; ++round) {
-        const QString curlFile = home.path() + "/curl.bin";
-        const RunResult curl = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
-                                         server.url("/files/data.bin").toStdString()},
-                                        home.path().toStdString(), {}, 600);
-        const bool curlOk = curl.ok && QFileInfo(curlFile).size() == size;
+        const QString curlFile = home + "/curl.bin";
+        const ChildResult curl = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
+                                           server.url("/files/data.bin").toStdString()},
+                                          600000, home.toStdString());
+        const bool curlOk = curl.ok() && QFileInfo(curlFile).size() == size;
         QFile::remove(curlFile);
 
-        const QString target = home.path() + "/saved.bin";
+        const QString target = home + "/saved.bin";
         const ManagerRun manager = downloadThroughManager(
             view, server.url(QString("/files/data%1.bin").arg(round)), target, size);
         QFile::remove(target);

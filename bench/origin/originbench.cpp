@@ -5,7 +5,8 @@
 // in alternating order. Prints the medians and the ratios origin / direct.
 //
 //   originbench [rounds] [small files] [large file MiB]   (default 21 200 8)
-#include "shell/constants.h"
+#include "benchsupport.h"
+#include "web/webapp.h"
 #include "web/zemnetworkaccessmanager.h"
 
 #include <QCoreApplication>
@@ -109,13 +110,6 @@ double fetchAll(QNetworkAccessManager& nam, const QList<QUrl>& urls, qint64 expe
     return failed || received != expectedBytes ? -1.0 : seconds;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 qint64 sizeOf(const QString& widgetPath)
 {
     return QFile(QStringLiteral(":/widget") + widgetPath).size();
@@ -125,10 +119,10 @@ qint64 sizeOf(const QString& widgetPath)
 
 int main(int argc, char* argv[])
 {
+    int rounds = 21, smallFiles = 200, largeMiB = 8;
+    readBenchArguments(argc, argv, "originbench [rounds (21)] [small files (200)] [large file MiB (8)]",
+                       {&rounds, &smallFiles, &largeMiB});
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 21;
-    const int smallFiles = argc > 2 ? std::max(1, atoi(argv[2])) : 200;
-    const int largeMiB = argc > 3 ? std::max(1, atoi(argv[3])) : 8;
 
     QTemporaryDir dir;
     Bundle bundle;

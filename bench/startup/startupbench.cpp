@@ -4,60 +4,57 @@
 //
 //   startupbench [runs]      (default 15 runs of each)
 // Uses the display in DISPLAY if there is one, else QT_QPA_PLATFORM=offscreen.
-#include "bench/support/benchrun.h"
+#include "benchsupport.h"
+#include "childprocess.h"
+#include "isolatedenvironment.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string prepareFolder(const fs::path& root, const std::string& name, const fs::path& exe)
-{
-    const fs::path folder = root / name;
-    fs::create_directories(folder / "home/run");
-    fs::permissions(folder / "home/run", fs::perms::owner_all);
-    fs::copy_file(exe, folder / exe.filename(), fs::copy_options::overwrite_existing);
-    fs::copy_file(BENCH_BUNDLE_DIR "/Widget.rcc", folder / "Widget.rcc",
-                  fs::copy_options::overwrite_existing);
-    fs::copy_file(BENCH_BUNDLE_DIR "/icon.ico", folder / "icon.ico",
-                  fs::copy_options::overwrite_existing);
-    return (folder / exe.filename()).string();
-}
+// A program's own install folder (its executable and the bundle) and home.
+struct Installation {
+    IsolatedEnvironment environment{false};
+    std::string executable;
+    std::vector<std::string> variables;
 
-std::vector<std::string> environmentFor(const fs::path& home)
-{
-    std::vector<std::string> env = {"HOME=" + home.string(),
-                                    "XDG_CONFIG_HOME=" + (home / ".config").string(),
-                                    "XDG_DATA_HOME=" + (home / ".local/share").string(),
-                                    "XDG_RUNTIME_DIR=" + (home / "run").string()};
-    if (!std::getenv("DISPLAY"))
-        env.push_back("QT_QPA_PLATFORM=offscreen");
-    return env;
-}
+    explicit Installation(const fs::path& program)
+    {
+        const fs::path folder = environment.root() / "install";
+        fs::create_directories(folder);
+        executable = (folder / program.filename()).string();
+        fs::copy_file(program, executable);
+        fs::copy_file(BENCH_BUNDLE_DIR "/Widget.rcc", folder / "Widget.rcc");
+        fs::copy_file(BENCH_BUNDLE_DIR "/icon.ico", folder / "icon.ico");
+        for (const auto& [name, value] : environment.variables())
+            variables.push_back(name + "=" + value);
+        if (!std::getenv("DISPLAY"))
+            variables.push_back("QT_QPA_PLATFORM=offscreen");
+    }
+    ChildResult run() const { return runChild({executable}, 60000, environment.root(), variables); }
+};
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    const int runs = argc > 1 ? std::atoi(argv[1]) : 15;
-    const fs::path root = fs::temp_directory_path() / ("quillet-startup-" + std::to_string(getpid()));
-    const std::string quillet = prepareFolder(root, "quillet", QUILLET_EXE);
-    const std::string bare = prepareFolder(root, "bare", BARE_EXE);
+    int runs = 15;
+    readBenchArguments(argc, argv, "startupbench [runs (15)]", {&runs});
+    const Installation quillet(QUILLET_EXE), bare(BARE_EXE);
 
     std::vector<double> quilletTime, bareTime, quilletMem, bareMem;
     for (int i = 0; i < runs + 1; ++i) {
         // The first round warms the file cache and is not counted.
-        const RunResult b = runChild({bare}, root.string(), environmentFor(root / "bare/home"), 60);
-        const RunResult q =
-            runChild({quillet}, root.string(), environmentFor(root / "quillet/home"), 60);
-        if (!b.ok || !q.ok) {
-            std::fprintf(stderr, "run %d failed (bare status %d, quillet status %d)\n", i,
-                         b.status, q.status);
+        const ChildResult b = bare.run();
+        const ChildResult q = quillet.run();
+        if (!b.ok() || !q.ok()) {
+            std::fprintf(stderr, "run %d failed (bare exit %d signal %d, quillet exit %d signal %d)\n", i,
+                         b.exitCode, b.signal, q.exitCode, q.signal);
             return 1;
         }
         if (i == 0)
@@ -67,8 +64,6 @@ int main(int argc, char* argv[])
         bareMem.push_back(double(b.peakKiB) / 1024);
         quilletMem.push_back(double(q.peakKiB) / 1024);
     }
-    fs::remove_all(root);
-
     const double qt = median(quilletTime), bt = median(bareTime);
     const double qm = median(quilletMem), bm = median(bareMem);
     std::printf("start-up to loaded page and exit, %d runs each, %s\n", runs,

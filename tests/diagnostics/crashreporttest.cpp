@@ -1,4 +1,4 @@
-#include "isolatedenvironment.h"
+#include "fixtures.h"
 
 #include "diagnostics/abstractcrashreport.h"
 #include "diagnostics/crashreportwriter.h"
@@ -15,9 +15,9 @@ namespace {
 const std::string kAppId = "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40";
 const std::string kNotProvided = "Not provided by application";
 
-class CrashReportTest : public IsolatedEnvironment {
+class CrashReportTest : public IsolatedTest {
 protected:
-    std::filesystem::path defaultFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK/CrashReports"; }
+    std::filesystem::path defaultFolder() const { return sdkFolder() / "CrashReports"; }
 
     // The only report in the folder, parsed; m_path names it.
     pugi::xml_node report(const std::filesystem::path& folder)
@@ -27,7 +27,7 @@ protected:
         m_path = files.empty() ? std::filesystem::path() : files[0];
         const auto parsed = m_document.load_file(m_path.c_str());
         EXPECT_TRUE(parsed) << parsed.description();
-        return m_document.child("CrashReport").child("diagnostics_tests");
+        return m_document.child("CrashReport").child("diagnosticstest");
     }
 
     pugi::xml_document m_document;
@@ -49,7 +49,7 @@ TEST_F(CrashReportTest, DocumentInTheRegistrysFolderWithAPathLongerThan260Bytes)
     EXPECT_GT(m_path.string().size(), 300u);
     EXPECT_EQ(lastCrashReportPath(), m_path.string());
     const std::string fileName = m_path.filename().string();
-    EXPECT_TRUE(std::regex_match(fileName, std::regex(R"(diagnostics_tests \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)")))
+    EXPECT_TRUE(std::regex_match(fileName, std::regex(R"(diagnosticstest \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)")))
         << fileName;
 
     const std::string text = readFile(m_path);
@@ -62,12 +62,12 @@ TEST_F(CrashReportTest, DocumentInTheRegistrysFolderWithAPathLongerThan260Bytes)
         {"Error", "Access violation"}, {"Category", "EXCEPTION_ACCESS_VIOLATION"}, {"Runtime", "C/C++"},
         {"RuntimeVersion", compiler[1]}, {"OS", "Test OS"}, {"OSVersion", "6.1"}, {"SDKVersion", "1.1.2"},
         {"Timestamp", stamp[1]}, {"ErrorData", "frame 1 frame 2"}};
-    std::string expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CrashReport>\n\t<diagnostics_tests>\n";
+    std::string expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CrashReport>\n\t<diagnosticstest>\n";
     for (const auto& [name, value] : elements)
         expected += "\t<" + name + ">" + value + "</" + name + ">\n";
     EXPECT_EQ(text, expected + "\t<CustomFields>\n\t<CustomField name=\"user_name\">alice</CustomField>\n"
                                "\t<CustomField name=\"session\">42</CustomField>\n\t</CustomFields>\n"
-                               "\t</diagnostics_tests>\n</CrashReport>\n");
+                               "\t</diagnosticstest>\n</CrashReport>\n");
 }
 
 TEST_F(CrashReportTest, LimitsAndAbsentTexts)
@@ -116,7 +116,7 @@ TEST_F(CrashReportTest, AFileThatCannotBeCreatedGivesMinusOne)
     // The report's name taken by folders for this second and the next.
     for (std::time_t t = std::time(nullptr), end = t + 2; t < end; ++t) {
         char name[64];
-        std::strftime(name, sizeof name, "diagnostics_tests %Y-%m-%dT%H-%M-%S.00.xml", std::localtime(&t));
+        std::strftime(name, sizeof name, "diagnosticstest %Y-%m-%dT%H-%M-%S.00.xml", std::localtime(&t));
         std::filesystem::create_directories(defaultFolder() / name);
     }
     EXPECT_EQ(writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0), -1);

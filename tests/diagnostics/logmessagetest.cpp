@@ -1,4 +1,4 @@
-#include "isolatedenvironment.h"
+#include "fixtures.h"
 
 #include "diagnostics/logfile.h"
 #include "diagnostics/logmessage.h"
@@ -14,12 +14,12 @@ using namespace com::corvane::vesk;
 
 namespace {
 
-class LogTest : public IsolatedEnvironment {
+class LogTest : public IsolatedTest {
 protected:
     // The log with the timestamp that starts every line taken off.
     std::string logWithoutStamps() const
     {
-        const std::string log = readFile(dataFolder() / "Corvane/CorvaneSkyfoldSDK/Log/diagnostics_tests.log");
+        const std::string log = readFile(sdkFolder() / "Log/diagnosticstest.log");
         const std::string result = std::regex_replace(log, std::regex(R"((^|\n)\d\d-\d\d-\d\d \d\d:\d\d:\d\d )"), "$1");
         EXPECT_EQ(log.size() - result.size(), 18 * std::count(log.begin(), log.end(), '\n')) << log;
         return result;

@@ -1,4 +1,4 @@
-#include "isolatedenvironment.h"
+#include "fixtures.h"
 
 #include "diagnostics/xmlattribute.h"
 #include "diagnostics/xmlnode.h"
@@ -17,7 +17,7 @@ long heapInUse()
     return static_cast<long>(info.uordblks + info.hblkhd);
 }
 
-class XmlWriterTest : public IsolatedEnvironment {};
+class XmlWriterTest : public IsolatedTest {};
 
 TEST_F(XmlWriterTest, WritesTwoLevelTreeByteForByte)
 {
@@ -39,7 +39,7 @@ TEST_F(XmlWriterTest, WritesTwoLevelTreeByteForByte)
     app.addElement(XmlElement(L"Late", L"not written"));
     fields.addAttribute(XmlAttribute(L"late", L"no", L"T"));
 
-    const auto file = m_root / "out.xml";
+    const auto file = this->root() / "out.xml";
     XmlWriter writer(file);
     writer.setRoot(new XmlNode(std::wstring(100000, L'r')));
     const long held = heapInUse();

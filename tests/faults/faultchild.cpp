@@ -23,10 +23,10 @@ using namespace com::corvane::vesk;
 
 namespace {
 
-volatile int g_zero = 0;
-volatile int g_one = 1;  // a constant dividend lets the compiler avoid the division
-volatile int g_depthLimit = 1 << 30;
-int* volatile g_null = nullptr;
+volatile int s_zero = 0;
+volatile int s_one = 1;  // a constant dividend lets the compiler avoid the division
+volatile int s_depthLimit = 1 << 30;
+int* volatile s_null = nullptr;
 
 #if defined(__x86_64__)
 // Faults with the frame pointer at an unmapped address.
@@ -40,14 +40,14 @@ asm(".text\n"
 
 __attribute__((noinline)) void writeThroughNull()
 {
-    *g_null = 1;
+    *s_null = 1;
 }
 
 __attribute__((noinline)) int recurse(int depth)
 {
     volatile char frame[512];
     frame[0] = char(depth);
-    return depth >= g_depthLimit ? frame[0] : recurse(depth + 1) + frame[0];
+    return depth >= s_depthLimit ? frame[0] : recurse(depth + 1) + frame[0];
 }
 
 // Too large for the per-thread caches: the second free() is checked with the
@@ -81,8 +81,8 @@ public:
 const std::map<std::string, void (*)()> s_faults = {
     {"null-write", writeThroughNull},
     {"destroyed", writeThroughNull},  // after the context is destroyed
-    {"int-divide", [] { g_zero = g_one / g_zero; }},
-    {"fault-in-report", [] { g_zero = g_one / g_zero; }},  // and again while the report is collected
+    {"int-divide", [] { s_zero = s_one / s_zero; }},
+    {"fault-in-report", [] { s_zero = s_one / s_zero; }},  // and again while the report is collected
     {"illegal-instruction", [] { __builtin_trap(); }},
     {"stack-overflow", [] { recurse(0); }},
     {"two-threads", [] { onThreads(2, writeThroughNull); }},
@@ -108,7 +108,7 @@ __attribute__((noinline)) void makeFault(void (*fault)())
 __attribute__((noinline)) void runFault(void (*fault)())
 {
     makeFault(fault);
-    g_zero = 0;
+    s_zero = 0;
 }
 
 }  // namespace

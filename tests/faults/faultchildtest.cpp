@@ -2,8 +2,9 @@
 // with the local dispatcher service running: how each child ended, the report
 // it left, what the service received, and the time from fault to exit.
 
-#include "dispatcherprocess.h"
-#include "isolatedenvironment.h"
+#include "fakelistener.h"
+#include "fixtures.h"
+#include "storelink/linksettings.h"
 
 #include <algorithm>
 #include <csignal>
@@ -11,42 +12,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using com::corvane::vesk::LinkSettings;
 namespace fs = std::filesystem;
 
 namespace {
 
 const auto npos = std::string::npos;
 
-class FaultTest : public IsolatedEnvironment {
+class FaultTest : public DispatcherTest {
 protected:
-    void SetUp() override
-    {
-        IsolatedEnvironment::SetUp();
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("XDG_RUNTIME_DIR", m_root.c_str(), 1);
-    }
-    void startDispatcher(const std::vector<std::string>& options = {})
-    {
-        m_dispatcher = std::make_unique<DispatcherProcess>(options, (m_root / "messages.jsonl").string());
-        EXPECT_GT(m_dispatcher->port(), 0) << "the dispatcher did not start";
-        writeRegistry(linkRegistry(m_dispatcher->port()));
-    }
-    fs::path sdkFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK"; }
     std::string log(const std::string& program) const
     {
         return readFile(sdkFolder() / "Log" / (program + ".log"));
     }
-    std::vector<std::string> reports() const
-    {
-        std::vector<std::string> files;
-        std::error_code none;
-        for (const auto& entry : fs::directory_iterator(sdkFolder() / "CrashReports", none))
-            files.push_back(entry.path().string());
-        return files;
-    }
     auto crashEvents() const { return m_dispatcher->messages("crash_report_set"); }
-
-    std::unique_ptr<DispatcherProcess> m_dispatcher;
 };
 
 std::string element(const std::string& document, const std::string& name)
@@ -70,7 +49,7 @@ void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.kind; }
 class FaultChildTest : public FaultTest, public ::testing::WithParamInterface<FaultCase> {};
 
 // Pointer-width upper-case addresses; the entry of a return address 0 has none.
-const std::regex CallStackShape(
+const std::regex kCallStackShape(
     "<CallStack>\n(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
     "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?</StackFrame>\n)*</CallStack>\n");
 
@@ -81,20 +60,20 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     const ChildResult result = runChild({FAULT_CHILD, c.kind}, 20000);
     ASSERT_FALSE(result.timedOut) << result.output;
     EXPECT_EQ(result.signal, c.signal) << result.output;
-    EXPECT_GT(result.faultAt, 0) << result.output;
+    EXPECT_GT(result.faultAt(), 0) << result.output;
     EXPECT_LT(result.faultToExitSeconds(), 2.0) << "the watchdog (5 s) ended it";
-    ASSERT_EQ(reports().size(), c.category ? 1u : 0u);
-    ASSERT_EQ(crashEvents().size(), reports().size()) << "one report, however many threads fault";
+    ASSERT_EQ(crashReports().size(), c.category ? 1u : 0u);
+    ASSERT_EQ(crashEvents().size(), crashReports().size()) << "one report, however many threads fault";
     if (!c.category)
         return;
-    const std::string path = reports()[0], report = readFile(path);
+    const std::string path = crashReports()[0], report = readFile(path);
     EXPECT_TRUE(std::regex_match(path, std::regex(R"(.*/faultchild \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)"))) << path;
     EXPECT_NE(crashEvents()[0]["payload"].find("<CrashInfoDirectoryPath>" + path + "</"), npos);
     EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), npos) << report;
     EXPECT_EQ(element(report, "Error"),
               std::string("An unrecoverable exception occurred: ") + c.category + ", Code: " + c.code);
     const std::string callStack = element(report, "ErrorData");
-    EXPECT_TRUE(std::regex_match(callStack, CallStackShape)) << callStack;
+    EXPECT_TRUE(std::regex_match(callStack, kCallStackShape)) << callStack;
     const std::regex frame("<StackFrame>");
     const auto frames = std::distance(std::sregex_iterator(callStack.begin(), callStack.end(), frame), {});
     EXPECT_GE(frames, c.minFrames) << callStack;
@@ -137,8 +116,8 @@ TEST_F(FaultTest, silentServiceIsCutOffByTheWatchdogAfterTheReportIsWritten)
     EXPECT_EQ(result.signal, SIGSEGV);
     EXPECT_GE(result.faultToExitSeconds(), 0.9);
     EXPECT_LT(result.faultToExitSeconds(), 3.0);
-    ASSERT_EQ(reports().size(), 1u);
-    EXPECT_NE(readFile(reports()[0]).find("</CrashReport>"), npos);
+    ASSERT_EQ(crashReports().size(), 1u);
+    EXPECT_NE(readFile(crashReports()[0]).find("</CrashReport>"), npos);
     EXPECT_EQ(crashEvents().size(), 1u);
 }
 
@@ -168,8 +147,8 @@ protected:
         usleep(300000);  // the window is up, or the message box, and the event loop runs
         return pid;
     }
-    std::string output() const { return (m_root / "output.txt").string(); }
-    bool windowWasShown() const { return fs::exists(m_root / "config/brambleKiln/Quillet.ini"); }
+    std::string output() const { return (root() / "output.txt").string(); }
+    bool windowWasShown() const { return fs::exists(configFolder() / "brambleKiln/Quillet.ini"); }
 };
 
 TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
@@ -182,12 +161,12 @@ TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     ASSERT_FALSE(result.timedOut);
     EXPECT_LT(result.endedAt - sent, 2000000000LL) << "the watchdog (5 s) ended it";
     EXPECT_EQ(result.signal, SIGSEGV);
-    ASSERT_EQ(reports().size(), 1u);
-    const std::string report = readFile(reports()[0]);
+    ASSERT_EQ(crashReports().size(), 1u);
+    const std::string report = readFile(crashReports()[0]);
     EXPECT_NE(report.find("<Category>ACCESS VIOLATION</Category>"), npos) << report;
     EXPECT_NE(report.find("<quillet-store>"), npos);
     ASSERT_EQ(crashEvents().size(), 1u);
-    EXPECT_NE(crashEvents()[0]["payload"].find(reports()[0]), npos);
+    EXPECT_NE(crashEvents()[0]["payload"].find(crashReports()[0]), npos);
     EXPECT_EQ(log("quillet-store").find("Vesk application destroyed!"), npos);
 }
 
@@ -202,13 +181,13 @@ TEST_F(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundT
     const auto created = text.find("-INFO- Vesk application created successfully!");
     const auto destroyed = text.find("-INFO- Vesk application destroyed!");
     EXPECT_TRUE(created < destroyed && destroyed != npos) << text;
-    EXPECT_TRUE(reports().empty());
+    EXPECT_TRUE(crashReports().empty());
 }
 
 TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
 {
-    const FixedPortHold noFallback;
-    if (!noFallback.held())
+    const FakeListener noFallback(LinkSettings::fallbackPorts(), FakeListener::Closed);
+    if (!noFallback.boundAll())
         GTEST_SKIP() << "a fixed dispatcher port is in use on this machine";
     writeRegistry(linkRegistry(0));
     const pid_t pid = start("Caught Initialization exception in application with Exception code: ", true);

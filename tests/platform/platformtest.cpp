@@ -1,7 +1,12 @@
-#include "isolatedenvironment.h"
+#include "fixtures.h"
 
+#include "platform/faultcodes.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
+#include "platform/text.h"
 
+#include <csignal>
+#include <fstream>
 #include <sys/utsname.h>
 #include <vector>
 
@@ -33,8 +38,8 @@ struct Expected {
     std::wstring value;
 };
 
-class RegistryTest : public IsolatedEnvironment {};
-class PathsTest : public IsolatedEnvironment {};
+class RegistryTest : public IsolatedTest {};
+class PathsTest : public IsolatedTest {};
 
 TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
 {
@@ -90,11 +95,11 @@ TEST_F(RegistryTest, MachineDefaultsFileLocationAndVolatileKeys)
     EXPECT_TRUE(!std::filesystem::exists("/etc/os-release") || shown(LM, kWindowsNt, L"ProductName") != L"<none>");
     unsetenv("XDG_DATA_HOME");
     Registry::instance().reload();
-    EXPECT_EQ(shown(CU, kShellFolders, L"Local AppData"), (m_root / "home" / ".local" / "share").wstring());
+    EXPECT_EQ(shown(CU, kShellFolders, L"Local AppData"), (home() / ".local" / "share").wstring());
 
     unsetenv("QUILLET_REGISTRY");
     unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(Registry::registryFilePath(), (m_root / "home" / ".config" / "Corvane" / "registry.reg").string());
+    EXPECT_EQ(Registry::registryFilePath(), (home() / ".config" / "Corvane" / "registry.reg").string());
 
     // Created keys live in memory only.
     Registry& registry = Registry::instance();
@@ -102,22 +107,65 @@ TEST_F(RegistryTest, MachineDefaultsFileLocationAndVolatileKeys)
     EXPECT_TRUE(registry.createKey(CU, L"software\\corvane\\volatile"));
     registry.reload();
     EXPECT_FALSE(registry.keyExists(CU, L"Software\\Corvane\\Volatile"));
-    EXPECT_FALSE(std::filesystem::exists(m_root / "home" / ".config"));
+    EXPECT_FALSE(std::filesystem::exists(home() / ".config"));
 }
 
 TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)
 {
     // A name that would run a command if it went through a shell.
-    const std::filesystem::path marker = m_root / "ran";
+    const std::filesystem::path marker = root() / "ran";
     const std::wstring hostile = L"a\"; touch '" + marker.wstring() + L"'; echo \"$(id)";
-    const std::wstring folder = joinPath(m_root.wstring(), L"one\\two\\" + hostile);
+    const std::wstring folder = joinPath(root().wstring(), L"one\\two\\" + hostile);
     EXPECT_TRUE(createFolders(folder));
     EXPECT_TRUE(std::filesystem::is_directory(toFileSystemPath(folder)));
     EXPECT_FALSE(std::filesystem::exists(marker));
     EXPECT_TRUE(createFolders(folder));  // already there
-    std::ofstream(m_root / "file") << "x";  // a plain file in the way
-    EXPECT_FALSE(createFolders(joinPath(m_root.wstring(), L"file\\sub")));
+    std::ofstream(root() / "file") << "x";  // a plain file in the way
+    EXPECT_FALSE(createFolders(joinPath(root().wstring(), L"file\\sub")));
     EXPECT_FALSE(createFolders(L""));
+}
+
+TEST(FaultCodes, EachSignalAndCauseHasItsExceptionCode)
+{
+    const struct { int signal, cause; bool atGuard; uint32_t code; } cases[] = {
+        {SIGSEGV, SEGV_MAPERR, false, FaultAccessViolation}, {SIGSEGV, SEGV_MAPERR, true, FaultStackOverflow},
+        {SIGBUS, BUS_ADRALN, false, FaultDatatypeMisalignment}, {SIGBUS, BUS_ADRERR, false, FaultInPageError},
+        {SIGFPE, FPE_INTDIV, false, FaultIntDivideByZero}, {SIGFPE, FPE_INTOVF, false, FaultIntOverflow},
+        {SIGFPE, FPE_FLTDIV, false, FaultFltDivideByZero}, {SIGFPE, FPE_FLTOVF, false, FaultFltOverflow},
+        {SIGFPE, FPE_FLTUND, false, FaultFltUnderflow}, {SIGFPE, FPE_FLTRES, false, FaultFltInexactResult},
+        {SIGFPE, FPE_FLTINV, false, FaultFltInvalidOperation}, {SIGFPE, FPE_FLTSUB, false, FaultArrayBoundsExceeded},
+        {SIGFPE, 0, false, 0xE0000000u + SIGFPE}, {SIGILL, ILL_ILLOPC, false, FaultIllegalInstruction},
+        {SIGILL, ILL_PRVOPC, false, FaultPrivInstruction}, {SIGILL, ILL_PRVREG, false, FaultPrivInstruction},
+        {SIGTRAP, TRAP_BRKPT, false, FaultBreakpoint}, {SIGTRAP, TRAP_TRACE, false, FaultSingleStep},
+        {SIGABRT, 0, false, FaultFatalAppExit}, {SIGUSR1, 0, false, 0xE0000000u + SIGUSR1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(exceptionCodeForSignal(c.signal, c.cause, c.atGuard), c.code) << c.signal << "/" << c.cause;
+}
+
+TEST(Text, ConvertsUtf8AndUtf16ReplacingWhatIsInvalid)
+{
+    // UTF-8 in, wide text out, and that text written back as UTF-8.
+    const std::string r = "\xef\xbf\xbd";  // U+FFFD
+    const struct { std::string utf8; std::wstring wide; std::string back; } utf8[] = {
+        {"", L"", ""}, {"a\x7f", L"a\x7f", "a\x7f"}, {"\xc3\xa9", L"\u00e9", "\xc3\xa9"},
+        {"\xe2\x82\xac", L"\u20ac", "\xe2\x82\xac"}, {"\xf0\x9f\x98\x80", L"\U0001F600", "\xf0\x9f\x98\x80"},
+        {"\xff", L"\ufffd", r}, {"\xc0\xaf", L"\ufffd\ufffd", r + r},                  // bad lead, overlong pair
+        {"\xe0\x80\xaf", L"\ufffd\ufffd\ufffd", r + r + r},                             // overlong triple
+        {"\xed\xa0\x80", L"\ufffd\ufffd\ufffd", r + r + r},                             // a surrogate
+        {"\xf4\x90\x80\x80", L"\ufffd\ufffd\ufffd\ufffd", r + r + r + r},               // past U+10FFFF
+        {"\xe2\x82x", L"\ufffd\ufffdx", r + r + "x"}};                                 // cut short
+    for (const auto& c : utf8) {
+        EXPECT_EQ(fromUtf8(c.utf8), c.wide) << c.utf8;
+        EXPECT_EQ(toUtf8(c.wide), c.back) << c.utf8;
+    }
+    EXPECT_EQ(toUtf8(std::wstring{wchar_t(0x110000), wchar_t(0xd800), L'a'}), r + r + "a");
+    // Little-endian UTF-16 bytes in, wide text out.
+    const std::pair<std::string, std::wstring> utf16[] = {
+        {std::string("a\0\xe9\0", 4), L"a\u00e9"}, {std::string("\x3d\xd8\x00\xde", 4), L"\U0001F600"},
+        {std::string("\x00\xdc" "a\0", 4), L"\ufffda"}, {std::string("\x3d\xd8" "a\0", 4), L"\ufffda"},
+        {std::string("a\0b", 3), L"a"}};
+    for (const auto& [bytes, wide] : utf16)
+        EXPECT_EQ(fromUtf16le(bytes), wide) << bytes.size();
 }
 
 }  // namespace

@@ -5,29 +5,28 @@
 #include <QFileInfo>
 #include <QTest>
 
-QuilletInstance::QuilletInstance(const QString& executableName)
-    : m_executableName(executableName)
+QString settingsFilePath(const IsolatedEnvironment& environment)
 {
-    QDir root(m_root.path());
-    for (const char* folder : {"install", "home/.config", "home/.local/share", "bundle", "run"})
-        root.mkpath(QString::fromLatin1(folder));
-    QFile::setPermissions(m_root.path() + "/run", QFile::ReadOwner | QFile::WriteOwner
-                                                      | QFile::ExeOwner);
-    QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/") + executableName,
-                installFolder() + "/" + executableName);
-    QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/icon.ico"), installFolder() + "/icon.ico");
+    return QString::fromStdString(environment.configFolder() / "brambleKiln/Quillet.ini");
+}
+
+QString storageFolder(const IsolatedEnvironment& environment)
+{
+    return QString::fromStdString(environment.dataFolder() / "brambleKiln/Quillet");
+}
+
+QuilletInstance::QuilletInstance()
+{
+    QDir(root()).mkpath("install");
+    for (const char* file : {"quillet", "icon.ico"})
+        QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/") + file, installFolder() + "/" + file);
 
     m_environment = QProcessEnvironment::systemEnvironment();
-    m_environment.insert("HOME", homeFolder());
-    m_environment.insert("XDG_CONFIG_HOME", homeFolder() + "/.config");
-    m_environment.insert("XDG_DATA_HOME", homeFolder() + "/.local/share");
-    m_environment.insert("XDG_RUNTIME_DIR", m_root.path() + "/run");
-    m_environment.insert("QUILLET_REGISTRY", registryPath());
-    // Tests that need a real display (QUILLET_TEST_DISPLAY) keep their own platform.
-    if (!m_environment.contains("QUILLET_TEST_DISPLAY"))
-        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const auto& [name, value] : m_home.variables())
+        m_environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+    m_environment.insert("QT_QPA_PLATFORM", "offscreen");
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.setWorkingDirectory(homeFolder());
+    m_process.setWorkingDirectory(QString::fromStdString(m_home.home()));
 }
 
 QuilletInstance::~QuilletInstance()
@@ -40,7 +39,7 @@ QuilletInstance::~QuilletInstance()
 
 void QuilletInstance::addBundleFile(const QString& relativePath, const QByteArray& content)
 {
-    const QString path = m_root.path() + "/bundle/" + relativePath;
+    const QString path = root() + "/bundle/" + relativePath;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
@@ -54,23 +53,22 @@ bool QuilletInstance::buildBundle()
     environment.insert("QUILLET_RCC", QUILLET_RCC);
     package.setProcessEnvironment(environment);
     package.start(QStringLiteral(QUILLET_PACKAGE),
-                  {m_root.path() + "/bundle", installFolder(), installFolder() + "/icon.ico"});
+                  {root() + "/bundle", installFolder(), installFolder() + "/icon.ico"});
     return package.waitForFinished(30000) && package.exitStatus() == QProcess::NormalExit
         && package.exitCode() == 0;
 }
 
 bool QuilletInstance::useSampleBundle()
 {
-    removeBundle();
     return QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"),
                        installFolder() + "/Widget.rcc");
 }
 
-bool QuilletInstance::start(const QStringList& arguments)
+bool QuilletInstance::start()
 {
     m_output.clear();
     m_process.setProcessEnvironment(m_environment);
-    m_process.start(installFolder() + "/" + m_executableName, arguments);
+    m_process.start(installFolder() + "/quillet", QStringList());
     return m_process.waitForStarted(10000);
 }
 

@@ -3,7 +3,6 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 
 struct RecordingHttpServer::Connection {
     QByteArray buffer;
@@ -66,11 +65,6 @@ QList<RecordingHttpServer::Request> RecordingHttpServer::requestsTo(const QByteA
         if (request.path() == path)
             found.append(request);
     return found;
-}
-
-bool RecordingHttpServer::waitForRequest(const QByteArray& path, int milliseconds)
-{
-    return QTest::qWaitFor([&] { return !requestsTo(path).isEmpty(); }, milliseconds);
 }
 
 QByteArray RecordingHttpServer::pattern(qint64 offset, qint64 length)

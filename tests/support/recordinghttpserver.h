@@ -49,8 +49,6 @@ public:
 
     QList<Request> requests() const { return m_requests; }
     QList<Request> requestsTo(const QByteArray& path) const;
-    // Runs the event loop until a request for path arrives (true) or time is up.
-    bool waitForRequest(const QByteArray& path, int milliseconds);
 
     // The streamed body's bytes: a repeating pattern, so content can be checked.
     static QByteArray pattern(qint64 offset, qint64 length);

@@ -1,19 +1,15 @@
 // Developer extras follow the build's application identifier: on only when it
 // is unset (all words zero); off when set and when only some words are zero.
+#include "isolatedenvironment.h"
 #include "shell/appmainwindow.h"
-#include "shell/constants.h"
-#include "tests/support/isolatedhome.h"
 #include "web/sitespecificwebview.h"
 
-#include <QContextMenuEvent>
-#include <QMenu>
 #include <QTest>
-#include <QTimer>
 #include <QWebSettings>
 
 class TestDeveloperExtras : public QObject {
     Q_OBJECT
-    IsolatedHome m_home;
+    IsolatedEnvironment m_home;
 
 private slots:
     void followsTheIdentifier()
@@ -33,4 +29,4 @@ private slots:
 };
 
 QTEST_MAIN(TestDeveloperExtras)
-#include "tst_developerextras.moc"
+#include "developerextrastest.moc"

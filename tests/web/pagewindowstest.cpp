@@ -1,9 +1,10 @@
 // Script requests on the window in-process, where window states and modal
 // dialogs are driven: a view inside a top-level window, as in the program's main
 // window. Frames, bounds and script move/resize/close are in tests/e2e.
-#include "shell/constants.h"
-#include "tests/support/isolatedhome.h"
+#include "isolatedenvironment.h"
+#include "modalanswerer.h"
 #include "web/sitespecificwebview.h"
+#include "web/webapp.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,7 +25,7 @@
 
 class TestPageWindows : public QObject {
     Q_OBJECT
-    IsolatedHome m_home;
+    IsolatedEnvironment m_home;
     std::unique_ptr<QWidget> m_window;
     SiteSpecificWebView* m_view = nullptr;
 
@@ -164,9 +165,8 @@ private slots:
             const QString pdf = out.filePath("printed.pdf");
             QPointer<QWidget> parent;
             bool answered = false;
-            QTimer poll;
-            connect(&poll, &QTimer::timeout, this, [&] {
-                auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            const ModalAnswerer answerer([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QPrintDialog*>(modal);
                 if (!dialog || std::exchange(answered, true))
                     return;
                 parent = dialog->parentWidget();
@@ -177,8 +177,7 @@ private slots:
                 if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
                     fileName->setText(pdf);
                 accept ? dialog->accept() : dialog->reject();
-            });
-            poll.start(50);
+            }, 50);
             // WebKit may defer the request until the document has finished loading.
             js(frame(), "setTimeout(function () { window.print(); }, 0)");
             QTRY_VERIFY_WITH_TIMEOUT(answered && !QApplication::activeModalWidget(), 10000);
@@ -204,4 +203,4 @@ private slots:
 };
 
 QTEST_MAIN(TestPageWindows)
-#include "tst_pagewindows.moc"
+#include "pagewindowstest.moc"

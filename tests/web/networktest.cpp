@@ -1,10 +1,10 @@
 // The network layer without a view: which requests the virtual origin serves
 // from the bundle and which go to the network; the cookie jar against its
 // file. Pages on the origin and cookies across a restart are in tests/e2e.
-#include "shell/constants.h"
-#include "tests/support/isolatedhome.h"
-#include "tests/support/recordinghttpserver.h"
+#include "isolatedenvironment.h"
+#include "recordinghttpserver.h"
 #include "web/sitespecificcookiejar.h"
+#include "web/webapp.h"
 #include "web/zemnetworkaccessmanager.h"
 
 #include <QNetworkCookie>
@@ -18,7 +18,7 @@
 
 class TestNetwork : public QObject {
     Q_OBJECT
-    std::unique_ptr<IsolatedHome> m_home;
+    std::unique_ptr<IsolatedEnvironment> m_home;
     RecordingHttpServer m_proxy;  // requests that go to the network meet it, as sent
 
     static void setCookie(SiteSpecificCookieJar& jar, const QByteArray& setCookieLine, const QString& url)
@@ -28,7 +28,7 @@ class TestNetwork : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY(m_proxy.listen()); }
-    void init() { m_home = std::make_unique<IsolatedHome>(); }
+    void init() { m_home = std::make_unique<IsolatedEnvironment>(); }
 
     void servesBundleOrNetwork_data()
     {
@@ -109,4 +109,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestNetwork)
-#include "tst_network.moc"
+#include "networktest.moc"

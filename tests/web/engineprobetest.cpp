@@ -3,9 +3,9 @@
 // application's origin, and every row of the table must say what it found.
 // An engine update that adds or drops a feature fails here until the README
 // says so.
-#include "shell/constants.h"
-#include "tests/support/isolatedhome.h"
+#include "isolatedenvironment.h"
 #include "web/sitespecificwebview.h"
+#include "web/webapp.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -38,7 +38,7 @@ class TestEngineProbe : public QObject {
 private slots:
     void readmeStatesWhatTheEngineHas()
     {
-        IsolatedHome home;
+        const IsolatedEnvironment home;
         // The program's global settings (storage and databases on).
         QWebSettings* web = QWebSettings::globalSettings();
         for (auto attribute : {QWebSettings::OfflineStorageDatabaseEnabled, QWebSettings::LocalStorageEnabled,
@@ -63,4 +63,4 @@ private slots:
 };
 
 QTEST_MAIN(TestEngineProbe)
-#include "tst_engineprobe.moc"
+#include "engineprobetest.moc"

@@ -2,15 +2,14 @@
 // context is written to the debug output and shown in the modal message box;
 // the step then gives no context, so the program ends without a window.
 #include "diagnostics/veskexception.h"
+#include "isolatedenvironment.h"
+#include "modalanswerer.h"
 #include "shell/application.h"
 #include "shell/constants.h"
 #include "shell/runtimecontextstartup.h"
-#include "tests/support/isolatedhome.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QTest>
-#include <QTimer>
 
 #include <stdexcept>
 
@@ -18,7 +17,7 @@ using namespace com::corvane::vesk;
 
 class TestRuntimeContextStartup : public QObject {
     Q_OBJECT
-    IsolatedHome m_home;  // the exceptions write to the log
+    IsolatedEnvironment m_home;  // the exceptions write to the log
 
 private slots:
     void failureIsShownAndGivesNoContext_data()
@@ -40,8 +39,8 @@ private slots:
         QFETCH(QString, boxText);
         QMessageBox box;
         QString shownText;
-        QTimer::singleShot(0, [&] {
-            if (QApplication::activeModalWidget() == &box)
+        const ModalAnswerer answerer([&](QWidget* modal) {
+            if (modal == &box)
                 shownText = box.text();
             box.done(0);
         });
@@ -67,4 +66,4 @@ private slots:
 };
 
 QTEST_MAIN(TestRuntimeContextStartup)
-#include "tst_runtimecontextstartup.moc"
+#include "runtimecontextstartuptest.moc"

@@ -1,26 +1,22 @@
 // The store link against the real local dispatcher service, and against
-// listeners that misbehave, over loopback.
-#include "dispatcherprocess.h"
-#include "isolatedenvironment.h"
+// listeners that misbehave, over loopback; the correlation identifier.
+#include "fakelistener.h"
+#include "fixtures.h"
 
 #include "diagnostics/crashreportwriter.h"
 #include "diagnostics/veskexception.h"
 #include "storelink/clientproxy.h"
+#include "storelink/correlationid.h"
 #include "storelink/dispatcherconnection.h"
 #include "storelink/dispatchersession.h"
 #include "storelink/eventpayload.h"
 #include "storelink/linksettings.h"
 
-#include <arpa/inet.h>
-#include <atomic>
 #include <chrono>
-#include <mutex>
-#include <poll.h>
+#include <regex>
 #include <thread>
-#include <unistd.h>
 
 using namespace com::corvane::vesk;
-namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
 namespace {
@@ -37,130 +33,16 @@ std::string event(const std::string& name, const std::string& elements)
            + name + ">]]></XMLPayload>";
 }
 
-// Whether the client end of a loopback connection (by its port) is a socket
-// of this process: other test programs may try the fixed ports meanwhile.
-bool ownSocket(int clientPort)
-{
-    for (int fd = 3; fd < 1024; ++fd) {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (getsockname(fd, (sockaddr*)&local, &length) == 0 && local.sin_family == AF_INET
-            && ntohs(local.sin_port) == clientPort)
-            return true;
-    }
-    return false;
-}
+// The head of a reply whose token never ends: the client finds its size only by reading.
+const std::string kEndlessToken =
+    "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nConnection: close\r\n\r\n"
+    "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+    "xmlns:ns1=\"urn:wharfline:dispatcher-proxy\" xmlns:ns3=\"urn:wharfline:service-contract\">"
+    "<SOAP-ENV:Body><ns1:BeginSessionResponse><ns1:Response><ns3:Token>";
 
-// A loopback listener that is not a dispatcher: records the ports this
-// process tried, with their times, and misbehaves as asked.
-class RawListener {
-public:
-    enum Behaviour { Refuse, Silent, HugeReply };
-
-    // Port 0: a free one. boundAll() is false when a port is taken.
-    RawListener(const std::vector<int>& ports, Behaviour behaviour) : m_behaviour(behaviour)
-    {
-        for (int port : ports) {
-            const int fd = socket(AF_INET, SOCK_STREAM, 0), on = 1;
-            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-            sockaddr_in address{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
-            socklen_t length = sizeof address;
-            m_boundAll = m_boundAll && !bind(fd, (sockaddr*)&address, length) && !listen(fd, 16)
-                         && !getsockname(fd, (sockaddr*)&address, &length);
-            m_fds.push_back({fd, POLLIN, 0});
-            m_ports.push_back(ntohs(address.sin_port));
-        }
-        // A silent listener accepts nothing: connections wait in its backlog.
-        if (behaviour != Silent)
-            m_thread = std::thread(&RawListener::run, this);
-    }
-    ~RawListener()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        for (pollfd& p : m_fds)
-            close(p.fd);
-    }
-    bool boundAll() const { return m_boundAll; }
-    int port(size_t index) const { return m_ports.at(index); }
-    std::vector<std::pair<int, long long>> attempts()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_attempts;
-    }
-    long long bytesSent() const { return m_bytesSent; }
-
-private:
-    void run()
-    {
-        while (!m_stop) {
-            poll(m_fds.data(), m_fds.size(), 50);
-            for (size_t i = 0; i < m_fds.size(); ++i) {
-                sockaddr_in peer{};
-                socklen_t length = sizeof peer;
-                const int client =
-                    m_fds[i].revents & POLLIN ? accept(m_fds[i].fd, (sockaddr*)&peer, &length) : -1;
-                if (client < 0)
-                    continue;
-                if (ownSocket(ntohs(peer.sin_port))) {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    m_attempts.push_back({m_ports[i], monotonicNanoseconds()});
-                }
-                if (m_behaviour == HugeReply)
-                    serveHuge(client);
-                close(client);
-            }
-        }
-    }
-    // A reply whose token is 64 MiB with no length announced: the client
-    // finds its size only by reading.
-    void serveHuge(int fd)
-    {
-        const std::string head =
-            "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nConnection: close\r\n\r\n"
-            "<?xml version=\"1.0\"?><SOAP-ENV:Envelope "
-            "xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-            "xmlns:ns1=\"urn:wharfline:dispatcher-proxy\" xmlns:ns3=\"urn:wharfline:service-contract\">"
-            "<SOAP-ENV:Body><ns1:BeginSessionResponse><ns1:Response><ns3:Token>";
-        char request[4096];
-        recv(fd, request, sizeof request, 0);
-        const timeval timeout{2, 0};
-        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-        send(fd, head.data(), head.size(), MSG_NOSIGNAL);
-        const std::string block(64 * 1024, 'x');
-        for (ssize_t n = 1; n > 0 && m_bytesSent < (64 << 20) && !m_stop; m_bytesSent += n)
-            n = send(fd, block.data(), block.size(), MSG_NOSIGNAL);
-    }
-
-    Behaviour m_behaviour;
-    std::vector<pollfd> m_fds;
-    std::vector<int> m_ports;
-    bool m_boundAll = true;
-    std::atomic<bool> m_stop{false};
-    std::atomic<long long> m_bytesSent{0};
-    std::mutex m_mutex;
-    std::vector<std::pair<int, long long>> m_attempts;
-    std::thread m_thread;
-};
-
-class LinkTest : public IsolatedEnvironment {
+class LinkTest : public DispatcherTest {
 protected:
-    void TearDown() override
-    {
-        DispatcherSession::instance().close();
-        m_dispatcher.reset();
-        IsolatedEnvironment::TearDown();
-    }
-    DispatcherProcess& startDispatcher(const Strings& options = {})
-    {
-        m_dispatcher.reset();
-        fs::remove(m_root / "messages.jsonl");
-        m_dispatcher = std::make_unique<DispatcherProcess>(options, (m_root / "messages.jsonl").string());
-        EXPECT_GT(m_dispatcher->port(), 0) << "the dispatcher did not start";
-        writeRegistry(linkRegistry(m_dispatcher->port()));
-        return *m_dispatcher;
-    }
+    void TearDown() override { DispatcherSession::instance().close(); }
     // Opens a link that must fail: its code and how long that took.
     static int openFails(double* seconds = nullptr)
     {
@@ -187,16 +69,7 @@ protected:
         const auto sent = m_dispatcher->messages(type);
         return sent.empty() ? "(not sent)" : sent[0].at("payload");
     }
-
-    std::unique_ptr<DispatcherProcess> m_dispatcher;
 };
-
-long residentKiB()
-{
-    long size = 0, pages = 0;
-    std::ifstream("/proc/self/statm") >> size >> pages;
-    return pages * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 TEST_F(LinkTest, OpensWithStatusCheckAndClosesWithUnsubscribeAndEndSession)
 {
@@ -274,7 +147,7 @@ TEST_F(LinkTest, WithoutServiceTriesTheRegistryPortThenTheFixedPortsInOrder)
 {
     std::vector<int> ports = LinkSettings::fallbackPorts();
     ports.insert(ports.begin(), 0);
-    RawListener listener(ports, RawListener::Refuse);
+    FakeListener listener(ports, FakeListener::Refuse);
     if (!listener.boundAll())
         GTEST_SKIP() << "a fixed dispatcher port is in use on this machine";
     writeRegistry(linkRegistry(listener.port(0)));
@@ -299,18 +172,18 @@ TEST_F(LinkTest, WithoutServiceTriesTheRegistryPortThenTheFixedPortsInOrder)
 
 TEST_F(LinkTest, SilentOrFloodingServiceFailsTheOpenInBoundedTimeAndMemory)
 {
-    const FixedPortHold noFallback;
-    if (!noFallback.held())
+    const FakeListener noFallback(LinkSettings::fallbackPorts(), FakeListener::Closed);
+    if (!noFallback.boundAll())
         GTEST_SKIP() << "a fixed dispatcher port is in use on this machine";
-    for (const auto behaviour : {RawListener::Silent, RawListener::HugeReply}) {
-        RawListener listener({0}, behaviour);
+    for (const auto behaviour : {FakeListener::Silent, FakeListener::Flood}) {
+        FakeListener listener({0}, behaviour, kEndlessToken);
         writeRegistry(linkRegistry(listener.port(0)));
-        const long before = residentKiB();
+        const long before = memoryKiB("VmRSS:");
         double seconds = 0;
         EXPECT_EQ(openFails(&seconds), 2) << behaviour;
         EXPECT_LT(seconds, DispatcherConnection::kReceiveSeconds + 3.0) << behaviour;
-        EXPECT_LT(residentKiB() - before, 16 * 1024) << behaviour;
-        EXPECT_LT(listener.bytesSent(), behaviour == RawListener::HugeReply ? 64 << 20 : 1)
+        EXPECT_LT(memoryKiB("VmRSS:") - before, 16 * 1024) << behaviour;
+        EXPECT_LT(listener.bytesSent(), behaviour == FakeListener::Flood ? 64 << 20 : 1)
             << "the client stopped reading";
     }
 }
@@ -380,11 +253,10 @@ TEST_F(LinkTest, CrashReportIsAnnouncedOnlyWhenWrittenOnAnOpenLink)
     EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, std::wstring(4001, L'x').c_str(), nullptr, 0), 4);
     EXPECT_EQ(dispatcher.messages("crash_report_set").size(), 1u);
     // A closed link: 1, and no report file.
-    const fs::path folder = fs::path(report).parent_path();
-    const auto written = std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    const auto written = crashReports().size();
     DispatcherSession::instance().close();
     EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, L"d", nullptr, 0), 1);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), written);
+    EXPECT_EQ(crashReports().size(), written);
 }
 
 TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing)
@@ -405,6 +277,17 @@ TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing
     EXPECT_THROW(proxy.BeginEvent(), VeskRuntimeException);
     EXPECT_EQ(endEventWarning(), warning);
     EXPECT_TRUE(dispatcher.messages("application_completion_set").empty());
+}
+
+// Five decimal groups, the last two fields joined, whatever the input; none for no input.
+TEST(CorrelationId, IsFiveDecimalGroupsForAnyText)
+{
+    const std::regex shape(R"(\d{8}-\d{4}-\d{4}-\d{4}-\d{12})");
+    for (const std::string input : {"87654321-1234-4321-1234-123456789012", "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40",
+                                    "99999999-9999-9999-9999-99999999", "-1--2--3--4--5", "no digits", "4294967295"})
+        EXPECT_TRUE(std::regex_match(CorrelationId::derive(input), shape)) << input;
+    EXPECT_EQ(CorrelationId::derive(""), "");
+    EXPECT_TRUE(std::regex_match(CorrelationId::next(""), shape)) << "the default seed";
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The main window and the web view in-process: geometry kept across runs,
 // kept on screen, pop-up size, and the inspect-only context menu.
+#include "modalanswerer.h"
+#include "quilletinstance.h"
 #include "shell/appmainwindow.h"
-#include "tests/support/isolatedhome.h"
 #include "web/sitespecificwebview.h"
 
 #include <QApplication>
@@ -12,23 +13,19 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
-#include <QTimer>
 #include <QWebSettings>
 
-#include <memory>
 
 class TestAppMainWindow : public QObject {
     Q_OBJECT
     // One home for the whole run: QSettings caches its folder at first use.
-    std::unique_ptr<IsolatedHome> m_home = std::make_unique<IsolatedHome>();
+    IsolatedEnvironment m_home;
+    const QString m_settingsFile = settingsFilePath(m_home);
 
-    QSettings settings() const
-    {
-        return QSettings(m_home->settingsFilePath(), QSettings::IniFormat);
-    }
+    QSettings settings() const { return QSettings(m_settingsFile, QSettings::IniFormat); }
     void saveGeometry(const QVariant& size, const QVariant& pos)
     {
-        QSettings s(m_home->settingsFilePath(), QSettings::IniFormat);
+        QSettings s(m_settingsFile, QSettings::IniFormat);
         s.setValue("Window/size", size);
         s.setValue("Window/pos", pos);
     }
@@ -37,8 +34,8 @@ class TestAppMainWindow : public QObject {
 private slots:
     void init()
     {
-        QFile::remove(m_home->settingsFilePath());
-        QVERIFY(!QFile::exists(m_home->settingsFilePath()));
+        QFile::remove(m_settingsFile);
+        QVERIFY(!QFile::exists(m_settingsFile));
     }
 
     void firstRunOpensAtTheDefaultsAndTheNextRestoresWhatItSaved()
@@ -95,7 +92,7 @@ private slots:
 
     void damagedSettingsGiveTheDefaults()
     {
-        QFile file(m_home->settingsFilePath());
+        QFile file(m_settingsFile);
         QDir().mkpath(QFileInfo(file).absolutePath());
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[Window]\nsize=@Size(banana)\npos=not a point\n\x01\x02garbage\n");
@@ -133,19 +130,18 @@ private slots:
 
         QList<QAction*> shown;
         bool menuSeen = false;
-        QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                menuSeen = true;
-                shown = menu->actions();
-                menu->close();
-            }
-        });
-        probe.start(10);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 15));
-        QApplication::sendEvent(&view, &event);
-        QTest::qWait(100);
-        probe.stop();
+        {
+            const ModalAnswerer answerer([&](QWidget* popup) {
+                if (auto* menu = qobject_cast<QMenu*>(popup)) {
+                    menuSeen = true;
+                    shown = menu->actions();
+                    menu->close();
+                }
+            }, 10);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 15));
+            QApplication::sendEvent(&view, &event);
+            QTest::qWait(100);
+        }
 
         if (developerExtras) {
             QVERIFY(menuSeen);
@@ -158,4 +154,4 @@ private slots:
 };
 
 QTEST_MAIN(TestAppMainWindow)
-#include "tst_appmainwindow.moc"
+#include "appmainwindowtest.moc"

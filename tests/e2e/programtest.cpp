@@ -1,10 +1,11 @@
-// The real program end to end: bridge, window calls, history, virtual origin,
+// The real program end to end, installed in a temporary folder and started
+// from another: orderly end, bridge, window calls, history, virtual origin,
 // cookies across a restart and mailto: links. Test pages report to a loopback
 // server synchronously (report('where=x&...')), so a report from an unloading
 // document still arrives.
-#include "shell/constants.h"
-#include "tests/support/quilletinstance.h"
-#include "tests/support/recordinghttpserver.h"
+#include "quilletinstance.h"
+#include "recordinghttpserver.h"
+#include "web/webapp.h"
 
 #include <QFile>
 #include <QSettings>
@@ -71,6 +72,24 @@ private slots:
         m_server = std::make_unique<RecordingHttpServer>();
         QVERIFY(m_server->listen());
         m_quillet = std::make_unique<QuilletInstance>();
+    }
+
+    // SIGTERM ends the program in order, with 0, and the window saves its
+    // geometry; without a bundle the window opens all the same.
+    void sigtermEndsInOrderWithOrWithoutABundle()
+    {
+        for (const bool bundled : {true, false}) {
+            m_quillet = std::make_unique<QuilletInstance>();
+            QVERIFY(!bundled || m_quillet->useSampleBundle());
+            QVERIFY(m_quillet->start());
+            QTest::qWait(1500);
+            QVERIFY2(stop(), m_quillet->output().constData());
+            QCOMPARE(m_quillet->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(m_quillet->exitCode(), 0);
+            QSettings settings(m_quillet->settingsFilePath(), QSettings::IniFormat);
+            QCOMPARE(QRect(settings.value("Window/pos").toPoint(), settings.value("Window/size").toSize()),
+                     QRect(0, 0, 800, 600));
+        }
     }
 
     // The bridge is in main frames only, pop-ups' included. Bounds and script
@@ -306,4 +325,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(E2eProgram)
-#include "e2e_program.moc"
+#include "programtest.moc"

@@ -1,19 +1,15 @@
 // Round trip of one event and opening of the link, against a bare gSOAP call
 // to the same local dispatcher service, measured interleaved in one run.
+#include "benchsupport.h"
 #include "dispatcherprocess.h"
-
-#include "platform/registry.h"
+#include "isolatedenvironment.h"
 #include "storelink/clientproxy.h"
 #include "storelink/dispatcherconnection.h"
 #include "storelink/dispatchersession.h"
 #include "storelink/eventpayload.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -27,12 +23,6 @@ double milliseconds(const std::function<void()>& work)
     const auto start = Clock::now();
     work();
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 void report(const char* what, const std::vector<double>& measured, const char* baselineName,
@@ -68,33 +58,22 @@ void bareSendMessage(const std::string& endpoint, const std::string& payload)
 
 }  // namespace
 
-int main()
+int main(int argc, char* argv[])
 {
-    char pattern[] = "/tmp/quillet-bench-storelink-XXXXXX";
-    const std::string root = mkdtemp(pattern);
-    setenv("HOME", root.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-    setenv("XDG_DATA_HOME", root.c_str(), 1);
-    setenv("QUILLET_REGISTRY", (root + "/registry.reg").c_str(), 1);
-    int status = 1;
+    int rounds = 5, events = 20;
+    readBenchArguments(argc, argv, "storelinkbench [opens (5)] [events per open (20)]", {&rounds, &events});
+    const IsolatedEnvironment environment;
     {
-        DispatcherProcess dispatcher({"--no-reply-for", "bench_baseline"}, root + "/messages.jsonl");
+        DispatcherProcess dispatcher({"--no-reply-for", "bench_baseline"}, environment.root() / "messages.jsonl");
         if (dispatcher.port() <= 0) {
             std::fprintf(stderr, "the dispatcher did not start\n");
             return 1;
         }
-        char port[16];
-        std::snprintf(port, sizeof port, "%08x", dispatcher.port());
-        std::ofstream(root + "/registry.reg")
-            << "Windows Registry Editor Version 5.00\n\n"
-               "[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Wharfline]\n"
-               "\"DispatcherServicePort\"=dword:" << port << "\n";
-        platform::Registry::instance().reload();
+        environment.writeRegistry(linkRegistry(dispatcher.port(), 0));
         const std::string endpoint = "http://127.0.0.1:" + std::to_string(dispatcher.port()) +
                                      "/DispatcherProxy";
         const std::string payload = EventPayload::begin(std::string(36, ' '));
 
-        const int rounds = 5, events = 20;
         std::vector<double> open, bareOpen, event, bareEvent;
         for (int r = 0; r < rounds; ++r) {
             bareOpen.push_back(milliseconds([&] { bareBeginSession(endpoint); }));
@@ -116,8 +95,6 @@ int main()
         std::printf("status checks seen by the service: %zu of %d opens\n", statusChecks, rounds);
         report("open link", open, "bare BeginSession call", bareOpen);
         report("event round trip", event, "bare SendMessage call", bareEvent);
-        status = 0;
     }
-    std::filesystem::remove_all(root);
-    return status;
+    return 0;
 }

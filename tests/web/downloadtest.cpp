@@ -4,14 +4,15 @@
 // message box is closed; both are recorded in m_seen. By the time the user is
 // asked, the reply the page handed over must be stopped: left running, it
 // would fetch the whole body into memory with nobody reading it.
-#include "tests/support/isolatedhome.h"
-#include "tests/support/recordinghttpserver.h"
+#include "isolatedenvironment.h"
+#include "modalanswerer.h"
+#include "recordinghttpserver.h"
+#include "web/blobreply.h"
 #include "web/sitespecificwebview.h"
 #include "web/zemdownloadmgr.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QProgressDialog>
@@ -30,28 +31,25 @@ using Header = QPair<QByteArray, QByteArray>;
 
 class TestDownload : public QObject {
     Q_OBJECT
-    std::unique_ptr<IsolatedHome> m_home;
+    std::unique_ptr<IsolatedEnvironment> m_home;
+    QString m_homePath;
     std::unique_ptr<RecordingHttpServer> m_server;
     std::unique_ptr<SiteSpecificWebView> m_view;
-    QTimer m_answerer;
     QString m_typed;
     QStringList m_seen;  // "save:<offered path, home as ~>[ (page reply running)]", "<title>|<text>"
     QUrl m_opened;
     bool m_noteRunningReplies = true;
+    ModalAnswerer m_answerer{[this](QWidget* modal) { answerModalDialog(modal); }};
 
-    void answerModalDialog()
+    void answerModalDialog(QWidget* modal)
     {
-        QWidget* modal = QApplication::activeModalWidget();
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             bool running = false;
             for (QNetworkReply* reply : replies())
                 running |= reply->request().originatingObject() && reply->isRunning();
-            m_seen << "save:" + dialog->selectedFiles().value(0).replace(m_home->home(), "~")
+            m_seen << "save:" + dialog->selectedFiles().value(0).replace(m_homePath, "~")
                           + (running && m_noteRunningReplies ? " (page reply running)" : "");
-            if (m_typed.isEmpty())
-                return dialog->reject();
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(m_typed);
-            QMetaObject::invokeMethod(dialog, "accept");
+            ModalAnswerer::typeFileName(dialog, m_typed);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             m_seen << box->windowTitle() + '|' + box->text();
             box->done(QMessageBox::Ok);
@@ -59,7 +57,7 @@ class TestDownload : public QObject {
     }
 
     int managers() const { return m_view->page()->findChildren<ZemDownloadMgr*>().size(); }
-    QStringList savedFiles() const { return QDir(m_home->home()).entryList(QDir::Files); }
+    QStringList savedFiles() const { return QDir(m_homePath).entryList(QDir::Files); }
     QProgressDialog* progressDialog() const { return m_view->findChild<QProgressDialog*>(); }
     QList<QNetworkReply*> replies() const
     {
@@ -128,8 +126,6 @@ private slots:
     void initTestCase()
     {
         qRegisterMetaType<QNetworkReply*>();
-        connect(&m_answerer, &QTimer::timeout, this, &TestDownload::answerModalDialog);
-        m_answerer.start(20);
     }
 
     // The previous test's view goes first: it uses the server and the home.
@@ -138,8 +134,9 @@ private slots:
         m_view.reset();
         m_server = std::make_unique<RecordingHttpServer>();
         QVERIFY(m_server->listen());
-        m_home = std::make_unique<IsolatedHome>();
-        m_typed = m_home->home() + "/saved.bin";
+        m_home = std::make_unique<IsolatedEnvironment>();
+        m_homePath = QString::fromStdString(m_home->home());
+        m_typed = m_homePath + "/saved.bin";
         m_seen.clear();
         m_noteRunningReplies = true;
         m_view = std::make_unique<SiteSpecificWebView>();
@@ -287,7 +284,8 @@ private slots:
     }
 
     // A page that cancels the click keeps it cancelled; a blob download that
-    // is cancelled, or whose page goes away, leaves no file.
+    // is cancelled, or whose page goes away (found out when the next chunk is
+    // not answered), leaves no file.
     void blobDownloadsThatDoNotCompleteLeaveNoFile_data()
     {
         QTest::addColumn<QString>("ending");
@@ -315,11 +313,11 @@ private slots:
                 m_view->setHtml("<p>elsewhere</p>", QUrl(m_server->baseUrl() + "/other"));
         }
         QTest::qWait(500);
-        QTRY_COMPARE(m_seen, seen);
+        QTRY_COMPARE_WITH_TIMEOUT(m_seen, seen, BlobReply::ChunkTimeoutMs + 5000);
         QTRY_COMPARE(managers(), 0);
         QCOMPARE(savedFiles(), QStringList());
     }
 };
 
 QTEST_MAIN(TestDownload)
-#include "tst_download.moc"
+#include "downloadtest.moc"

@@ -1,29 +1,16 @@
 #include "dispatcherprocess.h"
 
-#include "storelink/linksettings.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include "childprocess.h"
+#include "isolatedenvironment.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
 namespace {
-
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // One line of the service's log, a flat JSON object of strings and numbers:
 // keys and values in turn.
@@ -49,53 +36,6 @@ DispatcherProcess::Entry parseLine(const std::string& line)
 
 }  // namespace
 
-pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath)
-{
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
-    const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    std::vector<char*> args;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-}
-
-ChildResult waitChild(pid_t pid, int timeoutMs)
-{
-    ChildResult result;
-    const long long deadline = monotonicNanoseconds() + timeoutMs * 1000000LL;
-    int status = 0;
-    pid_t done;
-    for (; (done = waitpid(pid, &status, WNOHANG)) == 0; usleep(1000))
-        if (!result.timedOut && monotonicNanoseconds() > deadline)
-            result.timedOut = kill(pid, SIGKILL) == 0;
-    result.endedAt = monotonicNanoseconds();
-    result.exitCode = done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.signal = done == pid && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    return result;
-}
-
-ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs)
-{
-    const auto outputPath = std::filesystem::temp_directory_path()
-                            / ("quillet-child-" + std::to_string(getpid()));
-    ChildResult result = waitChild(startChild(argv, outputPath), timeoutMs);
-    result.output = readText(outputPath);
-    std::filesystem::remove(outputPath);
-    const auto at = result.output.find("fault ");
-    if (at != std::string::npos)
-        std::sscanf(result.output.c_str() + at, "fault %lld %lld", &result.faultAt,
-                    &result.faultAtRealtime);
-    return result;
-}
-
 std::string linkRegistry(int port, int timeOut)
 {
     const auto dword = [](const char* name, int value) {
@@ -118,7 +58,7 @@ DispatcherProcess::DispatcherProcess(const std::vector<std::string>& options,
     // "quillet-dispatcher: listening on http://127.0.0.1:<port>/DispatcherProxy", within 5 s
     for (int waited = 0; m_port <= 0 && waited < 5000; waited += 10) {
         usleep(10000);
-        const std::string text = readText(logPath + ".out");
+        const std::string text = readFile(logPath + ".out");
         const auto at = text.find("127.0.0.1:");
         if (at != std::string::npos && text.find("/Disp", at) != std::string::npos)
             m_port = std::stoi(text.substr(at + 10));
@@ -144,22 +84,4 @@ std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::stri
             result.push_back(entry);
     }
     return result;
-}
-
-FixedPortHold::FixedPortHold()
-{
-    for (int port : com::corvane::vesk::LinkSettings::fallbackPorts()) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), on = 1;
-        // Reuse: a connection of an earlier test may linger in TIME_WAIT.
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
-        m_held = m_held && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        m_sockets.push_back(fd);
-    }
-}
-
-FixedPortHold::~FixedPortHold()
-{
-    for (int fd : m_sockets)
-        close(fd);
 }

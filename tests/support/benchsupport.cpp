@@ -1,0 +1,32 @@
+#include "benchsupport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void readBenchArguments(int argc, char* argv[], const char* usage, std::initializer_list<int*> values)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("usage: %s\n", usage);
+            std::exit(0);
+        }
+        char* end = nullptr;
+        const long value = std::strtol(argv[i], &end, 10);
+        if (size_t(i) > values.size() || end == argv[i] || *end || value < 1 || value > 1000000) {
+            std::fprintf(stderr, "usage: %s\n", usage);
+            std::exit(2);
+        }
+        *values.begin()[i - 1] = int(value);
+    }
+}

@@ -1,0 +1,101 @@
+#include "childprocess.h"
+
+#include "isolatedenvironment.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+long long ChildResult::faultAt(bool realtime) const
+{
+    long long times[2] = {0, 0};
+    const auto at = output.find("fault ");
+    if (at != std::string::npos)
+        std::sscanf(output.c_str() + at, "fault %lld %lld", &times[0], &times[1]);
+    return times[realtime];
+}
+
+long memoryKiB(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.compare(0, std::strlen(field), field) == 0)
+            return std::atol(line.c_str() + std::strlen(field));
+    return -1;
+}
+
+long long monotonicNanoseconds()
+{
+    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath,
+                 const std::string& folder, const std::vector<std::string>& environment)
+{
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, STDOUT_FILENO);
+    dup2(out, STDERR_FILENO);
+    if (!folder.empty() && chdir(folder.c_str()) != 0)
+        _exit(126);
+    for (const std::string& entry : environment)
+        putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+ChildResult waitChild(pid_t pid, int timeoutMs)
+{
+    ChildResult result;
+    const long long start = monotonicNanoseconds(), deadline = start + timeoutMs * 1000000LL;
+    int status = 0;
+    rusage usage{};
+    pid_t done;
+    for (; (done = wait4(pid, &status, WNOHANG, &usage)) == 0; usleep(1000))
+        if (!result.timedOut && monotonicNanoseconds() > deadline)
+            result.timedOut = kill(pid, SIGKILL) == 0;
+    result.endedAt = monotonicNanoseconds();
+    result.seconds = double(result.endedAt - start) / 1e9;
+    result.peakKiB = usage.ru_maxrss;
+    result.exitCode = done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = done == pid && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return result;
+}
+
+ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs, const std::string& folder,
+                     const std::vector<std::string>& environment)
+{
+    const auto outputPath = std::filesystem::temp_directory_path()
+                            / ("quillet-child-" + std::to_string(getpid()));
+    ChildResult result = waitChild(startChild(argv, outputPath, folder, environment), timeoutMs);
+    result.output = readFile(outputPath);
+    std::filesystem::remove(outputPath);
+    return result;
+}
+
+bool ranInChild(const std::function<void()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}

@@ -1,0 +1,48 @@
+#ifndef QUILLET_TESTS_CHILDPROCESS_H
+#define QUILLET_TESTS_CHILDPROCESS_H
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Child processes for tests and benchmarks: started without core dumps, with
+// their standard output and error in one file, ended by SIGKILL at a time
+// limit. Children inherit this process's environment, so a test isolates it
+// first (IsolatedEnvironment).
+
+struct ChildResult {
+    bool timedOut = false;
+    int exitCode = -1;      // -1 unless it exited
+    int signal = 0;         // the signal that ended it
+    long long endedAt = 0;  // monotonicNanoseconds() when its end was seen
+    double seconds = 0;     // from start to end (runChild)
+    long peakKiB = 0;       // its peak resident memory
+    std::string output;     // standard output and error (runChild)
+    bool ok() const { return !timedOut && exitCode == 0; }
+    // "fault <monotonic ns> <realtime ns>" in the output (tests/faults/faultchild):
+    // one of the two times, 0 when there is no such line.
+    long long faultAt(bool realtime = false) const;
+    double faultToExitSeconds() const { return faultAt() ? double(endedAt - faultAt()) / 1e9 : -1; }
+};
+
+// A "<name>: <n> kB" field of /proc/self/status ("VmRSS:", "VmHWM:"); -1 when unknown.
+long memoryKiB(const char* field);
+
+// CLOCK_MONOTONIC in nanoseconds.
+long long monotonicNanoseconds();
+
+// Starts argv[0] with argv in folder ("" the current one), with extra
+// "NAME=value" environment entries; output to outputPath.
+pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath,
+                 const std::string& folder = "", const std::vector<std::string>& environment = {});
+// Waits for a started child, SIGKILL after timeoutMs.
+ChildResult waitChild(pid_t pid, int timeoutMs);
+// Starts, waits and reads the output.
+ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs, const std::string& folder = "",
+                     const std::vector<std::string>& environment = {});
+// Runs body in a forked child, which starts with this process's state; true
+// when the child ran to its end.
+bool ranInChild(const std::function<void()>& body);
+
+#endif

@@ -1,0 +1,43 @@
+#ifndef QUILLET_TESTS_ISOLATEDENVIRONMENT_H
+#define QUILLET_TESTS_ISOLATEDENVIRONMENT_H
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A fresh temporary folder with a home, a runtime folder (mode 0700) and the
+// places of the user's configuration, data and registry file, removed at the
+// end. applyHere points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_RUNTIME_DIR
+// and QUILLET_REGISTRY of this process at it and reads the registry again; do
+// that before the first QSettings or QStandardPaths use (both cache folders).
+// Configuration and data folders are not created: the program makes them.
+class IsolatedEnvironment {
+public:
+    explicit IsolatedEnvironment(bool applyHere = true);
+    ~IsolatedEnvironment();
+    IsolatedEnvironment(const IsolatedEnvironment&) = delete;
+    IsolatedEnvironment& operator=(const IsolatedEnvironment&) = delete;
+
+    const std::filesystem::path& root() const { return m_root; }
+    std::filesystem::path home() const { return m_root / "home"; }
+    std::filesystem::path configFolder() const { return m_root / "config"; }
+    std::filesystem::path dataFolder() const { return m_root / "data"; }
+    std::filesystem::path registryPath() const { return m_root / "registry.reg"; }
+    // The store SDK's folder of the log and the crash reports.
+    std::filesystem::path sdkFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK"; }
+    // The files in sdkFolder()/CrashReports, by path.
+    std::vector<std::string> crashReports() const;
+    // The variables, name and value, as applyHere sets them.
+    std::vector<std::pair<std::string, std::string>> variables() const;
+
+    // Writes the registry file (bytes as given) and reads it in.
+    void writeRegistry(const std::string& bytes) const;
+
+private:
+    std::filesystem::path m_root;
+};
+
+std::string readFile(const std::filesystem::path& path);
+
+#endif

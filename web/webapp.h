@@ -1,0 +1,13 @@
+#ifndef QUILLET_WEB_WEBAPP_H
+#define QUILLET_WEB_WEBAPP_H
+
+#include <QString>
+
+// Build-time description of the packaged web application.
+inline const QString APPLICATION_NAME = QStringLiteral("Quillet");
+inline const QString APPLICATION_TITLE = QStringLiteral("Quillet");
+inline const QString ORGANIZATION_NAME = QStringLiteral("brambleKiln");
+inline const QString APPLICATION_HOST =
+    QStringLiteral("5E0B7D21-3F4C-4B9A-8C2D-9A1E6F3B7C40.casewright");
+
+#endif
