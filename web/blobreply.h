@@ -43,8 +43,8 @@ private:
     QPointer<BlobChannel> m_channel;
     QTimer m_chunkTimeout;
     QByteArray m_buffer;
-    qint64 m_consumed = 0;   // bytes of m_buffer already read
-    qint64 m_received = 0;   // bytes of the blob received
+    qint64 m_consumed = 0;  // bytes of m_buffer already read
+    qint64 m_received = 0;  // bytes of the blob received
     qint64 m_total = -1;
     bool m_waiting = false;  // a chunk has been asked for
     bool m_done = false;

@@ -60,13 +60,14 @@ struct SaveRun {
 SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
 {
     QWebFrame* frame = view.page()->mainFrame();
-    frame->evaluateJavaScript(QString("var part = new Uint8Array(1 << 20);"
-                                      "for (var i = 0; i < part.length; ++i) part[i] = 113;"
-                                      "var parts = [], left = %1;"
-                                      "for (; left > 0; left -= part.length)"
-                                      "  parts.push(left >= part.length ? part : part.subarray(0, left));"
-                                      "window.url = URL.createObjectURL(new Blob(parts)); parts = null;")
-                                  .arg(size));
+    frame->evaluateJavaScript(
+        QString("var part = new Uint8Array(1 << 20);"
+                "for (var i = 0; i < part.length; ++i) part[i] = 113;"
+                "var parts = [], left = %1;"
+                "for (; left > 0; left -= part.length)"
+                "  parts.push(left >= part.length ? part : part.subarray(0, left));"
+                "window.url = URL.createObjectURL(new Blob(parts)); parts = null;")
+            .arg(size));
     QEventLoop settle;
     QTimer::singleShot(500, &settle, &QEventLoop::quit);
     settle.exec();
@@ -74,24 +75,26 @@ SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
     SaveRun run;
     QElapsedTimer clock;
     QEventLoop loop;
-    const ModalAnswerer answerer([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (!dialog)
-            return;
-        clock.start();
-        ModalAnswerer::typeFileName(dialog, target);
-        QTimer::singleShot(0, &loop, [&] {
-            ZemDownloadMgr* manager = view.page()->findChild<ZemDownloadMgr*>();
-            if (!manager) {
-                loop.quit();
+    const ModalAnswerer answerer(
+        [&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog)
                 return;
-            }
-            QObject::connect(manager, &QObject::destroyed, &loop, [&] {
-                run.seconds = clock.nsecsElapsed() / 1e9;
-                loop.quit();
+            clock.start();
+            ModalAnswerer::typeFileName(dialog, target);
+            QTimer::singleShot(0, &loop, [&] {
+                ZemDownloadMgr* manager = view.page()->findChild<ZemDownloadMgr*>();
+                if (!manager) {
+                    loop.quit();
+                    return;
+                }
+                QObject::connect(manager, &QObject::destroyed, &loop, [&] {
+                    run.seconds = clock.nsecsElapsed() / 1e9;
+                    loop.quit();
+                });
             });
-        });
-    }, 10);
+        },
+        10);
     QTimer::singleShot(600000, &loop, &QEventLoop::quit);
 
     const long before = memoryKiB("VmRSS:");
@@ -109,7 +112,8 @@ SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
 int main(int argc, char** argv)
 {
     int sizeMiB = 100, rounds = 3;
-    readBenchArguments(argc, argv, "blobbench [size in MiB (100)] [rounds (3)]", {&sizeMiB, &rounds});
+    readBenchArguments(argc, argv, "blobbench [size in MiB (100)] [rounds (3)]",
+                       {&sizeMiB, &rounds});
     const qint64 size = sizeMiB * 1048576LL;
     const IsolatedEnvironment environment;
     const QString home = QString::fromStdString(environment.home());
@@ -131,9 +135,10 @@ int main(int argc, char** argv)
                 size / 1048576, rounds);
     for (int round = 1; round <= rounds; ++round) {
         const QString curlFile = home + "/curl.bin";
-        const ChildResult curl = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
-                                           server.url("/files/data.bin").toStdString()},
-                                          600000, home.toStdString());
+        const ChildResult curl
+            = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
+                        server.url("/files/data.bin").toStdString()},
+                       600000, home.toStdString());
         const bool curlOk = curl.ok() && holdsTheBlob(curlFile, size);
         QFile::remove(curlFile);
 

@@ -58,16 +58,16 @@ void LoopbackServer::answer(int client) const
     }
     // Only the file: the view's icon request must not fetch it as well.
     if (!request.startsWith("GET /files/")) {
-        static const char notFound[] =
-            "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        static const char notFound[]
+            = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
         send(client, notFound, sizeof notFound - 1, MSG_NOSIGNAL);
         close(client);
         return;
     }
     const qint64 size = request.startsWith("GET /files/warmup") ? m_chunk.size() : m_size;
     const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                            "Content-Length: " + QByteArray::number(size)
-        + "\r\nConnection: close\r\n\r\n";
+                            "Content-Length: "
+                            + QByteArray::number(size) + "\r\nConnection: close\r\n\r\n";
     bool ok = send(client, head.constData(), size_t(head.size()), MSG_NOSIGNAL) > 0;
     for (qint64 left = size; ok && left > 0;) {
         const size_t part = size_t(qMin<qint64>(left, m_chunk.size()));

@@ -27,7 +27,8 @@ class TestEngineProbe : public QObject {
         const int section = text.indexOf("\n## What a web application may use");
         const QString table = text.mid(section, text.indexOf("\n## ", section + 1) - section);
         QMap<QString, bool> rows;
-        const QRegularExpression row("^\\| (.+?) +\\| (yes|no)\\b", QRegularExpression::MultilineOption);
+        const QRegularExpression row("^\\| (.+?) +\\| (yes|no)\\b",
+                                     QRegularExpression::MultilineOption);
         for (auto match = row.globalMatch(table); match.hasNext();) {
             const auto found = match.next();
             rows.insert(found.captured(1).remove('`'), found.captured(2) == "yes");
@@ -41,8 +42,9 @@ private slots:
         const IsolatedEnvironment home;
         // The program's global settings (storage and databases on).
         QWebSettings* web = QWebSettings::globalSettings();
-        for (auto attribute : {QWebSettings::OfflineStorageDatabaseEnabled, QWebSettings::LocalStorageEnabled,
-                               QWebSettings::OfflineWebApplicationCacheEnabled})
+        for (auto attribute :
+             {QWebSettings::OfflineStorageDatabaseEnabled, QWebSettings::LocalStorageEnabled,
+              QWebSettings::OfflineWebApplicationCacheEnabled})
             web->setAttribute(attribute, true);
         SiteSpecificWebView view;
         QSignalSpy loaded(&view, &QWebView::loadFinished);
@@ -53,7 +55,8 @@ private slots:
         const QMap<QString, bool> documented = documentedLevel();
         QVERIFY2(documented.size() >= 30, "the README's table is missing");
         for (auto row = documented.cbegin(); row != documented.cend(); ++row) {
-            QVERIFY2(found.contains(row.key()), qPrintable("the probe does not check: " + row.key()));
+            QVERIFY2(found.contains(row.key()),
+                     qPrintable("the probe does not check: " + row.key()));
             QVERIFY2(found.value(row.key()).toBool() == row.value(),
                      qPrintable(row.key() + (row.value() ? " is missing" : " is there now")));
         }
