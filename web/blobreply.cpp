@@ -23,7 +23,7 @@ BlobReply::BlobReply(const QUrl& url, BlobChannel* channel, QObject* parent)
         });
     }
     m_chunkTimeout.setSingleShot(true);
-    m_chunkTimeout.setInterval(ChunkTimeoutMs);
+    m_chunkTimeout.setInterval(kChunkTimeoutMs);
     connect(&m_chunkTimeout, &QTimer::timeout, this, [this] {
         if (!m_done && m_waiting)
             finish(ContentNotFoundError, tr("The page no longer holds this data."));
@@ -61,11 +61,11 @@ void BlobReply::begin()
 
 void BlobReply::requestNext()
 {
-    if (m_done || m_waiting || m_received >= m_total || bytesAvailable() >= ChunkSize)
+    if (m_done || m_waiting || m_received >= m_total || bytesAvailable() >= kChunkSize)
         return;
     m_waiting = true;
     m_chunkTimeout.start();
-    m_channel->requestChunk(url(), m_received, int(qMin<qint64>(ChunkSize, m_total - m_received)));
+    m_channel->requestChunk(url(), m_received, int(qMin<qint64>(kChunkSize, m_total - m_received)));
 }
 
 void BlobReply::onChunk(const QUrl& chunkUrl, qint64 offset, const QByteArray& data)

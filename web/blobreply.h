@@ -20,10 +20,10 @@ public:
     BlobReply(const QUrl& url, BlobChannel* channel, QObject* parent = nullptr);
     ~BlobReply() override;
 
-    static constexpr int ChunkSize = 1024 * 1024;
+    static constexpr int kChunkSize = 1024 * 1024;
     // A chunk not answered in this time means no document holds the blob
     // any more (the page went elsewhere).
-    static constexpr int ChunkTimeoutMs = 5000;
+    static constexpr int kChunkTimeoutMs = 5000;
 
     void abort() override;
     qint64 bytesAvailable() const override;

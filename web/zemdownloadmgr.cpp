@@ -83,12 +83,12 @@ void ZemDownloadMgr::startDownload(const QUrl& url, const QString& suggestedName
 QString ZemDownloadMgr::proposedFileName(const QUrl& url, const QString& suggestedName,
                                          const QString& contentType)
 {
-    // A page's name never chooses a folder.
+    // A page's name never chooses a folder, nor makes a hidden file.
     QString name = suggestedName;
     name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
     name.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
-    name = name.trimmed();
-    if (!name.isEmpty() && name != QLatin1String(".") && name != QLatin1String(".."))
+    name = name.trimmed().remove(QRegularExpression(QStringLiteral("^\\.+")));
+    if (!name.isEmpty())
         return name;
 
     const QString scheme = url.scheme();

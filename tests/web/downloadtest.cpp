@@ -248,7 +248,7 @@ private slots:
                    + "var a = document.body.appendChild(document.createElement('a'));"
                      " a.href = url; a.setAttribute('download', '../up/notes.txt');"
                      " a.dispatchEvent(new MouseEvent('click', {bubbles: true}));"
-            << ".._up_notes.txt" << qint64(1000);
+            << "_up_notes.txt" << qint64(1000);
         QTest::newRow("blob: link without name, of a type the view cannot show")
             << blob.arg(70000).arg("application/zip")
                    + "var a = document.createElement('a'); a.href = url; a.click();"
@@ -313,7 +313,7 @@ private slots:
                 m_view->setHtml("<p>elsewhere</p>", QUrl(m_server->baseUrl() + "/other"));
         }
         QTest::qWait(500);
-        QTRY_COMPARE_WITH_TIMEOUT(m_seen, seen, BlobReply::ChunkTimeoutMs + 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_seen, seen, BlobReply::kChunkTimeoutMs + 5000);
         QTRY_COMPARE(managers(), 0);
         QCOMPARE(savedFiles(), QStringList());
     }
