@@ -1,6 +1,6 @@
 #include "abstractcrashreport.h"
 
-#include "crashreportsink.h"
+#include "storelink.h"
 
 namespace com { namespace corvane { namespace vesk {
 
@@ -21,7 +21,7 @@ AbstractCrashReport::~AbstractCrashReport()
         delete[] m_customFields;
 }
 
-int AbstractCrashReport::reportCrash(CrashReportSink* storeLink, const platform::FaultInformation* fault)
+int AbstractCrashReport::reportCrash(StoreLink* storeLink, const platform::FaultInformation* fault)
 {
     m_fault = fault;
     // The error text may quote the category, so the category comes first.

@@ -7,7 +7,7 @@ namespace platform { struct FaultInformation; }
 
 namespace com { namespace corvane { namespace vesk {
 
-class CrashReportSink;
+class StoreLink;
 
 struct CrashCustomField {
     const wchar_t* name;
@@ -30,7 +30,7 @@ public:
     // Stores the fault, collects the fields (module name, category, error
     // text, error data, custom fields, line number) and returns the result of
     // storeLink->SendCrashReport (the store link's ClientProxy).
-    virtual int reportCrash(CrashReportSink* storeLink, const platform::FaultInformation* fault);
+    virtual int reportCrash(StoreLink* storeLink, const platform::FaultInformation* fault);
 
 protected:
     wchar_t m_moduleName[80];

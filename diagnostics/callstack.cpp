@@ -4,7 +4,11 @@
 #include "platform/faultinformation.h"
 #include "platform/stackbounds.h"
 
+#include <atomic>
 #include <sstream>
+
+#define UNW_LOCAL_ONLY
+#include <libunwind.h>
 
 namespace com { namespace corvane { namespace vesk {
 
@@ -13,6 +17,7 @@ namespace {
 const wchar_t* const kCurrentModule = L"N/A - (Current Application)";
 const std::wstring kOpening = L"<CallStack>\n";
 const std::wstring kClosing = L"</CallStack>\n";
+std::atomic<CallStack::Walk> s_walk{CallStack::Walk::Unwind};
 
 std::wstring hexAddress(uintptr_t address)
 {
@@ -41,19 +46,29 @@ std::wstring frameText(const StackFrame& frame)
 
 }  // namespace
 
+void CallStack::setWalk(Walk walk)
+{
+    s_walk.store(walk);
+}
+
+void CallStack::append(uintptr_t address)
+{
+    StackFrame frame;
+    frame.moduleName = kCurrentModule;
+    frame.address = address;
+    m_entries.push_back(frame);
+}
+
 const std::vector<StackFrame>& CallStack::capture(uintptr_t framePointer,
                                                   const CallStackMemory& memory)
 {
-    for (int count = 0; framePointer != 0 && count < kMaxEntries; ++count) {
+    while (framePointer != 0 && m_entries.size() < kMaxEntries) {
         uintptr_t callerFrame = 0;
         uintptr_t returnAddress = 0;
         if (!memory.readWord(framePointer, &callerFrame)
             || !memory.readWord(framePointer + sizeof(uintptr_t), &returnAddress))
             break;
-        StackFrame frame;
-        frame.moduleName = kCurrentModule;
-        frame.address = returnAddress;
-        m_entries.push_back(frame);
+        append(returnAddress);
         if (returnAddress == 0)
             break;
         // Callers' frames lie above; anything else is a broken or looping chain.
@@ -64,8 +79,36 @@ const std::vector<StackFrame>& CallStack::capture(uintptr_t framePointer,
     return m_entries;
 }
 
+bool CallStack::unwind(const void* handlerContext)
+{
+    if (!handlerContext)
+        return false;
+    // The faulting thread waits in its handler, so the context and every
+    // frame above it stay as they were while this thread reads them.
+    auto* context = static_cast<unw_context_t*>(const_cast<void*>(handlerContext));
+    unw_cursor_t cursor;
+    if (unw_init_local(&cursor, context) != 0)
+        return false;
+    do {
+        unw_word_t ip = 0;
+        if (unw_get_reg(&cursor, UNW_REG_IP, &ip) != 0 || ip == 0)
+            break;
+        append(static_cast<uintptr_t>(ip));
+    } while (m_entries.size() < kMaxEntries && unw_step(&cursor) > 0);
+    // Not past the handler's own two frames: the walk failed.
+    if (m_entries.size() > 2)
+        return true;
+    m_entries.clear();
+    return false;
+}
+
 const std::vector<StackFrame>& CallStack::capture(const platform::FaultInformation& fault)
 {
+    if (s_walk.load() == Walk::Unwind && unwind(fault.handlerContext))
+        return m_entries;
+    for (uintptr_t address : fault.handlerFrames)
+        append(address);
+    append(platform::programCounterOf(fault.context));
     const CallStackMemory stack(fault.stackLow, fault.stackHigh);
     return capture(platform::framePointerOf(fault.context), stack);
 }

@@ -13,27 +13,39 @@ namespace com { namespace corvane { namespace vesk {
 
 class CallStackMemory;
 
-// The call stack of one fault, innermost entry first, found by walking the
-// frame-pointer chain. Entries are only appended; one object per fault.
-// Not for signal context (it allocates): the fault handler's reporting thread
-// walks the stack of the faulting thread, which waits in the handler meanwhile.
-// Functions built without frame pointers (the C library, frameless leaf
-// functions) do not appear, and an unusable frame pointer ends the walk.
+// The call stack of one fault, innermost entry first. Entries are only
+// appended; one object per fault. Not for signal context (it allocates): the
+// fault handler's reporting thread walks the stack of the faulting thread,
+// which waits in the handler meanwhile.
+//
+// The walk unwinds with the call-frame information of each module
+// (libunwind), so functions without a frame pointer (the C library, Qt, leaf
+// functions) are walked too. When that fails it falls back to the
+// frame-pointer chain, which ends at the first function without one.
 class CallStack {
 public:
-    static constexpr int kMaxEntries = 100;
+    static constexpr std::size_t kMaxEntries = 100;
+
+    enum class Walk { Unwind, FramePointers };
+    // How capture(fault) walks, for the whole process (default Unwind).
+    static void setWalk(Walk walk);
 
     CallStack() = default;
     virtual ~CallStack() = default;
 
     // Walks the chain from framePointer: each frame holds the caller's frame
     // pointer and the return address. Stops at a null frame pointer, after a
-    // return address of 0 (whose entry is kept), after kMaxEntries entries, and
+    // return address of 0 (whose entry is kept), at kMaxEntries entries, and
     // where the chain breaks: a word outside memory, or a next frame that is
     // not above the current one. Returns the entries.
     virtual const std::vector<StackFrame>& capture(uintptr_t framePointer,
                                                    const CallStackMemory& memory);
-    // The same from a fault's processor context, reading only its thread's stack.
+    // The stack of a fault, from inside its handler: the first two entries
+    // are the handler's own frame and the signal return trampoline, the third
+    // the faulting instruction's function, then its callers. Unwinds from the
+    // handler's context; falls back to the two handler entries, the faulting
+    // instruction and the frame-pointer chain of the fault's context, reading
+    // only its thread's stack.
     const std::vector<StackFrame>& capture(const platform::FaultInformation& fault);
 
     const std::vector<StackFrame>& entries() const { return m_entries; }
@@ -48,6 +60,9 @@ public:
     std::wstring text(std::size_t maxChars) const;
 
 private:
+    bool unwind(const void* handlerContext);
+    void append(uintptr_t address);
+
     std::vector<StackFrame> m_entries;
 };
 

@@ -113,7 +113,7 @@ void DefaultCrashReport::collectLineNumber()
         m_lineNumber = m_callStack->entries().front().lineNumber;
 }
 
-int DefaultCrashReport::reportCrash(CrashReportSink* storeLink,
+int DefaultCrashReport::reportCrash(StoreLink* storeLink,
                                     const platform::FaultInformation* fault)
 {
     if (fault)

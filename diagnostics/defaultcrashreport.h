@@ -10,7 +10,7 @@ namespace com { namespace corvane { namespace vesk {
 class CallStack;
 
 // The crash report used at an unhandled fault: the fault's name and code, and
-// the call stack found by the frame-pointer walk.
+// the call stack of the faulting thread.
 class DefaultCrashReport : public AbstractCrashReport {
 public:
     DefaultCrashReport();
@@ -24,9 +24,10 @@ public:
     void collectErrorData() override;
     void collectCustomFields() override;
     void collectLineNumber() override;
-    // Captures the call stack of the fault, drops its two innermost entries
-    // (the fault machinery's own), then collects and sends the report.
-    int reportCrash(CrashReportSink* storeLink, const platform::FaultInformation* fault) override;
+    // Captures the call stack of the fault from inside the handler, drops its
+    // two innermost entries (the handler's frame and the signal trampoline),
+    // so the faulting function comes first, then collects and sends the report.
+    int reportCrash(StoreLink* storeLink, const platform::FaultInformation* fault) override;
 
     // The name written for an exception code ("ACCESS VIOLATION", ...).
     static const wchar_t* faultName(uint32_t exceptionCode);

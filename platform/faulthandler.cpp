@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#define UNW_LOCAL_ONLY
+#include <libunwind.h>
 #include <mutex>
 #include <poll.h>
 #include <pthread.h>
@@ -138,7 +140,7 @@ void describeFault(int signalNumber, const siginfo_t* info, void* context, Fault
         fault->stackLow = fault->stackHigh = 0;
 }
 
-void onFault(int signalNumber, siginfo_t* info, void* context)
+__attribute__((noinline)) void onFault(int signalNumber, siginfo_t* info, void* context)
 {
     const pid_t self = currentThreadId();
     pid_t first = 0;
@@ -157,6 +159,14 @@ void onFault(int signalNumber, siginfo_t* info, void* context)
 
     FaultInformation fault;
     describeFault(signalNumber, info, context, &fault);
+    // Captured here, in the handler's own frame, so that the stack walked
+    // from it starts with exactly two frames of the fault machinery: this
+    // function and the trampoline the kernel returns through.
+    unw_context_t handlerContext;
+    if (unw_getcontext(&handlerContext) == 0)
+        fault.handlerContext = &handlerContext;
+    fault.handlerFrames[0] = reinterpret_cast<uintptr_t>(&onFault);
+    fault.handlerFrames[1] = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
     const FaultCallback callback = s_callback.load();
     if (callback && s_workerThread.load() != 0) {
         s_fault.store(&fault);
@@ -276,6 +286,11 @@ void FaultHandler::markReported()
 {
     if (s_workerThread.load() == currentThreadId())
         tellHandler(kReportedByte);
+}
+
+int FaultHandler::faultingThread()
+{
+    return s_reportingThread.load();
 }
 
 bool FaultHandler::prepareThread()

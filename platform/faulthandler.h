@@ -12,7 +12,8 @@ using FaultCallback = void (*)(const FaultInformation* fault);
 // SIGTRAP and SIGABRT, taken with SA_SIGINFO | SA_ONSTACK.
 //
 // The signal handler itself only does async-signal-safe work: it maps the
-// signal to an exception code, finds the faulting thread's stack, wakes a
+// signal to an exception code, finds the faulting thread's stack, captures
+// its own processor context (the start of the call stack walk), wakes a
 // reporting thread started at install() through a pipe and waits for it with
 // poll(), at most timeLimit() milliseconds (the watchdog). The callback runs
 // on that thread, so it may allocate, lock and talk to sockets; the reporting
@@ -40,6 +41,10 @@ public:
     // good when the fault struck inside the allocator with its lock held.
     static void markReported();
     static constexpr int kReleaseGraceMs = 500;
+
+    // The thread (its kernel thread ID) whose fault is being reported, 0
+    // before any fault. That thread waits in the handler and never returns.
+    static int faultingThread();
 
     // Gives the calling thread an alternate signal stack (kept until the
     // process ends), so that a stack overflow on it can be reported too.

@@ -13,6 +13,14 @@ struct FaultInformation {
     int signalCode = 0;             // si_code
     const void* faultAddress = nullptr;
     const void* context = nullptr;  // the faulting thread's ucontext_t
+    // The handler's own context (an unw_context_t captured in the handler):
+    // a walk from it passes the handler's frame and the signal return
+    // trampoline, then reaches the faulting function. Valid while the
+    // faulting thread waits in the handler.
+    const void* handlerContext = nullptr;
+    // The same two frames for the frame-pointer walk, which cannot cross the
+    // trampoline: an address in the handler and the trampoline's.
+    uintptr_t handlerFrames[2] = {0, 0};
     // Bounds of the faulting thread's stack; the frame-pointer walk reads only
     // words inside them. Zero when unknown (the walk then reads nothing).
     uintptr_t stackLow = 0;

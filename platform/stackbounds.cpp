@@ -122,6 +122,23 @@ uintptr_t stackPointerOf(const void* context)
 #endif
 }
 
+uintptr_t programCounterOf(const void* context)
+{
+    if (!context)
+        return 0;
+    const auto* uc = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+    return static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+    return static_cast<uintptr_t>(uc->uc_mcontext.pc);
+#elif defined(__i386__)
+    return static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_EIP]);
+#else
+    (void)uc;
+    return 0;
+#endif
+}
+
 bool stackBoundsOf(uintptr_t stackPointer, uintptr_t* low, uintptr_t* high)
 {
     if (stackPointer == 0)

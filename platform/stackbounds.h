@@ -9,6 +9,7 @@ namespace platform {
 // needs. Zero when the context is null. Async-signal-safe.
 uintptr_t framePointerOf(const void* context);
 uintptr_t stackPointerOf(const void* context);
+uintptr_t programCounterOf(const void* context);
 
 // Bounds [low, high) of the readable mapping that holds the stack a thread is
 // running on, found from its stack pointer. When the pointer already lies in

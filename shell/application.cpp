@@ -1,7 +1,7 @@
 #include "application.h"
 
 #include "diagnostics/defaultcrashreport.h"
-#include "diagnostics/faulthandler.h"
+#include "diagnostics/faultfilter.h"
 #include "diagnostics/logmessage.h"
 #include "diagnostics/mutex.h"
 #include "diagnostics/veskexception.h"
@@ -23,16 +23,6 @@ public:
     ContextLock() { s_contextLock.lock(); }
     ~ContextLock() { s_contextLock.unlock(); }
 };
-
-ClientProxy* storeClient()
-{
-    return static_cast<ClientProxy*>(activeStoreLink.load());
-}
-
-int endEventOf(CrashReportSink* storeLink)
-{
-    return static_cast<ClientProxy*>(storeLink)->EndEvent();
-}
 
 ClientProxy* openStoreLink()
 {
@@ -56,7 +46,6 @@ Application::Application()
         ClientProxy::setApplicationIdentifier(APPLICATION_ID.words);
         s_instance.store(true);
     }
-    setEndEventFunction(endEventOf);
     setCrashReport(new DefaultCrashReport);
     installFaultFilter();
     LogMessage(INFO) << "Vesk application created successfully!";
@@ -72,14 +61,14 @@ Application::~Application()
 
 int Application::beginEvent()
 {
-    ClientProxy* client = storeClient();
-    return client ? client->BeginEvent() : 1;
+    StoreLink* link = activeStoreLink.load();
+    return link ? link->BeginEvent() : 1;
 }
 
 int Application::endEvent()
 {
-    ClientProxy* client = storeClient();
-    return client ? client->EndEvent() : 1;
+    StoreLink* link = activeStoreLink.load();
+    return link ? link->EndEvent() : 1;
 }
 
 void Application::setCrashReport(AbstractCrashReport* report)

@@ -9,8 +9,20 @@
 
 using com::corvane::vesk::Application;
 
-const char* const RuntimeContextStartup::InitializationFailedMessage =
-    "The application could not connect to the store service and cannot start.";
+QString RuntimeContextStartup::initializationFailedText(int code)
+{
+    switch (code) {
+    case 2:
+        return QStringLiteral("The application could not connect to the store service and cannot start.");
+    case 3:
+        return QStringLiteral("The store service refused to start the application.");
+    case 9:
+        return QStringLiteral("The store service did not answer in time, so the application cannot start.");
+    default:
+        return QStringLiteral("The application could not start its link to the store service "
+                              "(error %1) and cannot start.").arg(code);
+    }
+}
 
 std::unique_ptr<Application> RuntimeContextStartup::start(QMessageBox& messageBox)
 {
@@ -25,7 +37,7 @@ std::unique_ptr<Application> RuntimeContextStartup::start(QMessageBox& messageBo
     } catch (const com::corvane::vesk::InitializationException& e) {
         qDebug("Caught Initialization exception in application with Exception code: %ld\n",
                static_cast<long>(e.code()));
-        messageBox.setText(QString::fromLatin1(InitializationFailedMessage));
+        messageBox.setText(initializationFailedText(e.code()));
     } catch (const com::corvane::vesk::VeskRuntimeException& e) {
         qDebug("Caught Runtime exception in application with Exception code: %ld\n",
                static_cast<long>(e.code()));

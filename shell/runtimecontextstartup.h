@@ -5,6 +5,7 @@
 #include <memory>
 
 class QMessageBox;
+class QString;
 
 namespace com { namespace corvane { namespace vesk { class Application; } } }
 
@@ -22,8 +23,9 @@ public:
     static std::unique_ptr<com::corvane::vesk::Application> start(QMessageBox& messageBox,
                                                                   const Factory& create);
 
-    // The message box text after an InitializationException.
-    static const char* const InitializationFailedMessage;
+    // The message box text after an InitializationException, by its code
+    // (those of the store link: 2 no connection, 3 refused, 9 no reply).
+    static QString initializationFailedText(int code);
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "diagnostics/abstractcrashreport.h"
 #include "diagnostics/crashreportwriter.h"
+#include "diagnostics/modulelist.h"
 #include "diagnostics/veskexception.h"
 #include "storelink/dispatchersession.h"
 #include "storelink/eventpayload.h"
@@ -97,11 +98,17 @@ int ClientProxy::SendCrashReport(const wchar_t* moduleName, const wchar_t* error
                                              category, errorData, customFields, customFieldCount);
         if (written != 0)
             return written;
+        ModuleList::writeBeside(lastCrashReportPath());
         return session().exchange("crash_report_set",
                                   EventPayload::crashReport(applicationId, lastCrashReportPath()));
     } catch (...) {
         return -1;
     }
+}
+
+void ClientProxy::finishBy(std::chrono::steady_clock::time_point deadline)
+{
+    session().finishBy(deadline);
 }
 
 }}}  // namespace com::corvane::vesk

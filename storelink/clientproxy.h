@@ -1,7 +1,7 @@
 #ifndef QUILLET_STORELINK_CLIENTPROXY_H
 #define QUILLET_STORELINK_CLIENTPROXY_H
 
-#include "diagnostics/crashreportsink.h"
+#include "diagnostics/storelink.h"
 
 #include <cstdint>
 
@@ -10,7 +10,7 @@ namespace com { namespace corvane { namespace vesk {
 // The application's end of the link to the store's local dispatcher service.
 // Constructing it opens the link (InitializationException with the result
 // code on failure); destroying it closes the link.
-class ClientProxy : public CrashReportSink {
+class ClientProxy : public StoreLink {
 public:
     ClientProxy();
     ~ClientProxy() override;
@@ -21,13 +21,16 @@ public:
     // seeds correlation identifiers (36 blanks until set; reset on close).
     static void setApplicationIdentifier(const uint32_t words[4]);
 
-    int BeginEvent();  // 0, or raises VeskRuntimeException
-    int EndEvent();    // 0, or raises VeskWarningException (8) / VeskRuntimeException
-    // Writes the crash report and sends the crash-report event. Never raises.
+    int BeginEvent() override;  // 0, or raises VeskRuntimeException
+    // 0, or raises VeskWarningException (8) / VeskRuntimeException
+    int EndEvent() override;
+    // Writes the crash report, the module list beside it, and sends the
+    // crash-report event. Never raises.
     int SendCrashReport(const wchar_t* moduleName, const wchar_t* errorText,
                         const wchar_t* category, int32_t lineNumber,
                         const wchar_t* errorData, CrashCustomField* customFields,
                         int32_t customFieldCount) override;
+    void finishBy(std::chrono::steady_clock::time_point deadline) override;
 };
 
 }}}  // namespace com::corvane::vesk

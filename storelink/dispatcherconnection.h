@@ -3,6 +3,7 @@
 
 #include "soapDispatcherProxy.h"
 
+#include <chrono>
 #include <string>
 
 namespace com { namespace corvane { namespace vesk {
@@ -26,8 +27,11 @@ public:
     static constexpr unsigned long kMaxReplyBytes = 1024 * 1024;
     static constexpr unsigned kMaxReplyDepth = 32;
 
-    // A bounded call to endpoint.
-    explicit DispatcherConnection(const std::string& endpoint);
+    using Deadline = std::chrono::steady_clock::time_point;
+
+    // A bounded call to endpoint; with a deadline (not Deadline()) every
+    // time of the call is cut to what is left until then.
+    explicit DispatcherConnection(const std::string& endpoint, Deadline deadline = Deadline());
     // A long poll: receive time unbounded, ended through interrupter.
     DispatcherConnection(const std::string& endpoint, PollInterrupter& interrupter);
     ~DispatcherConnection();
@@ -37,7 +41,7 @@ public:
     DispatcherProxy& proxy() { return m_proxy; }
 
 private:
-    void configure(bool bounded);
+    void configure(bool bounded, Deadline deadline = Deadline());
 
     std::string m_endpoint;
     DispatcherProxy m_proxy;

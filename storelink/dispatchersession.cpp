@@ -1,13 +1,18 @@
 #include "storelink/dispatchersession.h"
 
+#include "platform/faulthandler.h"
 #include "storelink/correlationid.h"
 #include "storelink/dispatcherconnection.h"
 #include "storelink/eventpayload.h"
 #include "storelink/linksettings.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <new>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace com { namespace corvane { namespace vesk {
 
@@ -24,6 +29,18 @@ const char kStatusRequestType[] = "application_service_status_request";
 void sleepMs(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long toNanoseconds(Clock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+
+Clock::time_point fromNanoseconds(long long ns)
+{
+    return ns ? Clock::time_point(std::chrono::nanoseconds(ns)) : Clock::time_point();
 }
 
 }  // namespace
@@ -102,9 +119,15 @@ int DispatcherSession::closeLocked()
         return 1;
     try {
         m_open = 0;
-        endSessionCalls();
+        const long long limit = m_closeDeadline.load();
+        endSessionCalls(limit ? fromNanoseconds(limit) : Clock::now() + kCloseBudget);
         // Wake a poll the service may hold forever, then wait for the thread.
         m_interrupter.stop();
+        // A receiver that faulted waits in the fault handler for good.
+        const int receiverId = m_receiverThreadId.load();
+        if (m_receiver.joinable() && receiverId != 0
+            && receiverId == platform::FaultHandler::faultingThread())
+            m_receiver.detach();
         if (m_receiver.joinable())
             m_receiver.join();
         m_inbound.clear();
@@ -116,6 +139,8 @@ int DispatcherSession::closeLocked()
         m_begun = 0;
         m_lastPollResult = 0;
         m_pollCount = 0;
+        m_exchangeDeadline = 0;
+        m_closeDeadline = 0;
         return 0;
     } catch (...) {
         return -1;
@@ -163,11 +188,25 @@ int DispatcherSession::subscribe()
     return call.proxy().SubscribeTopic(&request, &response) == SOAP_OK ? 0 : 2;
 }
 
-void DispatcherSession::endSessionCalls()
+void DispatcherSession::finishBy(std::chrono::steady_clock::time_point deadline)
+{
+    const Clock::time_point now = Clock::now();
+    m_exchangeDeadline = toNanoseconds(now + (deadline - now) / 2);
+    m_closeDeadline = toNanoseconds(deadline);
+}
+
+DispatcherSession::Deadline DispatcherSession::exchangeDeadline() const
+{
+    return fromNanoseconds(m_exchangeDeadline.load());
+}
+
+// A hung service gets half the time for each call, so EndSession is sent
+// whatever became of UnsubscribeTopic.
+void DispatcherSession::endSessionCalls(Deadline deadline)
 {
     const std::string token = this->token();
     {
-        DispatcherConnection call(endpoint());
+        DispatcherConnection call(endpoint(), Clock::now() + (deadline - Clock::now()) / 2);
         ns3__SubscriptionType subscription;
         subscription.Token = token;
         // The subscription topic with the token appended once more.
@@ -177,7 +216,7 @@ void DispatcherSession::endSessionCalls()
         _ns1__UnsubscribeTopicResponse response;
         call.proxy().UnsubscribeTopic(&request, &response);
     }
-    DispatcherConnection call(endpoint());
+    DispatcherConnection call(endpoint(), deadline);
     ns3__TokenType session;
     session.Token = token;
     _ns1__EndSession request;
@@ -201,6 +240,11 @@ int DispatcherSession::startReceiver()
 
 void DispatcherSession::receive()
 {
+    // Its own signal stack, so that a stack overflow here is reported too;
+    // its name tells it apart in a debugger and in /proc.
+    platform::FaultHandler::prepareThread();
+    pthread_setname_np(pthread_self(), "store-link");
+    m_receiverThreadId = static_cast<int>(syscall(SYS_gettid));
     while (isOpen()) {
         sleepMs(20);
         ++m_pollCount;
@@ -249,7 +293,7 @@ int DispatcherSession::sendMessage(const std::string& type, const std::string& p
             seed = m_applicationIdText;
         }
         const std::string token = this->token();
-        DispatcherConnection call(endpoint());
+        DispatcherConnection call(endpoint(), exchangeDeadline());
         ns3__LocalMessageType message;
         message.Token = token;
         message.Topic = kServiceTopic;
@@ -282,7 +326,10 @@ int DispatcherSession::awaitReply(const std::string& correlationId)
 {
     try {
         const int rounds = m_replyTimeout.load();
+        const Deadline deadline = exchangeDeadline();
         for (int round = 0; round < rounds; ++round) {
+            if (deadline != Deadline() && Clock::now() >= deadline)
+                break;
             for (const InboundMessage& m : m_inbound.snapshot()) {
                 if (correlationId.empty() || m.sessionId != correlationId || m.type != kReplyType)
                     continue;
@@ -290,7 +337,10 @@ int DispatcherSession::awaitReply(const std::string& correlationId)
                 m_inbound.remove(m.sessionId, m.type);
                 return result;
             }
-            sleepMs(100);
+            auto pause = std::chrono::milliseconds(100);
+            if (deadline != Deadline())
+                pause = std::min(pause, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
+            std::this_thread::sleep_for(pause);
         }
         return 9;
     } catch (...) {

@@ -5,6 +5,7 @@
 #include "storelink/pollinterrupter.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,7 +31,14 @@ public:
     // open link renews the session token and subscription only.
     int open();
     // UnsubscribeTopic, EndSession, receiver stopped and joined, state reset.
+    // Over within kCloseBudget, or by the deadline of finishBy(), even when
+    // the service has stopped answering.
     int close();
+    static constexpr std::chrono::milliseconds kCloseBudget{2000};
+
+    // Until the link is closed, every exchange ends (with 9 when no reply
+    // came) by half the time left until deadline, and closing by deadline.
+    void finishBy(std::chrono::steady_clock::time_point deadline);
     bool isOpen() const { return m_open.load() != 0; }
 
     // Sends a message of type with payload; correlationId receives its
@@ -66,7 +74,9 @@ private:
     int startReceiver();
     void receive();
     int pollOnce();
-    void endSessionCalls();
+    using Deadline = std::chrono::steady_clock::time_point;
+    void endSessionCalls(Deadline deadline);
+    Deadline exchangeDeadline() const;
 
     std::mutex m_lifecycle;      // serialises open and close
     mutable std::mutex m_mutex;  // guards the texts below
@@ -80,7 +90,11 @@ private:
     std::atomic<int> m_begun{0};
     std::atomic<int> m_pollCount{0};
     std::atomic<int> m_lastPollResult{0};
+    // steady_clock nanoseconds; 0: none
+    std::atomic<long long> m_exchangeDeadline{0};
+    std::atomic<long long> m_closeDeadline{0};
     std::thread m_receiver;
+    std::atomic<int> m_receiverThreadId{0};  // kernel thread ID
     PollInterrupter m_interrupter;
     InboundStore m_inbound;
 };

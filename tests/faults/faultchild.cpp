@@ -1,22 +1,32 @@
-// faultchild <fault> [--time-limit MS] [--unarmed]: creates the store runtime
-// context (exit code 3 when it cannot; --unarmed: none), prints "fault
-// <monotonic ns> <realtime ns>" and faults as named in s_faults. second-context
-// instead prints a second context's refusal, and ends with 0 if the first lives.
+// faultchild <fault> [--time-limit MS] [--unarmed] [--frame-pointers]: creates
+// the store runtime context (exit code 3 when it cannot; --unarmed: none),
+// prints "fault <monotonic ns> <realtime ns>" and faults as named in s_faults.
+// --frame-pointers walks the stack with the frame-pointer fallback only.
+// second-context instead prints a second context's refusal, and ends with 0
+// if the first lives. Built with the project's normal flags.
 
+#include "diagnostics/callstack.h"
 #include "diagnostics/defaultcrashreport.h"
 #include "diagnostics/veskexception.h"
 #include "platform/faulthandler.h"
 #include "shell/application.h"
+
+#include <QCoreApplication>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace com::corvane::vesk;
@@ -27,6 +37,7 @@ volatile int s_zero = 0;
 volatile int s_one = 1;  // a constant dividend lets the compiler avoid the division
 volatile int s_depthLimit = 1 << 30;
 int* volatile s_null = nullptr;
+Application* s_context = nullptr;
 
 #if defined(__x86_64__)
 // Faults with the frame pointer at an unmapped address.
@@ -38,16 +49,118 @@ asm(".text\n"
     "    ret\n");
 #endif
 
+// "fault <monotonic ns> <realtime ns>", just before the fault.
+void stampFault()
+{
+    timespec mono, real;
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    clock_gettime(CLOCK_REALTIME, &real);
+    std::printf("fault %lld %lld\n", mono.tv_sec * 1000000000LL + mono.tv_nsec,
+                real.tv_sec * 1000000000LL + real.tv_nsec);
+    std::fflush(stdout);
+}
+
 __attribute__((noinline)) void writeThroughNull()
 {
     *s_null = 1;
 }
 
+// Frames of 512 KiB: the 8 MiB stack overflows some sixteen calls deep, so
+// the whole stack down to main fits the report.
 __attribute__((noinline)) int recurse(int depth)
 {
-    volatile char frame[512];
+    volatile char frame[512 * 1024];
     frame[0] = char(depth);
     return depth >= s_depthLimit ? frame[0] : recurse(depth + 1) + frame[0];
+}
+
+__attribute__((noinline)) int compareThroughNull(const void* a, const void* b)
+{
+    *s_null = *static_cast<const int*>(a) - *static_cast<const int*>(b);
+    return 0;
+}
+
+__attribute__((noinline)) void sortWithFaultyComparator()
+{
+    int values[] = {3, 1, 2};
+    qsort(values, 3, sizeof values[0], compareThroughNull);
+}
+
+class TimerTarget : public QObject {
+public:
+    __attribute__((noinline)) void faultInSlot()
+    {
+        stampFault();
+        *s_null = 2;
+    }
+};
+
+// The fault in a slot that the event loop calls.
+__attribute__((noinline)) void faultInEventLoop()
+{
+    int argc = 1;
+    char name[] = "faultchild";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    TimerTarget target;
+    QTimer::singleShot(0, &target, &TimerTarget::faultInSlot);
+    app.exec();
+}
+
+__attribute__((noinline)) void faultOnWorker()
+{
+    std::thread(writeThroughNull).join();
+}
+
+// The store link's receiver thread, found by its name.
+pid_t receiverThread()
+{
+    DIR* tasks = opendir("/proc/self/task");
+    pid_t found = 0;
+    while (dirent* entry = tasks ? readdir(tasks) : nullptr) {
+        std::string name;
+        std::ifstream(std::string("/proc/self/task/") + entry->d_name + "/comm") >> name;
+        if (name == "store-link")
+            found = std::atoi(entry->d_name);
+    }
+    if (tasks)
+        closedir(tasks);
+    return found;
+}
+
+// Exhausts the receiver thread's stack while it waits for a message: every
+// page below the one it waits on becomes inaccessible. A begin event then
+// wakes it, and its next calls overflow the stack.
+void overflowReceiverStack()
+{
+    const pid_t tid = receiverThread();
+    unsigned long words[9] = {};
+    std::ifstream syscall("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    syscall >> number >> std::hex;
+    for (unsigned long& word : words)
+        syscall >> word;
+    const uintptr_t sp = words[6];
+    uintptr_t low = 0, high = 0;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        uintptr_t from = 0, to = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx", &from, &to) == 2 && from <= sp && sp < to)
+            low = from, high = to;
+    }
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    if (!tid || number < 0 || !low
+        || mprotect(reinterpret_cast<void*>(low), (sp & ~(page - 1)) - low, PROT_NONE) != 0) {
+        std::fprintf(stderr, "receiver stack not found (thread %d, sp %lx, [%lx, %lx))\n",
+                     int(tid), sp, low, high);
+        std::exit(5);
+    }
+    try {
+        s_context->beginEvent();
+    } catch (...) {
+    }
+    for (;;)
+        pause();  // the fault handler ends the process
 }
 
 // Too large for the per-thread caches: the second free() is checked with the
@@ -85,6 +198,10 @@ const std::map<std::string, void (*)()> s_faults = {
     {"fault-in-report", [] { s_zero = s_one / s_zero; }},  // and again while the report is collected
     {"illegal-instruction", [] { __builtin_trap(); }},
     {"stack-overflow", [] { recurse(0); }},
+    {"qsort-callback", sortWithFaultyComparator},
+    {"event-loop-slot", faultInEventLoop},
+    {"worker-thread", faultOnWorker},
+    {"receiver-overflow", overflowReceiverStack},
     {"two-threads", [] { onThreads(2, writeThroughNull); }},
     {"double-free", freeTwice},
 #if defined(__x86_64__)
@@ -94,21 +211,9 @@ const std::map<std::string, void (*)()> s_faults = {
 
 __attribute__((noinline)) void makeFault(void (*fault)())
 {
-    timespec mono, real;
-    clock_gettime(CLOCK_MONOTONIC, &mono);
-    clock_gettime(CLOCK_REALTIME, &real);
-    std::printf("fault %lld %lld\n", mono.tv_sec * 1000000000LL + mono.tv_nsec,
-                real.tv_sec * 1000000000LL + real.tv_nsec);
-    std::fflush(stdout);
+    if (fault != faultInEventLoop)  // that one stamps in its slot
+        stampFault();
     fault();
-}
-
-// One frame more between main and the fault, so the call stack keeps entries
-// after the two innermost are dropped.
-__attribute__((noinline)) void runFault(void (*fault)())
-{
-    makeFault(fault);
-    s_zero = 0;
 }
 
 }  // namespace
@@ -120,10 +225,12 @@ int main(int argc, char* argv[])
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--time-limit") == 0 && i + 1 < argc)
             platform::FaultHandler::setTimeLimit(std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--frame-pointers") == 0)
+            CallStack::setWalk(CallStack::Walk::FramePointers);
         armed = armed && std::strcmp(argv[i], "--unarmed") != 0;
     }
     if (!s_faults.count(kind) && kind != "second-context") {
-        std::fputs("usage: faultchild <fault> [--time-limit MS] [--unarmed]\n", stderr);
+        std::fputs("usage: faultchild <fault> [--time-limit MS] [--unarmed] [--frame-pointers]\n", stderr);
         return 2;
     }
     std::unique_ptr<Application> context;
@@ -140,6 +247,7 @@ int main(int argc, char* argv[])
         context.reset();
     if (kind == "fault-in-report")
         context->setCrashReport(new FaultyReport);
-    runFault(s_faults.at(kind));
+    s_context = context.get();
+    makeFault(s_faults.at(kind));
     return 0;
 }

@@ -23,19 +23,22 @@ private slots:
     void failureIsShownAndGivesNoContext_data()
     {
         QTest::addColumn<bool>("initialization");
-        QTest::addColumn<QString>("debugLine");
+        QTest::addColumn<int>("code");
         QTest::addColumn<QString>("boxText");
-        QTest::newRow("no store service")
-            << true << "Caught Initialization exception in application with Exception code: 2\n"
-            << QString::fromLatin1(RuntimeContextStartup::InitializationFailedMessage);
-        QTest::newRow("runtime failure")
-            << false << "Caught Runtime exception in application with Exception code: -1\n"
-            << CRITICAL_ERROR_MESSAGE;
+        QTest::newRow("no store service") << true << 2
+            << "The application could not connect to the store service and cannot start.";
+        QTest::newRow("service refused") << true << 3
+            << "The store service refused to start the application.";
+        QTest::newRow("service did not reply")
+            << true << 9 << "The store service did not answer in time, so the application cannot start.";
+        QTest::newRow("other link failure") << true << -1
+            << "The application could not start its link to the store service (error -1) and cannot start.";
+        QTest::newRow("runtime failure") << false << -1 << QString(CRITICAL_ERROR_MESSAGE);
     }
     void failureIsShownAndGivesNoContext()
     {
         QFETCH(bool, initialization);
-        QFETCH(QString, debugLine);
+        QFETCH(int, code);
         QFETCH(QString, boxText);
         QMessageBox box;
         QString shownText;
@@ -44,11 +47,13 @@ private slots:
                 shownText = box.text();
             box.done(0);
         });
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Caught %1 exception in application with Exception code: %2\n")
+                                                         .arg(initialization ? "Initialization" : "Runtime")
+                                                         .arg(code)));
         const auto context = RuntimeContextStartup::start(box, [&]() -> std::unique_ptr<Application> {
             if (initialization)
-                throw InitializationException("no service", 2);
-            throw VeskRuntimeException("broken", -1);
+                throw InitializationException("no service", code);
+            throw VeskRuntimeException("broken", code);
         });
         QVERIFY(!context);
         QCOMPARE(shownText, boxText);

@@ -13,6 +13,7 @@
 #include "storelink/linksettings.h"
 
 #include <chrono>
+#include <csignal>
 #include <regex>
 #include <thread>
 
@@ -124,6 +125,33 @@ TEST_F(LinkTest, CloseEndsAPollTheServiceHoldsForever)
     EXPECT_LT(monotonicNanoseconds() - start, 1000000000LL);
     EXPECT_FALSE(DispatcherSession::instance().isOpen());
     EXPECT_EQ(dispatcher.terminate(), 0) << "the service stops cleanly";
+}
+
+TEST_F(LinkTest, ClosingIsOverWithinItsBudgetWhenTheServiceHangs)
+{
+    // A stopped service: its kernel still accepts connections, nothing answers.
+    DispatcherProcess& dispatcher = startDispatcher();
+    auto proxy = std::make_unique<ClientProxy>();
+    kill(dispatcher.pid(), SIGSTOP);
+    const long long start = monotonicNanoseconds();
+    proxy.reset();
+    const double seconds = double(monotonicNanoseconds() - start) / 1e9;
+    kill(dispatcher.pid(), SIGCONT);
+    EXPECT_LT(seconds, DispatcherSession::kCloseBudget.count() / 1000.0 + 0.5);
+    EXPECT_GE(seconds, 0.5) << "each closing call had its half of the budget";
+    EXPECT_FALSE(DispatcherSession::instance().isOpen());
+}
+
+TEST_F(LinkTest, ExchangesEndByHalfTheTimeLeftOnceADeadlineIsSet)
+{
+    startDispatcher({"--no-reply-for", "application_begin_set"});
+    ClientProxy proxy;
+    const auto now = std::chrono::steady_clock::now();
+    DispatcherSession::instance().finishBy(now + std::chrono::milliseconds(800));
+    EXPECT_THROW(proxy.BeginEvent(), VeskRuntimeException);  // 9, no reply in time
+    const auto waited = std::chrono::steady_clock::now() - now;
+    EXPECT_GE(waited, std::chrono::milliseconds(350));
+    EXPECT_LT(waited, std::chrono::milliseconds(700)) << "TimeOut (3 s) was not cut";
 }
 
 TEST_F(LinkTest, ReopeningRenewsTheTokenWithoutASecondReceiver)

@@ -20,6 +20,7 @@ public:
     ~DispatcherProcess() { terminate(); }
 
     int port() const { return m_port; }
+    pid_t pid() const { return m_pid; }
     // Logged requests of this operation (all for ""), and of this message
     // type (any for ""), oldest first, field -> text.
     std::vector<Entry> entries(const std::string& operation = "", const std::string& type = "") const;

@@ -48,7 +48,8 @@ std::vector<std::string> IsolatedEnvironment::crashReports() const
     std::vector<std::string> files;
     std::error_code none;
     for (const auto& entry : fs::directory_iterator(sdkFolder() / "CrashReports", none))
-        files.push_back(entry.path().string());
+        if (entry.path().extension() == ".xml")  // not the module lists beside them
+            files.push_back(entry.path().string());
     return files;
 }
 

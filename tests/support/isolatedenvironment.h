@@ -26,7 +26,7 @@ public:
     std::filesystem::path registryPath() const { return m_root / "registry.reg"; }
     // The store SDK's folder of the log and the crash reports.
     std::filesystem::path sdkFolder() const { return dataFolder() / "Corvane/CorvaneSkyfoldSDK"; }
-    // The files in sdkFolder()/CrashReports, by path.
+    // The reports (.xml) in sdkFolder()/CrashReports, by path.
     std::vector<std::string> crashReports() const;
     // The variables, name and value, as applyHere sets them.
     std::vector<std::pair<std::string, std::string>> variables() const;

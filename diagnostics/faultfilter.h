@@ -1,5 +1,5 @@
-#ifndef QUILLET_DIAGNOSTICS_FAULTHANDLER_H
-#define QUILLET_DIAGNOSTICS_FAULTHANDLER_H
+#ifndef QUILLET_DIAGNOSTICS_FAULTFILTER_H
+#define QUILLET_DIAGNOSTICS_FAULTFILTER_H
 
 #include <atomic>
 
@@ -8,25 +8,22 @@ namespace platform { struct FaultInformation; }
 namespace com { namespace corvane { namespace vesk {
 
 class AbstractCrashReport;
-class CrashReportSink;
+class StoreLink;
 
 // Process-wide slots that the runtime context fills and faultFilter reads.
 // Both own their object; whoever takes an object out of a slot (exchange)
 // releases it, so each is used and released once.
 extern std::atomic<AbstractCrashReport*> activeCrashReport;
-extern std::atomic<CrashReportSink*> activeStoreLink;
-
-// Ends the application's usage event through the store link in the slot.
-// Set by the runtime context, which knows the link's type. May raise.
-using EndEventFunction = int (*)(CrashReportSink* storeLink);
-void setEndEventFunction(EndEventFunction endEvent);
+extern std::atomic<StoreLink*> activeStoreLink;
 
 // The unhandled-fault filter. It runs on the fault handler's reporting
 // thread, not in signal context, so it may allocate, lock and use sockets.
-// With a report and a store link: reports the
-// fault (report file and crash-report event), then ends the usage event;
-// whatever the end event raises is contained. Then releases the report and
-// the link. Returns 1 (EXCEPTION_EXECUTE_HANDLER); the caller ends the process.
+// With a report and a store link: reports the fault (report file and
+// crash-report event), then ends the usage event; whatever the end event
+// raises is contained. The link's exchanges and its closing (UnsubscribeTopic,
+// EndSession) are over within four fifths of the fault handler's time limit.
+// Then releases the link and the report. Returns 1 (EXCEPTION_EXECUTE_HANDLER);
+// the caller ends the process.
 int faultFilter(const platform::FaultInformation* fault);
 
 // Installs faultFilter as the process's fault handler (platform::FaultHandler).

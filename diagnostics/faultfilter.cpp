@@ -1,17 +1,17 @@
-#include "faulthandler.h"
+#include "faultfilter.h"
 
 #include "diagnostics/abstractcrashreport.h"
-#include "diagnostics/crashreportsink.h"
+#include "diagnostics/storelink.h"
 #include "platform/faulthandler.h"
+
+#include <chrono>
 
 namespace com { namespace corvane { namespace vesk {
 
 std::atomic<AbstractCrashReport*> activeCrashReport{nullptr};
-std::atomic<CrashReportSink*> activeStoreLink{nullptr};
+std::atomic<StoreLink*> activeStoreLink{nullptr};
 
 namespace {
-
-std::atomic<EndEventFunction> s_endEvent{nullptr};
 
 void onFault(const platform::FaultInformation* fault)
 {
@@ -20,32 +20,30 @@ void onFault(const platform::FaultInformation* fault)
 
 }  // namespace
 
-void setEndEventFunction(EndEventFunction endEvent)
-{
-    s_endEvent.store(endEvent);
-}
-
 int faultFilter(const platform::FaultInformation* fault)
 {
     AbstractCrashReport* report = activeCrashReport.exchange(nullptr);
-    CrashReportSink* storeLink = activeStoreLink.exchange(nullptr);
+    StoreLink* storeLink = activeStoreLink.exchange(nullptr);
+    if (storeLink) {
+        // The rest of the watchdog's time is for releasing the objects.
+        const auto limit = std::chrono::milliseconds(platform::FaultHandler::timeLimit());
+        storeLink->finishBy(std::chrono::steady_clock::now() + limit * 4 / 5);
+    }
     if (report && storeLink) {
         try {
             report->reportCrash(storeLink, fault);
         } catch (...) {
             // Best effort: a report that could not be sent leaves no other trace.
         }
-        const EndEventFunction endEvent = s_endEvent.load();
         try {
-            if (endEvent)
-                endEvent(storeLink);
+            storeLink->EndEvent();
         } catch (...) {
             // Without a begin event the end event always raises a warning.
         }
     }
+    delete storeLink;  // UnsubscribeTopic and EndSession, by the deadline
     platform::FaultHandler::markReported();
     delete report;
-    delete storeLink;
     return 1;
 }
 
