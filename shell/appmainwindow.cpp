@@ -3,17 +3,50 @@
 #include "appmainwindowform.h"
 #include "constants.h"
 #include "platform/process.h"
+#include "web/appidentity.h"
 #include "web/sitespecificwebview.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QNetworkProxyFactory>
+#include <QPalette>
 #include <QResizeEvent>
 #include <QResource>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
+#include <QWebFrame>
+#include <QWebPage>
 #include <QWebSettings>
+
+#include <memory>
+
+namespace {
+
+// The app's own colour until its page has loaded: no white flash on a dark
+// app. The view hands its palette to its page; once loaded, both get their
+// own back, so a page without a background of its own is white, as in a
+// browser.
+void showColourUntilLoaded(QWebView* view, const QColor& colour)
+{
+    const QPalette original = view->palette();
+    QPalette palette = original;
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Base, colour);
+    view->setPalette(palette);
+    QWebPage* page = view->page();
+    auto loaded = std::make_shared<QMetaObject::Connection>();
+    *loaded = QObject::connect(
+        page, &QWebPage::loadFinished, view, [view, page, original, loaded](bool ok) {
+            if (!ok || page->mainFrame()->url().toString() == QLatin1String("about:blank"))
+                return;
+            view->setPalette(original);
+            QObject::disconnect(*loaded);
+        });
+}
+
+}  // namespace
 
 AppMainWindow::AppMainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -24,8 +57,7 @@ AppMainWindow::AppMainWindow(QWidget* parent)
     // Relative name: read from the install folder made current above.
     QResource::registerResource(RESOURCE_BUNDLE_FILE, QString());
     configure();
-    m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, ORGANIZATION_NAME,
-                               APPLICATION_NAME);
+    m_settings = AppIdentity::current().createSettings();
     restoreGeometry();
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     m_form->webView->setUrl(m_startUrl);
@@ -65,8 +97,16 @@ void AppMainWindow::makeInstallFolderCurrent()
 void AppMainWindow::configure()
 {
     m_startUrl = QUrl(QStringLiteral("qrc:/index.html"));
-    setWindowTitle(APPLICATION_TITLE);
-    setWindowIcon(QIcon(QStringLiteral("icon.ico")));
+    const AppIdentity& app = AppIdentity::current();
+    setWindowTitle(app.title());
+    setWindowIcon(app.windowIcon());
+    if (app.backgroundColor().isValid())
+        showColourUntilLoaded(m_form->webView, app.backgroundColor());
+    // Run unpacked, the developer edits a file and reloads with F5.
+    if (!app.webFolder().isEmpty()) {
+        auto* reload = new QShortcut(QKeySequence::Refresh, this);
+        connect(reload, &QShortcut::activated, m_form->webView, &QWebView::reload);
+    }
 
     QWebSettings* web = QWebSettings::globalSettings();
     web->setAttribute(QWebSettings::PluginsEnabled, true);

@@ -1,20 +1,94 @@
 #include "shell/application.h"
 #include "shell/appmainwindow.h"
+#include "shell/commandline.h"
 #include "shell/constants.h"
 #include "shell/quitsignalhandler.h"
 #include "shell/runtimecontextstartup.h"
-#include "diagnostics/logmessage.h"
+#include "shell/singleinstance.h"
+#include "web/appidentity.h"
 #include "web/sitespecificwebpage.h"
+#include "diagnostics/logmessage.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// The app's identity from the manifest of its bundle or of the web folder run
+// unpacked; the build's constants without one.
+AppIdentity loadIdentity(const CommandLine& command)
+{
+    QStringList warnings;
+    const AppIdentity identity = command.identity(&warnings);
+    for (const QString& warning : warnings)
+        std::fprintf(stderr, "%s: warning: %s\n", qPrintable(command.program()),
+                     qPrintable(warning));
+    return identity;
+}
+
+void bringToFront(QWidget& window)
+{
+    window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window.show();
+    window.raise();
+    window.activateWindow();
+    qInfo("%s started again: its window is brought to the front",
+          qPrintable(AppIdentity::current().name()));
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
+    const CommandLine command(argumentsOf(argc, argv));
+    if (command.action() == CommandLine::Action::Error) {
+        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n",
+                     qPrintable(command.program()), qPrintable(command.error()),
+                     qPrintable(command.program()));
+        return 2;
+    }
+    if (command.action() == CommandLine::Action::Help) {
+        std::fputs(qPrintable(command.usage()), stdout);
+        return 0;
+    }
+    AppIdentity::setCurrent(loadIdentity(command));
+    const AppIdentity& identity = AppIdentity::current();
+    if (command.action() == CommandLine::Action::Version) {
+        if (identity.hasManifest())
+            std::printf(
+                "%s\n",
+                qPrintable((identity.name() + QLatin1Char(' ') + identity.version()).trimmed()));
+        std::printf("Quillet %s\n", QUILLET_VERSION);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QMessageBox messageBox;  // shown only when a store build cannot start
 
     QuitSignalHandler quitOnSignal;  // SIGTERM and SIGINT end the loop in order
+
+    // A second start of the same app only brings the first to the front.
+    SingleInstance instance(identity.instanceName());
+    if (!instance.isFirst()) {
+        if (instance.activateFirst()) {
+            std::printf("%s is already running: its window is brought to the front\n",
+                        qPrintable(identity.name()));
+            return 0;
+        }
+        std::fprintf(stderr, "%s: %s is already running but does not answer\n",
+                     qPrintable(command.program()), qPrintable(identity.name()));
+        return 1;
+    }
 
     // A store build runs with its runtime context; without one it cannot
     // report, so it ends after telling the user why.
@@ -32,7 +106,12 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         AppMainWindow window(nullptr);
-        window.show();
+        QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                         [&window] { bringToFront(window); });
+        if (identity.display() == AppIdentity::Display::Fullscreen)
+            window.showFullScreen();
+        else
+            window.show();
         result = app.exec();
     }  // the window unregisters the bundle and saves its geometry here
     runtimeContext.reset();

@@ -1,5 +1,7 @@
 #include "bundlereply.h"
 
+#include "appidentity.h"
+
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
@@ -25,7 +27,7 @@ QString contentTypeFor(const QString& path)
 
 BundleReply::BundleReply(const QUrl& bundleUrl, const QUrl& url, QObject* parent)
     : QNetworkReply(parent)
-    , m_file(QLatin1Char(':') + bundleUrl.path(QUrl::FullyDecoded))
+    , m_file(AppIdentity::current().bundleFilePath(bundleUrl.path(QUrl::FullyDecoded)))
 {
     // A fresh request: no header or attribute of the page's request is kept.
     setRequest(QNetworkRequest(url));

@@ -1,6 +1,6 @@
 #include "sitespecificwebview.h"
 
-#include "webapp.h"
+#include "appidentity.h"
 #include "sitespecificcookiejar.h"
 #include "sitespecificwebpage.h"
 #include "zemnetworkaccessmanager.h"
@@ -16,9 +16,8 @@
 SiteSpecificWebView::SiteSpecificWebView(QWidget* parent)
     : QWebView(parent)
 {
-    // WebKit fixes a page's local storage folder when the page is created:
-    // set before the page, web storage is kept on disk; set after, it lives
-    // in memory only and is gone at the next start.
+    // Before the page exists: a page takes the web storage folder when it is
+    // created, and the first page would otherwise keep web storage in memory.
     QWebSettings::enablePersistentStorage(storagePath());
     QWebSettings::setOfflineStorageDefaultQuota(qint64(10485760));
 
@@ -32,11 +31,11 @@ SiteSpecificWebView::SiteSpecificWebView(QWidget* parent)
     m_page->setNetworkAccessManager(m_networkAccessManager);
     m_networkAccessManager->setCookieJar(m_cookieJar);
 
-    m_page->view()->setWindowTitle(APPLICATION_TITLE);
-    m_page->view()->setWindowIcon(QIcon(QStringLiteral("icon.ico")));
+    const AppIdentity& app = AppIdentity::current();
+    m_page->view()->setWindowTitle(app.title());
+    m_page->view()->setWindowIcon(app.windowIcon());
 
-    m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, ORGANIZATION_NAME,
-                               APPLICATION_NAME, this);
+    m_settings = app.createSettings(this);
     m_settings->beginGroup(QStringLiteral("Window"));
     QSize initial = m_settings->value(QStringLiteral("size"), QSize(800, 600)).toSize();
     m_settings->endGroup();
@@ -49,8 +48,7 @@ SiteSpecificWebView::~SiteSpecificWebView() = default;
 
 QString SiteSpecificWebView::storagePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QDir::separator() + ORGANIZATION_NAME + QDir::separator() + APPLICATION_NAME;
+    return AppIdentity::current().storagePath();
 }
 
 // Replaces WebKit's menu: the inspector when developer extras are on, else

@@ -1,8 +1,8 @@
 #include "zemdownloadmgr.h"
 
+#include "appidentity.h"
 #include "blobchannel.h"
 #include "blobreply.h"
-#include "webapp.h"
 
 #include <QDir>
 #include <QFile>
@@ -124,7 +124,7 @@ void ZemDownloadMgr::startTransfer(const QUrl& url, QWebPage* page)
     // Created only now: a progress dialog shows itself a few seconds after
     // construction, which must not happen for a download that never starts.
     m_progressDialog = new QProgressDialog(m_view, Qt::WindowFlags());
-    m_progressDialog->setWindowTitle(APPLICATION_TITLE);
+    m_progressDialog->setWindowTitle(AppIdentity::current().title());
     m_progressDialog->setLabelText(tr("Downloading File...."));
 
     QNetworkRequest request{QUrl()};

@@ -1,7 +1,7 @@
 #include "zemnetworkaccessmanager.h"
 
 #include "bundlereply.h"
-#include "webapp.h"
+#include "appidentity.h"
 
 #include <QDir>
 #include <QNetworkRequest>
@@ -17,18 +17,23 @@ ZemNetworkAccessManager::ZemNetworkAccessManager(QObject* parent)
 // "%", "?" or "#" in a file name names that file instead of being decoded a
 // second time or cutting the path short. Dot segments are resolved inside the
 // served tree, as a web server does: no path, however encoded, leaves
-// "widget".
+// "widget". A web folder run unpacked also answers the bundle's own qrc:
+// URLs (the start page and what it names), the same files a bundle holds.
 QUrl ZemNetworkAccessManager::bundleUrlFor(QNetworkAccessManager::Operation op, const QUrl& url)
 {
-    if (op != QNetworkAccessManager::GetOperation || url.scheme() != QLatin1String("http")
-        || url.host() != APPLICATION_HOST.toLower())
+    if (op != QNetworkAccessManager::GetOperation)
+        return QUrl();
+    QString folder;
+    if (url.scheme() == QLatin1String("http") && url.host() == APPLICATION_HOST.toLower())
+        folder = QStringLiteral("/widget");
+    else if (url.scheme() != QLatin1String("qrc") || AppIdentity::current().webFolder().isEmpty())
         return QUrl();
     QString path = QDir::cleanPath(url.path(QUrl::FullyDecoded));
     while (path == QLatin1String("/..") || path.startsWith(QLatin1String("/../")))
         path.remove(0, 3);
     QUrl bundled;
     bundled.setScheme(QStringLiteral("qrc"));
-    bundled.setPath(QStringLiteral("/widget") + path, QUrl::DecodedMode);
+    bundled.setPath(folder + path, QUrl::DecodedMode);
     return bundled;
 }
 

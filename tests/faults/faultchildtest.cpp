@@ -224,7 +224,9 @@ protected:
         return pid;
     }
     std::string output() const { return (root() / "output.txt").string(); }
-    bool windowWasShown() const { return fs::exists(configFolder() / "brambleKiln/Quillet.ini"); }
+    // The window saved its geometry: the sample app beside the executable has
+    // a manifest, so its settings are its own.
+    bool windowWasShown() const { return fs::exists(configFolder() / "quillet-sample/settings.ini"); }
 };
 
 TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)

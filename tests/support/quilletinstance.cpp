@@ -64,11 +64,11 @@ bool QuilletInstance::useSampleBundle()
                        installFolder() + "/Widget.rcc");
 }
 
-bool QuilletInstance::start()
+bool QuilletInstance::start(const QStringList& arguments)
 {
     m_output.clear();
     m_process.setProcessEnvironment(m_environment);
-    m_process.start(installFolder() + "/quillet", QStringList());
+    m_process.start(programPath(), arguments);
     return m_process.waitForStarted(10000);
 }
 

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 
 // Where the program keeps its window settings (INI) and its web storage and
 // cookies.ini in an isolated environment.
@@ -32,12 +33,12 @@ public:
     {
         m_environment.insert(name, value);
     }
-    bool start();
+    bool start(const QStringList& arguments = {});
     // Waits while running the caller's event loop (servers in the test keep
     // answering). True when the process ended within the time.
     bool waitForExit(int milliseconds);
     void terminate() { m_process.terminate(); }  // SIGTERM
-    void kill() { m_process.kill(); }            // SIGKILL
+    void kill() { m_process.kill(); }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
@@ -45,6 +46,9 @@ public:
 
     QString settingsFilePath() const { return ::settingsFilePath(m_home); }
     QString storageFolder() const { return ::storageFolder(m_home); }
+    const IsolatedEnvironment& home() const { return m_home; }
+    QProcessEnvironment environment() const { return m_environment; }
+    QString programPath() const { return installFolder() + "/quillet"; }
 
 private:
     QString root() const { return QString::fromStdString(m_home.root()); }

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# quillet-package end to end: PHASE is check, folder, deb or install.
+# Needs QUILLET_PACKAGE (the command), QUILLET_PROGRAM (a built quillet, with
+# quillet-pkgtool beside it) and QUILLET_SOURCE (the source tree).
+set -euo pipefail
+phase="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
+export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+host="5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40.casewright"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+expect() { grep -qF -- "$2" <<<"$1" || fail "expected '$2' in:"$'\n'"$1"; }
+
+# A web folder: the start page moves onto the origin; $2 is widget/index.html.
+web_folder() {
+  mkdir -p "$1/widget"
+  echo "<script>location.replace('http://$host/index.html');</script>" > "$1/index.html"
+  printf '%s\n' "$2" > "$1/widget/index.html"
+}
+# The app the packages are made of: it closes itself once its page has loaded.
+app="$work/notes"
+web_folder "$app" '<script>window.onload = function () { corvane.vesk.casewright.closeapplication(); };</script>'
+mkdir -p "$app/widget/icons"
+cp "$QUILLET_SOURCE/app/widget/icons/quillet-192.png" "$app/widget/icons/notes.png"
+cat > "$app/manifest.webmanifest" <<'JSON'
+{"name": "Quillet Test Notes", "short_name": "Notes", "version": "1.2.3",
+ "description": "Notes kept on the desktop.",
+ "icons": [{"src": "widget/icons/notes.png", "sizes": "192x192", "type": "image/png"}]}
+JSON
+command=quillet-test-notes
+package() { "$QUILLET_PACKAGE" --program "$QUILLET_PROGRAM" --maintainer "Test <test@example.org>" "$@"; }
+# Runs an app command until its page closes it: 0 means the page loaded.
+runs_until_loaded() { timeout 60 "$@" >"$work/run.log" 2>&1 || fail "$* did not load its page: $(cat "$work/run.log")"; }
+
+case "$phase" in
+check)
+  # One folder per problem: expected exit code and line.
+  web_folder "$work/syntax" '<script src="a.js"></script>'
+  printf 'var ok = 1;\nasync function later() { await ok; }\n' > "$work/syntax/widget/a.js"
+  web_folder "$work/throws" $'<p>x</p>\n<script>\nnoSuchFunction();\n</script>'
+  web_folder "$work/module" '<script type="module" src="m.js"></script>'
+  echo 'export const m = 1;' > "$work/module/widget/m.js"
+  web_folder "$work/missing" $'<p>x</p>\n<img src="img/none.png">'
+  web_folder "$work/manifest" '<p>x</p>'
+  echo '{"name": "Broken",' > "$work/manifest/manifest.webmanifest"
+  web_folder "$work/remote" '<script src="https://cdn.example.com/x.js"></script><a href="https://example.com/">site</a>'
+  while IFS='|' read -r folder code line; do
+    set +e; output="$("$QUILLET_PACKAGE" --check "$work/$folder" 2>&1)"; rc=$?; set -e
+    [ "$rc" -eq "$code" ] || fail "$folder: exit $rc, expected $code:"$'\n'"$output"
+    expect "$output" "$line"
+  done <<'CASES'
+syntax|1|widget/a.js:2: error: SyntaxError
+throws|1|widget/index.html:3: error: ReferenceError: Can't find variable: noSuchFunction
+module|1|widget/index.html:1: error: module script m.js is skipped by the engine
+missing|1|widget/index.html:2: error: widget/img/none.png is not in the folder
+manifest|1|error: manifest.webmanifest is ignored: not valid JSON
+remote|0|widget/index.html:1: warning: remote resource https://cdn.example.com/x.js does not load offline
+CASES
+  output="$("$QUILLET_PACKAGE" --check "$work/syntax" 2>&1 || true)"
+  expect "$output" "What to do:"
+  expect "$output" "older target"
+  output="$("$QUILLET_PACKAGE" --check "$work/remote" 2>&1)"
+  expect "$output" "0 error(s), 1 warning(s)"  # the link to a web site is no resource
+  output="$("$QUILLET_PACKAGE" --check "$app" 2>&1)" || fail "clean folder failed: $output"
+  expect "$output" "0 error(s), 0 warning(s)"
+  ;;
+folder)
+  package --app "$app" "$work/out" >/dev/null
+  for f in "$command" Widget.rcc "$command.png" "$command.desktop"; do
+    [ -f "$work/out/$f" ] || fail "no $f in the folder"
+  done
+  expect "$(cat "$work/out/$command.desktop")" "Exec=$work/out/$command"
+  expect "$(cat "$work/out/$command.desktop")" "Name=Quillet Test Notes"
+  runs_until_loaded "$work/out/$command"
+  [ -f "$XDG_CONFIG_HOME/quillet-test-notes/settings.ini" ] || fail "settings not in the app's folder"
+  ;;
+deb)
+  package --deb "$app" "$work/out" >/dev/null
+  deb="$work/out/${command}_1.2.3_$(dpkg --print-architecture).deb"
+  info="$(dpkg-deb --info "$deb")"
+  for line in "Package: $command" "Version: 1.2.3" "Maintainer: Test <test@example.org>" \
+              "Description: Notes kept on the desktop" "libqt5webkit5 (>=" "libc6 (>="; do
+    expect "$info" "$line"
+  done
+  contents="$(dpkg-deb --contents "$deb")"
+  for path in "./usr/bin/$command -> ../lib/$command/$command" "./usr/lib/$command/Widget.rcc" \
+              "./usr/share/applications/$command.desktop" "./usr/share/man/man1/$command.1.gz" \
+              "./usr/share/doc/$command/copyright"; do
+    expect "$contents" "$path"
+  done
+  for size in 16 24 32 48 64 128 256; do
+    expect "$contents" "./usr/share/icons/hicolor/${size}x${size}/apps/$command.png"
+  done
+  grep -q "rwxr-xr-x root/root .* ./usr/lib/$command/$command$" <<<"$contents" || fail "executable mode"
+  lint="$(lintian "$deb" 2>&1 | grep -v 'running with root privileges' || true)"
+  if grep -q '^E:' <<<"$lint"; then fail "lintian errors:"$'\n'"$lint"; fi
+  echo "lintian: ${lint:-no tags}"
+  ;;
+install)
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: installing a package needs root (CI runs as root)"
+    exit 77
+  fi
+  package --deb "$app" "$work/out" >/dev/null
+  deb="$(ls "$work/out"/*.deb)"
+  files="$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -n 's|^\./|/|p' | grep -v '/$')"
+  apt_get() { apt-get -o DPkg::Lock::Timeout=600 -y -qq "$@" >"$work/apt.log" 2>&1 || fail "apt-get $*: $(cat "$work/apt.log")"; }
+  trap 'apt-get -o DPkg::Lock::Timeout=600 -y -qq purge "$command" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+  apt_get install "$deb"
+  entry=/usr/share/applications/$command.desktop
+  [ -f "$entry" ] || fail "no desktop entry"
+  # As the desktop menu starts it: the entry's command, found on PATH.
+  read -r -a exec_line <<<"$(sed -n 's/^Exec=//p' "$entry")"
+  runs_until_loaded "${exec_line[@]}"
+  apt_get purge "$command"
+  left=""
+  while IFS= read -r f; do [ -e "$f" ] || [ -L "$f" ] && left+="$f "; done <<<"$files"
+  [ -z "$left" ] || fail "left after removal: $left"
+  [ ! -e "/usr/lib/$command" ] || fail "/usr/lib/$command left after removal"
+  ;;
+*) fail "unknown phase $phase" ;;
+esac
+echo "quillet-package $phase: passed"

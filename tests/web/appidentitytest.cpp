@@ -1,0 +1,152 @@
+// The app's identity from its manifest: each member, where its data go, and
+// the manifests that are ignored with a warning.
+#include "quilletinstance.h"
+#include "web/appidentity.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestAppIdentity : public QObject {
+    Q_OBJECT
+    IsolatedEnvironment m_home;
+    QString inConfig(const char* path) const { return QString::fromStdString(m_home.configFolder() / path); }
+    QString inData(const char* path) const { return QString::fromStdString(m_home.dataFolder() / path); }
+
+    // A web folder with the given files.
+    static AppIdentity readFolder(const QMap<QString, QByteArray>& files, QStringList* warnings)
+    {
+        QTemporaryDir folder;
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            QDir(folder.path()).mkpath(QFileInfo(it.key()).path());
+            QFile file(folder.path() + "/" + it.key());
+            file.open(QIODevice::WriteOnly);
+            file.write(it.value());
+        }
+        return AppIdentity::fromFolder(folder.path(), warnings);
+    }
+
+private slots:
+    void withoutAManifestTheAppIsTheBuiltInOne()
+    {
+        QStringList warnings;
+        const AppIdentity app = readFolder({{"index.html", "<p>"}}, &warnings);
+        QVERIFY(!app.hasManifest());
+        QVERIFY(warnings.isEmpty());
+        QCOMPARE(app.name(), QString("Quillet"));
+        QCOMPARE(app.title(), QString("Quillet"));
+        QCOMPARE(app.storagePath(), storageFolder(m_home));
+        std::unique_ptr<QSettings> settings(app.createSettings());
+        QCOMPARE(settings->fileName(), settingsFilePath(m_home));
+    }
+
+    void manifestMembersMakeTheApp()
+    {
+        QStringList warnings;
+        const AppIdentity app = readFolder(
+            {{"widget/manifest.webmanifest",
+              "{\"name\": \"Field Notes\", \"short_name\": \"Notes\", \"id\": \"org.example.Notes\", "
+              "\"description\": \"Notes in the field.\", \"version\": \"2.0.1\", "
+              "\"display\": \"fullscreen\", \"background_color\": \"#102030\", "
+              "\"icons\": [{\"src\": \"/icons/n-192.png\", \"sizes\": \"192x192\", \"type\": \"image/png\"}, "
+              "{\"src\": \"icons/n.svg\", \"type\": \"image/svg+xml\"}, "
+              "{\"src\": \"../gone.png\"}, "
+              "{\"src\": \"https://cdn.example.com/n.png\"}]}"},
+             {"widget/icons/n-192.png", "png"}, {"widget/icons/n.svg", "<svg/>"}},
+            &warnings);
+        QVERIFY(app.hasManifest());
+        QCOMPARE(app.name(), QString("Field Notes"));
+        QCOMPARE(app.title(), QString("Field Notes"));
+        QCOMPARE(app.shortName(), QString("Notes"));
+        QCOMPARE(app.description(), QString("Notes in the field."));
+        QCOMPARE(app.version(), QString("2.0.1"));
+        QCOMPARE(app.display(), AppIdentity::Display::Fullscreen);
+        QCOMPARE(app.backgroundColor(), QColor(0x10, 0x20, 0x30));
+        QCOMPARE(app.key(), QString("org.example.notes"));
+        QCOMPARE(app.commandName(), QString("field-notes"));
+        QCOMPARE(app.icons().size(), 1);
+        QCOMPARE(app.icons().first().path, QString("widget/icons/n-192.png"));
+        QCOMPARE(app.icons().first().size, 192);
+        QCOMPARE(warnings.size(), 3);  // the SVG, the missing and the remote icon
+        QVERIFY(warnings[0].contains("not a PNG"));
+        QVERIFY(warnings[1].contains("gone.png is missing"));
+        QVERIFY(warnings[2].contains("not in the web folder"));
+
+        QCOMPARE(app.storagePath(), inData("org.example.notes"));
+        std::unique_ptr<QSettings> settings(app.createSettings());
+        QCOMPARE(settings->fileName(), inConfig("org.example.notes/settings.ini"));
+    }
+
+    void membersFallBack_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("short_name alone names the app")
+            << QByteArray("{\"short_name\": \"Jot\"}") << "Jot" << "jot" << "";
+        QTest::newRow("without id the name gives the folders, in key form")
+            << QByteArray("{\"name\": \"My Notes!\", \"id\": \"/\"}") << "My Notes!" << "my-notes" << "";
+        QTest::newRow("an id cannot climb out of the data folder")
+            << QByteArray("{\"name\": \"N\", \"id\": \"../../etc/..x\"}") << "N" << "etc-.x" << "";
+        QTest::newRow("a name without Latin letters gets a key of its own")
+            << QByteArray("{\"name\": \"ノート\"}") << "ノート" << "app-" << "";
+        QTest::newRow("a name that is not text is ignored, with a warning")
+            << QByteArray("{\"name\": 7, \"short_name\": \"Seven\"}") << "Seven" << "seven"
+            << "\"name\" is not text";
+        QTest::newRow("an unknown display is standalone, with a warning")
+            << QByteArray("{\"name\": \"D\", \"display\": \"kiosk\", \"id\": \"dd\"}") << "D" << "dd"
+            << "\"display\" \"kiosk\" is unknown";
+        QTest::newRow("a colour that is none is ignored, with a warning")
+            << QByteArray("{\"name\": \"C\", \"background_color\": \"dusk\", \"id\": \"cc\"}") << "C" << "cc"
+            << "\"background_color\" \"dusk\" is not a colour";
+    }
+    void membersFallBack()
+    {
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, warning);
+        QStringList warnings;
+        const AppIdentity app = readFolder({{"manifest.json", manifest}}, &warnings);
+        QTEST(app.name(), "name");
+        QFETCH(QString, key);
+        QVERIFY2(app.key().startsWith(key) && app.key().size() >= 2, qPrintable(app.key()));
+        QCOMPARE(app.display(), AppIdentity::Display::Standalone);
+        QVERIFY(!app.backgroundColor().isValid());
+        QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
+        QVERIFY(warnings.join("").contains(warning));
+    }
+
+    // A manifest that cannot make an app is ignored as a whole, with a
+    // warning that says why; the first manifest found is the one read.
+    void unusableManifestsGiveTheBuiltInApp_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("malformed JSON") << QByteArray("{\"name\": \"A\",") << "not valid JSON";
+        QTest::newRow("not an object") << QByteArray("[\"A\"]") << "not a JSON object";
+        QTest::newRow("no name") << QByteArray("{\"display\": \"fullscreen\"}") << "no \"name\"";
+        QTest::newRow("empty file") << QByteArray() << "not valid JSON";
+    }
+    void unusableManifestsGiveTheBuiltInApp()
+    {
+        QFETCH(QByteArray, manifest);
+        QStringList warnings;
+        const AppIdentity app = readFolder(
+            {{"manifest.webmanifest", manifest}, {"widget/manifest.json", "{\"name\": \"Other\"}"}},
+            &warnings);
+        QVERIFY(!app.hasManifest());
+        QCOMPARE(app.name(), QString("Quillet"));
+        QCOMPARE(app.display(), AppIdentity::Display::Standalone);
+        QCOMPARE(app.storagePath(), storageFolder(m_home));
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().startsWith("manifest.webmanifest is ignored: "), qPrintable(warnings.first()));
+        QFETCH(QString, warning);
+        QVERIFY2(warnings.first().contains(warning), qPrintable(warnings.first()));
+    }
+};
+
+QTEST_MAIN(TestAppIdentity)
+#include "appidentitytest.moc"
