@@ -6,6 +6,8 @@
 #include "shell/runtimecontextstartup.h"
 #include "shell/singleinstance.h"
 #include "web/appidentity.h"
+#include "web/sitespecificwebpage.h"
+#include "diagnostics/logmessage.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -95,6 +97,10 @@ int main(int argc, char* argv[])
         runtimeContext = RuntimeContextStartup::start(messageBox);
         if (!runtimeContext)
             return 0;
+        // Script errors of the pages go to the log as well as to standard error.
+        SiteSpecificWebPage::setErrorLog([](const QString& line) {
+            com::corvane::vesk::LogMessage(com::corvane::vesk::ERROR) << line.toStdWString();
+        });
     }
 
     int result = 0;

@@ -1,15 +1,19 @@
 #include "zemdownloadmgr.h"
 
 #include "appidentity.h"
+#include "blobchannel.h"
+#include "blobreply.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProgressDialog>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
@@ -42,12 +46,16 @@ ZemDownloadMgr::~ZemDownloadMgr()
 
 void ZemDownloadMgr::startDownload(QNetworkReply* reply, QWebPage* page)
 {
-    const QUrl url = reply->url();
-    const QString path = url.path(QUrl::FullyDecoded);
+    startDownload(reply->url(), QString(), page);
+}
+
+void ZemDownloadMgr::startDownload(const QUrl& url, const QString& suggestedName, QWebPage* page)
+{
     m_view = page->view();
     m_cancelled = false;
-
-    const QString fileName = QFileInfo(path).fileName();
+    auto* channel = page->findChild<BlobChannel*>();
+    const QString fileName = proposedFileName(
+        url, suggestedName, channel ? channel->blobType(url) : QString());
     if (fileName.isEmpty()) {
         QPointer<ZemDownloadMgr> self(this);
         QMessageBox::information(m_view, tr("Download Error"), tr("Invalid File. Cannot download."),
@@ -58,15 +66,39 @@ void ZemDownloadMgr::startDownload(QNetworkReply* reply, QWebPage* page)
     }
 
     QPointer<ZemDownloadMgr> self(this);
+    QPointer<BlobChannel> blobs(channel);
     const QString target = QFileDialog::getSaveFileName(m_view, tr("Save File"),
                                                         proposedFilePath(fileName), QString());
     if (!self)
         return;
     if (!openOutputFile(target)) {
+        if (blobs)
+            blobs->release(url);
         finishLater();
         return;
     }
     startTransfer(url, page);
+}
+
+QString ZemDownloadMgr::proposedFileName(const QUrl& url, const QString& suggestedName,
+                                         const QString& contentType)
+{
+    // A page's name never chooses a folder, nor makes a hidden file.
+    QString name = suggestedName;
+    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    name.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
+    name = name.trimmed().remove(QRegularExpression(QStringLiteral("^\\.+")));
+    if (!name.isEmpty())
+        return name;
+
+    const QString scheme = url.scheme();
+    if (scheme != QLatin1String("data") && scheme != QLatin1String("blob"))
+        return QFileInfo(url.path(QUrl::FullyDecoded)).fileName();
+    QString type = contentType;
+    if (scheme == QLatin1String("data"))
+        type = url.path(QUrl::FullyDecoded).section(QLatin1Char(','), 0, 0).section(QLatin1Char(';'), 0, 0);
+    const QString suffix = QMimeDatabase().mimeTypeForName(type.trimmed().toLower()).preferredSuffix();
+    return suffix.isEmpty() ? QStringLiteral("download") : QStringLiteral("download.") + suffix;
 }
 
 QString ZemDownloadMgr::proposedFilePath(const QString& fileName) const
@@ -102,7 +134,10 @@ void ZemDownloadMgr::startTransfer(const QUrl& url, QWebPage* page)
 
     QNetworkRequest request{QUrl()};
     request.setUrl(url);
-    m_reply = page->networkAccessManager()->get(request);
+    if (url.scheme() == QLatin1String("blob"))
+        m_reply = new BlobReply(url, page->findChild<BlobChannel*>(), this);
+    else
+        m_reply = page->networkAccessManager()->get(request);
     m_reply->setReadBufferSize(kReadBufferSize);
 
     connect(m_reply, &QNetworkReply::finished, this, &ZemDownloadMgr::fileDownloadFinished);

@@ -30,6 +30,16 @@ public:
     // Reads only the URL of reply; the view of page parents the dialogs and
     // its network access manager carries the transfer.
     void startDownload(QNetworkReply* reply, QWebPage* page);
+    // The same for a URL, with the name the page proposed (a link's
+    // `download` attribute; empty when it proposed none). A blob: URL is
+    // read through the page's BlobChannel.
+    void startDownload(const QUrl& url, const QString& suggestedName, QWebPage* page);
+
+    // The file name offered in the save dialog: the proposed name without
+    // folders, else the last segment of the URL path; for data: and blob:
+    // URLs "download" with the extension of the content's type.
+    static QString proposedFileName(const QUrl& url, const QString& suggestedName,
+                                    const QString& contentType = QString());
 
 signals:
     // Emitted once, as the manager's last action: the receiver may delete it.

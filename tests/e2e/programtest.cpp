@@ -255,6 +255,84 @@ private slots:
             QVERIFY2(!request.headers.value("cookie").contains("foreign"), request.target.constData());
     }
 
+    // What a page stores survives every way a run ends. Each run reads a count
+    // from localStorage, IndexedDB, WebSQL and a cookie, reports it, writes
+    // count + 1 everywhere and reports again. Run 1 ends by SIGTERM, run 2 by
+    // closing its window, run 3 by SIGKILL two seconds after its write; run 4
+    // reads what run 3 wrote. The page's script errors reach standard error
+    // with their source and line.
+    void pageDataSurvivesTermCloseAndKill()
+    {
+        const QByteArray origin = "http://" + APPLICATION_HOST.toLower().toUtf8();
+        m_quillet->addBundleFile("index.html", "<script>location.replace('" + origin + "/counts.html');</script>");
+        m_quillet->addBundleFile("widget/counts.html", page(
+            "<script>\n"
+            "var read = {}, writes = 0;\n"
+            "function q(o) { var s = []; for (var k in o) s.push(k + '=' + o[k]); return s.join('&'); }\n"
+            "function got(name, value) { read[name] = +value || 0; if (Object.keys(read).length == 4) write(); }\n"
+            "function wrote() { if (++writes < 2) return;\n"
+            "  report('where=written&' + q(read)); if (read.ls == 1) window.close(); }\n"
+            "function write() {\n"
+            "  report('where=read&' + q(read));\n"
+            "  localStorage.setItem('count', read.ls + 1);\n"
+            "  document.cookie = 'count=' + (read.cookie + 1) + '; expires=Fri, 01 Jan 2100 00:00:00 GMT; path=/';\n"
+            "  sql.transaction(function (t) { t.executeSql('DELETE FROM c');\n"
+            "    t.executeSql('INSERT INTO c VALUES (?)', [read.sql + 1]); }, null, wrote);\n"
+            "  var t = idb.transaction('c', 'readwrite'); t.objectStore('c').put(read.idb + 1, 'n');\n"
+            "  t.oncomplete = wrote;\n"
+            "}\n"
+            "got('ls', localStorage.getItem('count'));\n"
+            "got('cookie', (/(?:^|; )count=(\\d+)/.exec(document.cookie) || [])[1]);\n"
+            "var sql = openDatabase('counts', '1.0', 'counts', 65536);\n"
+            "sql.transaction(function (t) { t.executeSql('CREATE TABLE IF NOT EXISTS c (n INTEGER)');\n"
+            "  t.executeSql('SELECT n FROM c', [], function (t, r) { got('sql', r.rows.length && r.rows.item(0).n); }); });\n"
+            "var idb, open = indexedDB.open('counts', 1);\n"
+            "open.onupgradeneeded = function () { open.result.createObjectStore('c'); };\n"
+            "open.onsuccess = function () { idb = open.result;\n"
+            "  var get = idb.transaction('c').objectStore('c').get('n');\n"
+            "  get.onsuccess = function () { got('idb', get.result); }; };\n"
+            "</script>\n<script>var broken = ;</script>"));
+        QVERIFY(m_quillet->buildBundle());
+        // The reports of this run only, by their "where" value.
+        int seenBefore = 0;
+        const auto runReports = [&] {
+            QMap<QString, QUrlQuery> byPlace;
+            for (const Request& request : m_server->requestsTo("/report").mid(seenBefore)) {
+                const QUrlQuery query(QUrl::fromEncoded(request.target).query());
+                byPlace.insert(query.queryItemValue("where"), query);
+            }
+            return byPlace;
+        };
+        for (int run = 0; run < 4; ++run) {
+            seenBefore = m_server->requestsTo("/report").size();
+            QVERIFY(m_quillet->start());
+            QTRY_VERIFY_WITH_TIMEOUT(runReports().contains("written") || !m_quillet->isRunning(), 30000);
+            const QUrlQuery read = runReports().value("read");
+            const QString expected = QString::number(run);
+            QCOMPARE(read.queryItemValue("ls"), expected);
+            if (run < 3) {
+                for (const char* store : {"idb", "sql", "cookie"})
+                    QVERIFY2(read.queryItemValue(store) == expected, qPrintable(store + (" in run " + read.toString())));
+            } else {
+                qInfo("after SIGKILL: %s", qPrintable(read.toString()));
+            }
+            if (run == 0) {
+                QVERIFY(stop());
+                QVERIFY(m_quillet->output().contains("page error: " + origin + "/counts.html:"));
+                QVERIFY(m_quillet->output().contains(": SyntaxError"));
+            } else if (run == 1) {
+                QVERIFY(m_quillet->waitForExit(10000));
+                QCOMPARE(m_quillet->exitCode(), 0);
+            } else if (run == 2) {
+                QTest::qWait(2000);
+                m_quillet->kill();
+                QVERIFY(m_quillet->waitForExit(5000));
+            } else {
+                QVERIFY(stop());
+            }
+        }
+    }
+
     // The main window's view starts on "about:blank": a back step to it is
     // refused, while a link to it is followed. "mailto:" links go to the
     // desktop's mail program (xdg-open, here a stand-in first on PATH that

@@ -109,6 +109,50 @@ private slots:
         QTRY_COMPARE(m_window->size(), QSize(500, 400));
     }
 
+    // HTML5 full screen, asked for by a click, reaches the window as the
+    // bridge's calls do, and the document's state follows the window whatever
+    // takes it out of full screen: Escape, F11, the bridge, the document.
+    void documentFullScreenAndTheWindowAgree()
+    {
+        js(frame(), "var cover = document.body.appendChild(document.createElement('div'));"
+                    "cover.style.cssText = 'position:fixed;left:0;top:0;right:0;bottom:0';"
+                    "cover.onclick = function () { document.body.webkitRequestFullscreen(); };"
+                    "var changes = 0; document.addEventListener('webkitfullscreenchange',"
+                    " function () { ++changes; });"
+                    "function state() { return changes + ' '"
+                    " + (document.webkitFullscreenElement ? 'page' : 'none'); }");
+        const auto enter = [this] {
+            QTest::mouseClick(m_view, Qt::LeftButton, {}, QPoint(20, 20));
+            QTRY_COMPARE(m_window->windowState(), Qt::WindowFullScreen);
+        };
+        const auto normal = [this](const QString& state) {
+            QTRY_COMPARE(js(frame(), "state()"), state);
+            QCOMPARE(m_window->windowState(), Qt::WindowNoState);
+        };
+        enter();
+        QTRY_COMPARE(js(frame(), "state()"), QStringLiteral("1 page"));
+        QTest::keyClick(m_view, Qt::Key_Escape);
+        normal("2 none");
+        enter();
+        QTest::keyClick(m_view, Qt::Key_F11);
+        normal("4 none");
+        enter();
+        js(frame(), "corvane.vesk.casewright.exitfullscreen()");
+        normal("6 none");
+        enter();
+        js(frame(), "document.webkitExitFullscreen()");
+        normal("8 none");
+        // F11 alone is the window's full screen, not the document's; Escape
+        // then goes to the page.
+        QTest::keyClick(m_view, Qt::Key_F11);
+        QCOMPARE(m_window->windowState(), Qt::WindowFullScreen);
+        QTest::keyClick(m_view, Qt::Key_Escape);
+        QCOMPARE(m_window->windowState(), Qt::WindowFullScreen);
+        QCOMPARE(js(frame(), "state()"), QStringLiteral("8 none"));
+        QTest::keyClick(m_view, Qt::Key_F11);
+        QCOMPARE(m_window->windowState(), Qt::WindowNoState);
+    }
+
     void windowOpenGivesATopLevelQuilletWindowDeletedWhenClosed()
     {
         js(frame(), "window.open('/child.html', 'extra')");
