@@ -186,8 +186,6 @@ private slots:
                                                         << "ignored";
         QTest::newRow("infinite maximum is ignored") << "setmaxwindowsize(Infinity, Infinity)"
                                                      << "ignored";
-        QTest::newRow("NaN minimum is ignored") << "setminwindowsize(NaN, 200)"
-                                                << "ignored";
     }
     void windowBoundsFromScriptStayWithinTheScreens()
     {
