@@ -6,6 +6,9 @@
 #include "shell/runtimecontextstartup.h"
 #include "shell/singleinstance.h"
 #include "web/appidentity.h"
+#include "web/sitespecificcookiejar.h"
+#include "web/sitespecificwebpage.h"
+#include "diagnostics/logmessage.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -95,15 +98,21 @@ int main(int argc, char* argv[])
         runtimeContext = RuntimeContextStartup::start(messageBox);
         if (!runtimeContext || QuitSignalHandler::wasRequested())
             return 0;
+        // Script errors of the pages go to the log as well as to standard error.
+        SiteSpecificWebPage::setErrorLog([](const QString& line) {
+            com::corvane::vesk::LogMessage(com::corvane::vesk::ERROR) << line.toStdWString();
+        });
     }
 
     int result = 0;
     {
         AppMainWindow window(nullptr);
         // Saved at once on a quit signal: a busy page may keep the
-        // destructor from running before the deadline.
+        // destructors and the end of the loop from coming before the deadline.
         QObject::connect(&quitOnSignal, &QuitSignalHandler::quitRequested, &window,
                          &AppMainWindow::saveWindowSettings);
+        QObject::connect(&quitOnSignal, &QuitSignalHandler::quitRequested,
+                         SiteSpecificCookieJar::instance(), &SiteSpecificCookieJar::savePending);
         QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                          [&window] { bringToFront(window); });
         if (identity.display() == AppIdentity::Display::Fullscreen)
@@ -111,6 +120,8 @@ int main(int argc, char* argv[])
         else
             window.show();
         result = app.exec();
+        if (!window.bundleLoaded())
+            result = 1;  // there was no application to run
     }  // the window unregisters the bundle and saves its geometry here
     runtimeContext.reset();
     return result;

@@ -108,8 +108,5 @@ void QuitSignalHandler::onQuitRequest()
     char buffer[16];
     [[maybe_unused]] const ssize_t n = ::read(s_socketPair[1], buffer, sizeof buffer);
     emit quitRequested();
-    // Deliver what is pending (a settings file waits for its write event):
-    // once the loops are told to end, a busy page may not let any run again.
-    QCoreApplication::sendPostedEvents();
     QCoreApplication::exit(0);
 }

@@ -1,17 +1,58 @@
 #include "sitespecificwebpage.h"
 
+#include "blobchannel.h"
 #include "screenhelper.h"
 #include "sitespecificwebview.h"
 #include "zemdownloadmgr.h"
 
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMutexLocker>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <QWebFrame>
+#include <QWebFullScreenRequest>
+#include <QWebHistory>
 #include <QWebSettings>
+
+#include <cstdio>
+
+namespace {
+
+SiteSpecificWebPage::ErrorLog& errorLog()
+{
+    static SiteSpecificWebPage::ErrorLog log;
+    return log;
+}
+
+// QUILLET_CONSOLE=1 adds console.log, info and debug lines to the errors and
+// warnings that always go to standard error.
+bool consoleWanted()
+{
+    static const bool wanted = qgetenv("QUILLET_CONSOLE") == "1";
+    return wanted;
+}
+
+const char* levelWord(QWebPage::MessageLevel level)
+{
+    switch (level) {
+    case QWebPage::ErrorMessageLevel:
+        return "error";
+    case QWebPage::WarningMessageLevel:
+        return "warning";
+    case QWebPage::InfoMessageLevel:
+        return "info";
+    case QWebPage::DebugMessageLevel:
+        return "debug";
+    default:
+        return "log";
+    }
+}
+
+}  // namespace
 
 SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
     : QWebPage(parent)
@@ -29,12 +70,41 @@ SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
     // without history; the packaged application may close its main window.
     settings()->setAttribute(QWebSettings::JavascriptCanCloseWindows, true);
     m_downloadMgrs = new QList<ZemDownloadMgr*>;
+
+    connect(this, &QWebPage::consoleMessageReceived, this,
+            &SiteSpecificWebPage::showConsoleMessage);
+    settings()->setAttribute(QWebSettings::FullScreenSupportEnabled, true);
+    connect(this, &QWebPage::fullScreenRequested, this,
+            &SiteSpecificWebPage::applyFullScreenRequest);
+    // Downloads start from the event loop, not inside the page script that
+    // asked: the save dialog runs an event loop of its own.
+    m_blobChannel = new BlobChannel(this);
+    connect(m_blobChannel, &BlobChannel::downloadRequested, this,
+            &SiteSpecificWebPage::startLinkDownload, Qt::QueuedConnection);
+    // Links with a `download` attribute that the hook left to the engine.
+    connect(this, &QWebPage::downloadRequested, this, [this](const QNetworkRequest& request) {
+        QMetaObject::invokeMethod(this, "startLinkDownload", Qt::QueuedConnection,
+                                  Q_ARG(QUrl, request.url()), Q_ARG(QString, QString()));
+    });
+}
+
+void SiteSpecificWebPage::setErrorLog(const ErrorLog& log)
+{
+    errorLog() = log;
 }
 
 // Managers still listed never reported completion (refused, abandoned or
 // cancelled downloads); they go with the page.
+//
+// Scripts may connect to the bridge's signals, "destroyed" among them (which
+// QObject emits even when signals are blocked). No script may run while the
+// page is torn down: the bridge loses every connection and goes first,
+// before WebKit's destruction starts. (The blob channel's hook takes it out
+// of the pages' reach before they run.)
 SiteSpecificWebPage::~SiteSpecificWebPage()
 {
+    m_screenHelper->disconnect();
+    delete m_screenHelper;
     while (!m_downloadMgrs->isEmpty())
         m_downloadMgrs->takeFirst()->deleteLater();
     delete m_downloadMgrs;
@@ -63,9 +133,22 @@ bool SiteSpecificWebPage::acceptNavigationRequest(QWebFrame* frame, const QNetwo
     // empty document when the load of the unknown scheme fails.
     if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0) {
         QDesktopServices::openUrl(url);
+        closeIfNeverLoaded(frame);
         return false;
     }
     return QWebPage::acceptNavigationRequest(frame, request, type);
+}
+
+// A pop-up opened for a "mailto:" link (window.open, target="_blank") never
+// shows a document: the link went to the desktop, so its empty window goes.
+// Closed from the event loop, as WebKit is still inside this page's load.
+void SiteSpecificWebPage::closeIfNeverLoaded(QWebFrame* frame)
+{
+    QWidget* window = targetWindow();
+    if (frame != mainFrame() || !window || window != view() || !frame->url().isEmpty()
+        || history()->count() > 0)
+        return;
+    QTimer::singleShot(0, window, &QWidget::close);
 }
 
 void SiteSpecificWebPage::closeJSWindow()
@@ -103,6 +186,16 @@ void SiteSpecificWebPage::downloadContent(QNetworkReply* reply)
     reply->deleteLater();
     if (!hasContentType)
         return;
+    newDownloadMgr()->startDownload(reply, this);
+}
+
+void SiteSpecificWebPage::startLinkDownload(const QUrl& url, const QString& suggestedName)
+{
+    newDownloadMgr()->startDownload(url, suggestedName, this);
+}
+
+ZemDownloadMgr* SiteSpecificWebPage::newDownloadMgr()
+{
     auto* mgr = new ZemDownloadMgr(this);
     {
         QMutexLocker locker(&m_downloadMgrsLock);
@@ -110,7 +203,7 @@ void SiteSpecificWebPage::downloadContent(QNetworkReply* reply)
     }
     connect(mgr, &ZemDownloadMgr::downloadCompleted, this,
             &SiteSpecificWebPage::cleanUpDownloadMgr);
-    mgr->startDownload(reply, this);
+    return mgr;
 }
 
 // The manager reports completion as its last action, so it can go at once.
@@ -130,6 +223,95 @@ void SiteSpecificWebPage::addCasewrightJSObject()
     mainFrame()->addToJavaScriptWindowObject(QStringLiteral("corvane_skyfold_zem"),
                                              m_screenHelper);
     mainFrame()->evaluateJavaScript(ScreenHelper::namespaceScript());
+    m_blobChannel->forgetBlobs();
+    mainFrame()->addToJavaScriptWindowObject(BlobChannel::scriptName(), m_blobChannel);
+    mainFrame()->evaluateJavaScript(BlobChannel::hookScript());
+}
+
+void SiteSpecificWebPage::showConsoleMessage(QWebPage::MessageSource, QWebPage::MessageLevel level,
+                                             const QString& message, int lineNumber,
+                                             const QString& sourceID)
+{
+    const bool problem = level == ErrorMessageLevel || level == WarningMessageLevel;
+    if (!problem && !consoleWanted())
+        return;
+    QString line = QStringLiteral("page %1: ").arg(QLatin1String(levelWord(level)));
+    if (!sourceID.isEmpty())
+        line += QStringLiteral("%1:%2: ").arg(sourceID).arg(lineNumber);
+    line += message;
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    if (level == ErrorMessageLevel && errorLog())
+        errorLog()(line);
+}
+
+// A document's request acts on the window as the bridge's setfullscreen()
+// and exitfullscreen() do. While a document is full screen the window is
+// watched: whatever takes it out of full screen (Escape, F11, the bridge, the
+// window manager) takes the document out too.
+void SiteSpecificWebPage::applyFullScreenRequest(QWebFullScreenRequest request)
+{
+    QWidget* window = targetWindow();
+    if (!window) {
+        request.reject();
+        return;
+    }
+    request.accept();
+    m_documentFullScreen = request.toggleOn();
+    if (!m_documentFullScreen) {
+        if (window->isFullScreen())
+            m_screenHelper->exitFullScreen();
+        return;
+    }
+    if (m_watchedWindow != window) {
+        if (m_watchedWindow)
+            m_watchedWindow->removeEventFilter(this);
+        window->installEventFilter(this);
+        m_watchedWindow = window;
+    }
+    m_screenHelper->setFullScreen();
+}
+
+bool SiteSpecificWebPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange && watched == m_watchedWindow
+        && m_documentFullScreen && !m_watchedWindow->isFullScreen())
+        leaveDocumentFullScreen();
+    return QWebPage::eventFilter(watched, event);
+}
+
+void SiteSpecificWebPage::leaveDocumentFullScreen()
+{
+    mainFrame()->evaluateJavaScript(QStringLiteral(
+        "if (document.webkitExitFullscreen) document.webkitExitFullscreen();"));
+}
+
+// Key presses reach the page from its view before the document sees them.
+bool SiteSpecificWebPage::event(QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F11 && key->modifiers() == Qt::NoModifier) {
+            toggleFullScreen();
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape && m_documentFullScreen) {
+            m_screenHelper->exitFullScreen();
+            if (m_documentFullScreen)
+                leaveDocumentFullScreen();
+            return true;
+        }
+    }
+    return QWebPage::event(event);
+}
+
+void SiteSpecificWebPage::toggleFullScreen()
+{
+    QWidget* window = targetWindow();
+    if (window && window->isFullScreen())
+        m_screenHelper->exitFullScreen();
+    else
+        m_screenHelper->setFullScreen();
 }
 
 QWidget* SiteSpecificWebPage::targetWindow() const

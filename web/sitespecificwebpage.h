@@ -3,11 +3,16 @@
 
 #include <QList>
 #include <QMutex>
+#include <QPointer>
 #include <QRect>
 #include <QWebPage>
 
+#include <functional>
+
+class BlobChannel;
 class QNetworkReply;
 class QWebFrame;
+class QWebFullScreenRequest;
 class ScreenHelper;
 class ZemDownloadMgr;
 
@@ -16,17 +21,31 @@ class ZemDownloadMgr;
 // bridge, keeps history from stepping back to the blank first page, hands
 // "mailto:" links to the desktop, opens pop-ups as top-level windows, lets
 // scripts print, move, resize and close their window, and passes content the
-// view cannot show to a download manager.
+// view cannot show to a download manager, as well as links that ask to be
+// downloaded (see BlobChannel). The HTML5 full-screen requests of its
+// documents act on its window as the bridge does; F11 toggles full screen and
+// Escape leaves a document's full screen. Console errors and warnings of its
+// documents go to standard error (every console line with QUILLET_CONSOLE=1).
 class SiteSpecificWebPage : public QWebPage {
     Q_OBJECT
 public:
     explicit SiteSpecificWebPage(QObject* parent = nullptr);
     ~SiteSpecificWebPage() override;
 
+    // Where page errors go besides standard error (the store build's log).
+    using ErrorLog = std::function<void(const QString& line)>;
+    static void setErrorLog(const ErrorLog& log);
+
+    // Whether a document of this page holds the HTML5 full screen.
+    bool isDocumentFullScreen() const { return m_documentFullScreen; }
+
+    bool event(QEvent* event) override;
+
 protected:
     QWebPage* createWindow(QWebPage::WebWindowType type) override;
     bool acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                  QWebPage::NavigationType type) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void closeJSWindow();
@@ -35,9 +54,21 @@ private slots:
     void downloadContent(QNetworkReply* reply);
     void cleanUpDownloadMgr(ZemDownloadMgr* mgr);
     void addCasewrightJSObject();
+    void showConsoleMessage(QWebPage::MessageSource source, QWebPage::MessageLevel level,
+                            const QString& message, int lineNumber, const QString& sourceID);
+    void applyFullScreenRequest(QWebFullScreenRequest request);
+    void startLinkDownload(const QUrl& url, const QString& suggestedName);
 
 private:
     QWidget* targetWindow() const;
+    void closeIfNeverLoaded(QWebFrame* frame);
+    ZemDownloadMgr* newDownloadMgr();
+    void toggleFullScreen();
+    void leaveDocumentFullScreen();
+
+    BlobChannel* m_blobChannel = nullptr;              // child object
+    bool m_documentFullScreen = false;
+    QPointer<QWidget> m_watchedWindow;                  // while a document is full screen
 
     ScreenHelper* m_screenHelper = nullptr;           // child object
     QList<ZemDownloadMgr*>* m_downloadMgrs = nullptr;  // managers not yet completed

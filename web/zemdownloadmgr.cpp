@@ -1,16 +1,20 @@
 #include "zemdownloadmgr.h"
 
 #include "appidentity.h"
+#include "blobchannel.h"
+#include "blobreply.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProgressDialog>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWebPage>
@@ -42,12 +46,16 @@ ZemDownloadMgr::~ZemDownloadMgr()
 
 void ZemDownloadMgr::startDownload(QNetworkReply* reply, QWebPage* page)
 {
-    const QUrl url = reply->url();
-    const QString path = url.path(QUrl::FullyDecoded);
+    startDownload(reply->url(), QString(), page);
+}
+
+void ZemDownloadMgr::startDownload(const QUrl& url, const QString& suggestedName, QWebPage* page)
+{
     m_view = page->view();
     m_cancelled = false;
-
-    const QString fileName = QFileInfo(path).fileName();
+    auto* channel = page->findChild<BlobChannel*>();
+    const QString fileName = proposedFileName(
+        url, suggestedName, channel ? channel->blobType(url) : QString());
     if (fileName.isEmpty()) {
         QPointer<ZemDownloadMgr> self(this);
         QMessageBox::information(m_view, tr("Download Error"), tr("Invalid File. Cannot download."),
@@ -58,15 +66,39 @@ void ZemDownloadMgr::startDownload(QNetworkReply* reply, QWebPage* page)
     }
 
     QPointer<ZemDownloadMgr> self(this);
+    QPointer<BlobChannel> blobs(channel);
     const QString target = QFileDialog::getSaveFileName(m_view, tr("Save File"),
                                                         proposedFilePath(fileName), QString());
     if (!self)
         return;
     if (!openOutputFile(target)) {
+        if (blobs)
+            blobs->release(url);
         finishLater();
         return;
     }
     startTransfer(url, page);
+}
+
+QString ZemDownloadMgr::proposedFileName(const QUrl& url, const QString& suggestedName,
+                                         const QString& contentType)
+{
+    // A page's name never chooses a folder, nor makes a hidden file.
+    QString name = suggestedName;
+    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    name.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
+    name = name.trimmed().remove(QRegularExpression(QStringLiteral("^\\.+")));
+    if (!name.isEmpty())
+        return name;
+
+    const QString scheme = url.scheme();
+    if (scheme != QLatin1String("data") && scheme != QLatin1String("blob"))
+        return QFileInfo(url.path(QUrl::FullyDecoded)).fileName();
+    QString type = contentType;
+    if (scheme == QLatin1String("data"))
+        type = url.path(QUrl::FullyDecoded).section(QLatin1Char(','), 0, 0).section(QLatin1Char(';'), 0, 0);
+    const QString suffix = QMimeDatabase().mimeTypeForName(type.trimmed().toLower()).preferredSuffix();
+    return suffix.isEmpty() ? QStringLiteral("download") : QStringLiteral("download.") + suffix;
 }
 
 QString ZemDownloadMgr::proposedFilePath(const QString& fileName) const
@@ -75,13 +107,18 @@ QString ZemDownloadMgr::proposedFilePath(const QString& fileName) const
         + fileName;
 }
 
+// An empty path is a dismissed dialog: nothing to say. A file that cannot be
+// created (a read-only folder, no space) is an error the user is told about.
 bool ZemDownloadMgr::openOutputFile(const QString& filePath)
 {
     if (filePath.isEmpty())
         return false;
-    m_file = new QFile(filePath);
+    m_file = new QSaveFile(filePath);
     if (m_file->open(QIODevice::WriteOnly))
         return true;
+    warn(tr("The file %1 cannot be created. Nothing was saved.")
+             .arg(QDir::toNativeSeparators(filePath)),
+         m_file->errorString());
     delete m_file;
     m_file = nullptr;
     return false;
@@ -97,7 +134,10 @@ void ZemDownloadMgr::startTransfer(const QUrl& url, QWebPage* page)
 
     QNetworkRequest request{QUrl()};
     request.setUrl(url);
-    m_reply = page->networkAccessManager()->get(request);
+    if (url.scheme() == QLatin1String("blob"))
+        m_reply = new BlobReply(url, page->findChild<BlobChannel*>(), this);
+    else
+        m_reply = page->networkAccessManager()->get(request);
     m_reply->setReadBufferSize(kReadBufferSize);
 
     connect(m_reply, &QNetworkReply::finished, this, &ZemDownloadMgr::fileDownloadFinished);
@@ -166,9 +206,8 @@ void ZemDownloadMgr::fileDownloadFinished()
     }
     if (m_progressDialog)
         m_progressDialog->hide();
-    const bool flushed = m_file->flush();
-    m_file->close();
-    if (!flushed || m_file->error() != QFileDevice::NoError) {
+    // The complete file replaces any file of that name in one step.
+    if (!m_file->commit()) {
         fail(m_file->errorString());
         return;
     }
@@ -180,7 +219,8 @@ void ZemDownloadMgr::fileDownloadFinished()
 }
 
 // Ends a transfer that cannot produce a complete file: nothing partial is
-// left on disk, the user is told, and the manager reports completion.
+// left on disk, a file it was to replace is untouched, the user is told, and
+// the manager reports completion.
 void ZemDownloadMgr::fail(const QString& reason)
 {
     if (m_reply) {
@@ -190,14 +230,18 @@ void ZemDownloadMgr::fail(const QString& reason)
     discardOutputFile();
     releaseTransfer();
     releaseDialog();
+    warn(tr("The download failed. Nothing was saved."), reason);
+    emit downloadCompleted(this);
+}
 
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("Download Error"),
-                                tr("The download failed. Nothing was saved."), QMessageBox::Ok,
+// A warning that does not wait for the user: the manager may go meanwhile.
+void ZemDownloadMgr::warn(const QString& text, const QString& reason)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Download Error"), text, QMessageBox::Ok,
                                 m_view);
     box->setInformativeText(reason);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
-    emit downloadCompleted(this);
 }
 
 // Reports completion from the event loop: used where the page may still be
@@ -211,9 +255,8 @@ void ZemDownloadMgr::discardOutputFile()
 {
     if (!m_file)
         return;
-    m_file->close();
-    m_file->remove();
-    delete m_file;
+    m_file->cancelWriting();
+    delete m_file;  // removes the temporary file
     m_file = nullptr;
 }
 

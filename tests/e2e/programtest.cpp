@@ -1,17 +1,21 @@
 // The real program end to end, installed in a temporary folder and started
 // from another: orderly end, bridge, window calls, history, virtual origin,
-// cookies across a restart and mailto: links. Test pages report to a loopback
-// server synchronously (report('where=x&...')), so a report from an unloading
+// cookies across a restart and mailto: links; and, as real X11 windows
+// (QT_QPA_PLATFORM=xcb), a saved size beyond the screen and unusable bundles,
+// which crashed in the X11 backend. Test pages report to a loopback server
+// synchronously (report('where=x&...')), so a report from an unloading
 // document still arrives.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
 #include "web/webapp.h"
+#include "xdisplay.h"
 
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
+#include <QtEndian>
 
 #include <memory>
 
@@ -19,8 +23,25 @@ using Request = RecordingHttpServer::Request;
 using Response = RecordingHttpServer::Response;
 using Header = QPair<QByteArray, QByteArray>;
 
+namespace {
+
+QByteArray sampleBundle()
+{
+    QFile file(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBigEndian32(QByteArray& data, int offset, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        data[offset + i] = char(value >> (24 - 8 * i));
+}
+
+}  // namespace
+
 class E2eProgram : public QObject {
     Q_OBJECT
+    XDisplay m_display;  // for the runs on the X display (QT_QPA_PLATFORM=xcb)
     std::unique_ptr<RecordingHttpServer> m_server;
     std::unique_ptr<QuilletInstance> m_quillet;
 
@@ -58,6 +79,15 @@ class E2eProgram : public QObject {
             && m_quillet->exitCode() == 0;
     }
 
+    int windows() { return m_display.topLevelWindows("Quillet"); }
+    // Closes every window of the program on the X display, as a window
+    // manager does, and waits for it to end by itself.
+    bool closeWindowsAndWait(QuilletInstance& quillet)
+    {
+        return m_display.topLevelWindows("Quillet", true) > 0 && quillet.waitForExit(10000)
+               && quillet.exitStatus() == QProcess::NormalExit;
+    }
+
     // Ends a program that is still running with SIGTERM; true when it was running.
     bool stop()
     {
@@ -74,8 +104,9 @@ private slots:
         m_quillet = std::make_unique<QuilletInstance>();
     }
 
-    // SIGTERM ends the program in order, with 0, and the window saves its
-    // geometry; without a bundle the window opens all the same.
+    // SIGTERM ends the program in order and the window saves its geometry;
+    // without a bundle the window opens all the same (to say so) and the
+    // status is 1.
     void sigtermEndsInOrderWithOrWithoutABundle()
     {
         for (const bool bundled : {true, false}) {
@@ -85,7 +116,7 @@ private slots:
             QTest::qWait(1500);
             QVERIFY2(stop(), m_quillet->output().constData());
             QCOMPARE(m_quillet->exitStatus(), QProcess::NormalExit);
-            QCOMPARE(m_quillet->exitCode(), 0);
+            QCOMPARE(m_quillet->exitCode(), bundled ? 0 : 1);  // 1: there was no application to run
             // The sample app has a manifest: its settings are its own.
             const QString file = bundled ? QString::fromStdString(m_quillet->home().configFolder()
                                                                   / "quillet-sample/settings.ini")
@@ -97,13 +128,14 @@ private slots:
     }
 
     // A page that never gives the event loop back: after SIGTERM the program
-    // is gone within the deadline all the same. The cookie it was given
-    // seconds before is on disk, and its geometry too when the request got
-    // through at all (in confirm's own loop).
+    // is gone within the deadline all the same, with the cookie it was given
+    // seconds before on disk. When the request gets through at all (in
+    // confirm's own loop), the cookie of a moment ago and the geometry are
+    // written too.
     void sigtermEndsTheProgramWhateverThePageDoes_data()
     {
         QTest::addColumn<QByteArray>("loop");
-        QTest::addColumn<bool>("savesGeometry");
+        QTest::addColumn<bool>("requestGetsThrough");
         QTest::newRow("page asking confirm() again and again")
             << QByteArray("for (;;) confirm('Leave?');") << true;
         QTest::newRow("busy script") << QByteArray("for (;;) {}") << false;
@@ -111,27 +143,32 @@ private slots:
     void sigtermEndsTheProgramWhateverThePageDoes()
     {
         QFETCH(QByteArray, loop);
-        QFETCH(bool, savesGeometry);
-        m_server->setHandler([](const Request&) {
+        QFETCH(bool, requestGetsThrough);
+        m_server->setHandler([](const Request& request) {  // a cookie named by the report
             Response response;
-            response.headers.append(Header("Set-Cookie", "kept=yes; Max-Age=3600"));
+            const QUrlQuery query(QUrl::fromEncoded(request.target).query());
+            response.headers.append(Header(
+                "Set-Cookie", query.queryItemValue("where").toUtf8() + "=yes; Max-Age=3600"));
             return response;
         });
         m_quillet->addBundleFile("index.html",
-                                 page("<script>report('where=cookie');\n"
+                                 page("<script>report('where=early');\n"
                                       "setTimeout(function () { report('where=looping'); "
                                       + loop + " }, 2500);</script>"));
         QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QTRY_VERIFY_WITH_TIMEOUT(reports().contains("looping"), 20000);
-        QTest::qWait(300);
+        QTest::qWait(200);
         m_quillet->terminate();
         QVERIFY2(m_quillet->waitForExit(6000), "still running 6 s after SIGTERM");
         QFile cookies(m_quillet->storageFolder() + "/cookies.ini");
         QVERIFY(cookies.open(QIODevice::ReadOnly));
-        QVERIFY(cookies.readAll().contains("kept=yes"));
-        if (savesGeometry)
+        const QByteArray stored = cookies.readAll();
+        QVERIFY(stored.contains("early=yes"));
+        if (requestGetsThrough) {
+            QVERIFY(stored.contains("looping=yes"));
             QVERIFY(QSettings(m_quillet->settingsFilePath(), QSettings::IniFormat)
                         .contains("Window/size"));
+        }
     }
 
     // The bridge is in main frames only, pop-ups' included. Bounds and script
@@ -210,7 +247,9 @@ private slots:
 
     // The server logs the user in with a session cookie and a lasting one;
     // the next run sends both back, while a cookie the jar refused (a foreign
-    // domain) stays out of the file and out of every request.
+    // domain) stays out of the file and out of every request. The first run
+    // is killed (SIGKILL) a moment after the login: the cookies are on disk
+    // by then.
     void loginSurvivesARestartAndRefusedCookiesStayOut()
     {
         bool firstRun = true;
@@ -230,13 +269,22 @@ private slots:
         });
         m_quillet->addBundleFile("index.html", "<script>location.href = '" + m_server->baseUrl() + "/app';</script>");
         QVERIFY(m_quillet->buildBundle());
+        const QString cookieFile = m_quillet->storageFolder() + "/cookies.ini";
+        const auto storedCount
+            = [&] { return QSettings(cookieFile, QSettings::IniFormat).allKeys().size(); };
         for (int run = 1; run <= 2; ++run, firstRun = false) {
             QVERIFY(m_quillet->start());
             QTRY_VERIFY_WITH_TIMEOUT(m_server->requestsTo("/shown").size() == run
                                          && m_server->requestsTo("/foreign").size() == run, 20000);
-            QVERIFY(stop());
+            if (run == 2) {
+                QVERIFY(stop());
+                break;
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(storedCount(), 2, 2000);
+            m_quillet->kill();
+            QVERIFY(m_quillet->waitForExit(10000));
         }
-        QSettings stored(m_quillet->storageFolder() + "/cookies.ini", QSettings::IniFormat);
+        QSettings stored(cookieFile, QSettings::IniFormat);
         QCOMPARE(stored.allKeys(), QStringList({"127.0.0.1/pref", "127.0.0.1/sid"}));
         QCOMPARE(stored.value("127.0.0.1/sid").toString(), QString("sid=abc; domain=127.0.0.1; path=/"));
         QVERIFY(stored.value("127.0.0.1/pref").toString().startsWith("pref=dark; expires="));
@@ -249,6 +297,84 @@ private slots:
                  sentAfterRestart.constData());
         for (const Request& request : m_server->requests())
             QVERIFY2(!request.headers.value("cookie").contains("foreign"), request.target.constData());
+    }
+
+    // What a page stores survives every way a run ends. Each run reads a count
+    // from localStorage, IndexedDB, WebSQL and a cookie, reports it, writes
+    // count + 1 everywhere and reports again. Run 1 ends by SIGTERM, run 2 by
+    // closing its window, run 3 by SIGKILL two seconds after its write; run 4
+    // reads what run 3 wrote. The page's script errors reach standard error
+    // with their source and line.
+    void pageDataSurvivesTermCloseAndKill()
+    {
+        const QByteArray origin = "http://" + APPLICATION_HOST.toLower().toUtf8();
+        m_quillet->addBundleFile("index.html", "<script>location.replace('" + origin + "/counts.html');</script>");
+        m_quillet->addBundleFile("widget/counts.html", page(
+            "<script>\n"
+            "var read = {}, writes = 0;\n"
+            "function q(o) { var s = []; for (var k in o) s.push(k + '=' + o[k]); return s.join('&'); }\n"
+            "function got(name, value) { read[name] = +value || 0; if (Object.keys(read).length == 4) write(); }\n"
+            "function wrote() { if (++writes < 2) return;\n"
+            "  report('where=written&' + q(read)); if (read.ls == 1) window.close(); }\n"
+            "function write() {\n"
+            "  report('where=read&' + q(read));\n"
+            "  localStorage.setItem('count', read.ls + 1);\n"
+            "  document.cookie = 'count=' + (read.cookie + 1) + '; expires=Fri, 01 Jan 2100 00:00:00 GMT; path=/';\n"
+            "  sql.transaction(function (t) { t.executeSql('DELETE FROM c');\n"
+            "    t.executeSql('INSERT INTO c VALUES (?)', [read.sql + 1]); }, null, wrote);\n"
+            "  var t = idb.transaction('c', 'readwrite'); t.objectStore('c').put(read.idb + 1, 'n');\n"
+            "  t.oncomplete = wrote;\n"
+            "}\n"
+            "got('ls', localStorage.getItem('count'));\n"
+            "got('cookie', (/(?:^|; )count=(\\d+)/.exec(document.cookie) || [])[1]);\n"
+            "var sql = openDatabase('counts', '1.0', 'counts', 65536);\n"
+            "sql.transaction(function (t) { t.executeSql('CREATE TABLE IF NOT EXISTS c (n INTEGER)');\n"
+            "  t.executeSql('SELECT n FROM c', [], function (t, r) { got('sql', r.rows.length && r.rows.item(0).n); }); });\n"
+            "var idb, open = indexedDB.open('counts', 1);\n"
+            "open.onupgradeneeded = function () { open.result.createObjectStore('c'); };\n"
+            "open.onsuccess = function () { idb = open.result;\n"
+            "  var get = idb.transaction('c').objectStore('c').get('n');\n"
+            "  get.onsuccess = function () { got('idb', get.result); }; };\n"
+            "</script>\n<script>var broken = ;</script>"));
+        QVERIFY(m_quillet->buildBundle());
+        // The reports of this run only, by their "where" value.
+        int seenBefore = 0;
+        const auto runReports = [&] {
+            QMap<QString, QUrlQuery> byPlace;
+            for (const Request& request : m_server->requestsTo("/report").mid(seenBefore)) {
+                const QUrlQuery query(QUrl::fromEncoded(request.target).query());
+                byPlace.insert(query.queryItemValue("where"), query);
+            }
+            return byPlace;
+        };
+        for (int run = 0; run < 4; ++run) {
+            seenBefore = m_server->requestsTo("/report").size();
+            QVERIFY(m_quillet->start());
+            QTRY_VERIFY_WITH_TIMEOUT(runReports().contains("written") || !m_quillet->isRunning(), 30000);
+            const QUrlQuery read = runReports().value("read");
+            const QString expected = QString::number(run);
+            QCOMPARE(read.queryItemValue("ls"), expected);
+            if (run < 3) {
+                for (const char* store : {"idb", "sql", "cookie"})
+                    QVERIFY2(read.queryItemValue(store) == expected, qPrintable(store + (" in run " + read.toString())));
+            } else {
+                qInfo("after SIGKILL: %s", qPrintable(read.toString()));
+            }
+            if (run == 0) {
+                QVERIFY(stop());
+                QVERIFY(m_quillet->output().contains("page error: " + origin + "/counts.html:"));
+                QVERIFY(m_quillet->output().contains(": SyntaxError"));
+            } else if (run == 1) {
+                QVERIFY(m_quillet->waitForExit(10000));
+                QCOMPARE(m_quillet->exitCode(), 0);
+            } else if (run == 2) {
+                QTest::qWait(2000);
+                m_quillet->kill();
+                QVERIFY(m_quillet->waitForExit(5000));
+            } else {
+                QVERIFY(stop());
+            }
+        }
     }
 
     // The main window's view starts on "about:blank": a back step to it is
@@ -285,6 +411,87 @@ private slots:
         QFile log(bin.filePath("log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(), QByteArray("mailto:ann@example.org?subject=Quills\n"));
+    }
+
+    // A saved size far beyond the screen (1280 x 1024 here) opens the main
+    // window, and a pop-up, within it; it crashed every start.
+    void savedSizeBeyondTheScreenOpensWithinIt()
+    {
+        QuilletInstance quillet;
+        quillet.setEnvironmentValue("QT_QPA_PLATFORM", "xcb");
+        QSettings(quillet.settingsFilePath(), QSettings::IniFormat)
+            .setValue("Window/size", QSize(40000, 40000));
+        quillet.addBundleFile("index.html",
+                              "<script>window.open('about:blank', 'extra');</script>");
+        QVERIFY(quillet.buildBundle());
+        QVERIFY(quillet.start());
+        QTRY_VERIFY2_WITH_TIMEOUT(windows() == 2, quillet.output().constData(), 20000);
+        QTest::qWait(500);
+        QVERIFY2(closeWindowsAndWait(quillet), quillet.output().constData());
+        QCOMPARE(quillet.exitCode(), 0);
+        const QSize saved = QSettings(quillet.settingsFilePath(), QSettings::IniFormat)
+                                .value("Window/size")
+                                .toSize();
+        QVERIFY2(saved.width() <= 1280 && saved.height() <= 1024,
+                 qPrintable(QString::number(saved.width())));
+    }
+
+    void unusableBundleIsExplainedAndClosingEnds_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "missing"
+                                 << "The file does not exist.";
+        QTest::newRow("empty") << "empty"
+                               << "The file is empty.";
+        QTest::newRow("garbage") << "garbage"
+                                 << "The file is not a resource bundle.";
+        QTest::newRow("bad data offset") << "data offset"
+                                         << "It is damaged";
+        QTest::newRow("flipped bits in the index") << "flipped"
+                                                   << "It is damaged";
+        QTest::newRow("no index.html") << "no index"
+                                       << "It has no start page, index.html.";
+    }
+
+    // Never registered: the window and standard error say what is wrong and
+    // where the program looked; closing the window ends it with status 1.
+    void unusableBundleIsExplainedAndClosingEnds()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, reason);
+        QuilletInstance quillet;
+        quillet.setEnvironmentValue("QT_QPA_PLATFORM", "xcb");
+        QByteArray bundle = sampleBundle();
+        QVERIFY(bundle.size() > 1000);
+        const int tree = int(qFromBigEndian<quint32>(bundle.constData() + 8));
+        if (damage == "empty") {
+            bundle.clear();
+        } else if (damage == "garbage") {
+            for (int i = 0; i < bundle.size(); ++i)
+                bundle[i] = char((i * 7919 + 13) >> 3);
+        } else if (damage == "data offset") {
+            writeBigEndian32(bundle, 12, quint32(bundle.size() - 8));
+        } else if (damage == "flipped") {
+            bundle[tree + 22 + 10]
+                = char(bundle[tree + 22 + 10] ^ 0x80);  // the first child's offset
+        }
+        if (damage == "no index") {
+            quillet.addBundleFile("widget/index.html", "<p>no start page at the root</p>");
+            QVERIFY(quillet.buildBundle());
+        } else if (damage != "missing") {
+            QFile file(quillet.bundlePath());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bundle) == bundle.size());
+        }
+        QVERIFY(quillet.start());
+        QTRY_VERIFY2_WITH_TIMEOUT(windows() == 1, quillet.output().constData(), 20000);
+        const QByteArray said = quillet.output();
+        QVERIFY2(
+            said.contains("The application cannot start: its bundle cannot be used.\nLooked for: "
+                          + quillet.bundlePath().toUtf8() + '\n' + reason.toUtf8()),
+            said.constData());
+        QVERIFY2(closeWindowsAndWait(quillet), quillet.output().constData());
+        QCOMPARE(quillet.exitCode(), 1);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "isolatedenvironment.h"
 #include "modalanswerer.h"
 #include "recordinghttpserver.h"
+#include "web/blobreply.h"
 #include "web/sitespecificwebview.h"
 #include "web/zemdownloadmgr.h"
 
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QWebFrame>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -36,6 +38,7 @@ class TestDownload : public QObject {
     QString m_typed;
     QStringList m_seen;  // "save:<offered path, home as ~>[ (page reply running)]", "<title>|<text>"
     QUrl m_opened;
+    bool m_noteRunningReplies = true;
     ModalAnswerer m_answerer{[this](QWidget* modal) { answerModalDialog(modal); }};
 
     void answerModalDialog(QWidget* modal)
@@ -45,10 +48,12 @@ class TestDownload : public QObject {
             for (QNetworkReply* reply : replies())
                 running |= reply->request().originatingObject() && reply->isRunning();
             m_seen << "save:" + dialog->selectedFiles().value(0).replace(m_homePath, "~")
-                          + (running ? " (page reply running)" : "");
+                          + (running && m_noteRunningReplies ? " (page reply running)" : "");
             ModalAnswerer::typeFileName(dialog, m_typed);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            m_seen << box->windowTitle() + '|' + box->text();
+            m_seen << box->windowTitle() + '|' + box->text().replace(m_homePath, "~");
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+                return yes->click();  // replace the existing file
             box->done(QMessageBox::Ok);
         }
     }
@@ -77,6 +82,23 @@ class TestDownload : public QObject {
         m_opened = QUrl(m_server->baseUrl() + path);
         m_view->load(m_opened);
         QVERIFY(unsupported.wait(10000));
+    }
+
+    // Shows a page of the server's origin and runs script in it; the server
+    // answers /files/... with `size` bytes of its pattern.
+    void runOnServerPage(const QString& script, qint64 size)
+    {
+        Response response{200, {Header("Content-Type", "application/octet-stream")}, {}, size};
+        m_server->setHandler([response](const RecordingHttpServer::Request& request) {
+            return request.path().startsWith("/files/") ? response : Response();
+        });
+        m_noteRunningReplies = false;  // the page's own requests may run meanwhile
+        QSignalSpy loaded(m_view.get(), &QWebView::loadFinished);
+        m_view->setHtml("<body></body>", QUrl(m_server->baseUrl() + "/app.html"));
+        QVERIFY(!loaded.isEmpty() || loaded.wait(10000));
+        m_view->page()->mainFrame()->evaluateJavaScript(
+            "function bytes(n) { var b = new Uint8Array(n);"
+            " for (var i = 0; i < n; ++i) b[i] = (i * 131 + (i >> 12)) & 255; return b; }\n" + script);
     }
 
     // Waits for the manager's own transfer (WebKit's requests name their
@@ -118,6 +140,7 @@ private slots:
         m_homePath = QString::fromStdString(m_home->home());
         m_typed = m_homePath + "/saved.bin";
         m_seen.clear();
+        m_noteRunningReplies = true;
         m_view = std::make_unique<SiteSpecificWebView>();
     }
 
@@ -125,14 +148,21 @@ private slots:
     {
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<bool>("typed");
+        QTest::addColumn<QString>("target");  // typed into the save dialog, below home
         QTest::addColumn<QStringList>("seen");
         QTest::newRow("reply without Content-Type is ignored")
-            << QByteArray("/files/data.bin") << false << QStringList();
-        QTest::newRow("path ending in / gets an error box") << QByteArray("/files/") << true
+            << QByteArray("/files/data.bin") << false << QString() << QStringList();
+        QTest::newRow("path ending in / gets an error box")
+            << QByteArray("/files/") << true << QString()
             << QStringList("Download Error|Invalid File. Cannot download.");
         QTest::newRow("proposed name is decoded, without query and fragment; dialog dismissed")
-            << QByteArray("/files/annual%20report%C3%A9.pdf?x=1#y") << true
+            << QByteArray("/files/annual%20report%C3%A9.pdf?x=1#y") << true << QString()
             << QStringList(QString::fromUtf8("save:~/annual reporté.pdf"));
+        QTest::newRow("file that cannot be created: the user is told")
+            << QByteArray("/files/data.bin") << true << "/no folder/data.bin"
+            << QStringList({"save:~/data.bin",
+                            "Download Error|The file ~/no folder/data.bin cannot "
+                            "be created. Nothing was saved."});
     }
 
     // No file, no second request, and the manager (if any) and the page's
@@ -141,8 +171,9 @@ private slots:
     {
         QFETCH(QByteArray, path);
         QFETCH(bool, typed);
+        QFETCH(QString, target);
         QFETCH(QStringList, seen);
-        m_typed.clear();
+        m_typed = target.isEmpty() ? QString() : m_homePath + target;
         open(path, 512 << 20, typed);
         QTest::qWait(300);
         QTRY_COMPARE(m_seen, seen);
@@ -162,49 +193,162 @@ private slots:
         QTest::newRow("unknown length: exactly the bytes sent") << "no length" << asked;
         QTest::newRow("cancelled in the progress dialog: no file, quietly") << "cancel" << asked;
         QTest::newRow("dropped connection: no file, the user is told") << "drop" << failed;
+        QTest::newRow("dropped connection: the file it was to replace stays, the user is told")
+            << "drop replacing"
+            << QStringList{asked[0],
+                           "Save File|data.bin already exists.\nDo you want to replace it?",
+                           failed[1]};
         // A file-size limit makes the disk refuse writes, as a full disk would.
         QTest::newRow("write error: no file, the user is told") << "write" << failed;
     }
 
+    // Until the body is complete, the chosen name holds what it held before:
+    // a program killed meanwhile leaves no partial file under that name.
     void transferEndsWithTheWholeFileOrNone()
     {
         QFETCH(QString, ending);
         QFETCH(QStringList, seen);
         const bool completes = ending.endsWith("length");
         const qint64 size = ending == "cancel" ? 512 << 20 : completes ? (16 << 20) + 123 : 4 << 20;
-        open("/files/data.bin", size, true, ending != "no length", ending == "drop" ? 300 << 10 : -1);
+        const QByteArray previous = ending == "drop replacing" ? "the user's own data" : "";
+        if (!previous.isEmpty()) {
+            m_typed = m_homePath + "/data.bin";
+            QFile file(m_typed);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size());
+        }
+        const auto onDisk = [this] {
+            QFile file(m_typed);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        open("/files/data.bin", size, true, ending != "no length",
+             ending.startsWith("drop") ? 300 << 10 : -1);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         const rlimit limited{ending == "write" ? rlim_t(256 << 10) : saved.rlim_cur, saved.rlim_max};
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         QList<int> maxima;
-        bool partialFileSeen = false;
-        const bool finished = watchTransfer([&](qint64 done, qint64) {
+        bool seenMidway = false, untouchedMidway = false;
+        const bool finished = watchTransfer([&](qint64 done, qint64 total) {
             QProgressDialog* dialog = progressDialog();
             if (dialog)
                 maxima << dialog->maximum();
-            if (done > 0 && !partialFileSeen && QFile::exists(m_typed)) {
-                partialFileSeen = true;
+            if (done > 0 && done != total && !std::exchange(seenMidway, true)) {
+                untouchedMidway
+                    = onDisk() == previous && QFile::exists(m_typed) == !previous.isEmpty();
                 if (ending == "cancel")
                     QTimer::singleShot(0, dialog->findChild<QPushButton*>(), &QPushButton::click);
             }
         });
         setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-        QVERIFY(finished && partialFileSeen);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(finished && seenMidway && untouchedMidway);
         QTRY_COMPARE(managers(), 0);
         QTRY_VERIFY(!progressDialog());
         QTRY_COMPARE(replies().size(), 0);  // the page's reply and the transfer are released
         QTRY_COMPARE(m_seen, seen);
         if (!completes) {
-            QCOMPARE(savedFiles(), QStringList());
+            QCOMPARE(savedFiles(), previous.isEmpty() ? QStringList() : QStringList("data.bin"));
+            QCOMPARE(onDisk(), previous);
             return;
         }
         QCOMPARE(maxima.value(0), ending == "length" ? int(size) : -1);
         QFile file(m_typed);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll() == RecordingHttpServer::pattern(0, size));
+    }
+
+    // Links that ask to be downloaded, as client-side editors make them: the
+    // page's script (with `bytes(n)` giving the server's pattern) runs on a
+    // page of the server's origin. The proposed name is the `download`
+    // attribute's, without folders, or derived from the type.
+    void linksSaveExactlyTheBytesUnderTheProposedName_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        const QString blob = "var url = URL.createObjectURL(new Blob([bytes(%1)], {type: '%2'}));\n";
+        const QString detached = "var a = document.createElement('a'); a.href = url; a.download = '%1';"
+                                 " a.click(); URL.revokeObjectURL(url);";
+        QTest::newRow("blob: made by an Export button, revoked at once (several chunks)")
+            << blob.arg((3 << 20) + 5).arg("text/csv") + detached.arg("report.csv") << "report.csv"
+            << qint64((3 << 20) + 5);
+        QTest::newRow("blob: link in the document, named with a folder")
+            << blob.arg(1000).arg("text/plain")
+                   + "var a = document.body.appendChild(document.createElement('a'));"
+                     " a.href = url; a.setAttribute('download', '../up/notes.txt');"
+                     " a.dispatchEvent(new MouseEvent('click', {bubbles: true}));"
+            << "_up_notes.txt" << qint64(1000);
+        QTest::newRow("blob: link without name, of a type the view cannot show")
+            << blob.arg(70000).arg("application/zip")
+                   + "var a = document.createElement('a'); a.href = url; a.click();"
+            << "download.zip" << qint64(70000);
+        QTest::newRow("empty blob") << blob.arg(0).arg("") + detached.arg("empty.txt")
+                                    << "empty.txt" << qint64(0);
+        QTest::newRow("data: link with a download attribute")
+            << "var a = document.createElement('a'); a.download = 'd.bin';"
+               " a.href = 'data:application/octet-stream;base64,' + btoa(String.fromCharCode.apply("
+               "null, bytes(3000))); a.click();"
+            << "d.bin" << qint64(3000);
+        QTest::newRow("data: link without attribute, of a type the view cannot show")
+            << "location.href = 'data:application/pdf;base64,' + btoa(String.fromCharCode.apply("
+               "null, bytes(300)));"
+            << "download.pdf" << qint64(300);
+        QTest::newRow("server link with a download attribute")
+            << "var a = document.body.appendChild(document.createElement('a'));"
+               " a.href = '/files/data.bin'; a.download = 'Quarter 3.bin'; a.click();"
+            << "Quarter 3.bin" << qint64(200000);
+    }
+
+    void linksSaveExactlyTheBytesUnderTheProposedName()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        runOnServerPage(script, size);
+        QTRY_COMPARE(m_seen, QStringList("save:~/" + name));
+        QTRY_COMPARE(managers(), 0);
+        QFile file(m_typed);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == RecordingHttpServer::pattern(0, size));
+    }
+
+    // A page that cancels the click keeps it cancelled; a blob download that
+    // is cancelled, or whose page goes away (found out when the next chunk is
+    // not answered), leaves no file.
+    void blobDownloadsThatDoNotCompleteLeaveNoFile_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QStringList>("seen");
+        QTest::newRow("page cancels the click") << "prevented" << QStringList();
+        QTest::newRow("cancelled in the progress dialog") << "cancel" << QStringList("save:~/big.bin");
+        QTest::newRow("page navigates away") << "navigate" << QStringList{"save:~/big.bin",
+            "Download Error|The download failed. Nothing was saved."};
+    }
+
+    void blobDownloadsThatDoNotCompleteLeaveNoFile()
+    {
+        QFETCH(QString, ending);
+        QFETCH(QStringList, seen);
+        runOnServerPage(QString("var url = URL.createObjectURL(new Blob([bytes(%1)]));"
+                                "var a = document.body.appendChild(document.createElement('a'));"
+                                "a.href = url; a.download = 'big.bin';"
+                                "a.onclick = function (e) { if (%2) e.preventDefault(); }; a.click();")
+                            .arg(48 << 20).arg(ending == "prevented" ? "true" : "false"), 48 << 20);
+        if (ending != "prevented") {
+            // The transfer has begun (file open, dialog made; nothing under the
+            // chosen name until the end); a fast one may end soon after, so the
+            // test acts at once.
+            QTRY_VERIFY(progressDialog() && !QFile::exists(m_typed));
+            if (ending == "cancel")
+                progressDialog()->findChild<QPushButton*>()->click();
+            else
+                m_view->setHtml("<p>elsewhere</p>", QUrl(m_server->baseUrl() + "/other"));
+        }
+        QTest::qWait(500);
+        QTRY_COMPARE_WITH_TIMEOUT(m_seen, seen, BlobReply::kChunkTimeoutMs + 5000);
+        QTRY_COMPARE(managers(), 0);
+        QCOMPARE(savedFiles(), QStringList());
     }
 };
 

@@ -33,6 +33,21 @@
     };
   }
 
+  // Builds a CSV file in the page and saves it the way client-side editors
+  // do: a blob: address on a link with a download attribute, clicked at once.
+  function exportCsv() {
+    var rows = Math.max(1, Math.min(number('export-rows'), 1000000));
+    var lines = ['row,square,time'];
+    var now = new Date().toISOString();
+    for (var i = 1; i <= rows; i++) lines.push(i + ',' + i * i + ',' + now);
+    var url = URL.createObjectURL(new Blob([lines.join('\n') + '\n'], {type: 'text/csv'}));
+    var link = document.createElement('a');
+    link.href = url;
+    link.download = 'quillet-export.csv';
+    link.click();
+    URL.revokeObjectURL(url);
+  }
+
   document.addEventListener('DOMContentLoaded', function () {
     var origin = byId('origin');
     if (origin) origin.textContent = location.protocol + '//' + location.host;
@@ -48,6 +63,13 @@
       status('screen-status', 'Smallest size: ' + number('minw') + ' \u00d7 ' + number('minh'));
     }));
     on('quit', withBridge('screen-status', function (c) { c.closeapplication(); }));
+    // The HTML5 Fullscreen API reaches the window too; Escape or F11 leaves.
+    on('html5-fullscreen', function () {
+      var root = document.documentElement;
+      if (root.webkitRequestFullscreen) root.webkitRequestFullscreen();
+      status('screen-status', 'Press Escape to leave full screen.');
+    });
+    on('export', exportCsv);
 
     on('popup', function () {
       var opened = window.open('popup.html', 'quillet-popup');
