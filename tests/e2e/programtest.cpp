@@ -147,8 +147,8 @@ private slots:
         m_server->setHandler([](const Request& request) {  // a cookie named by the report
             Response response;
             const QUrlQuery query(QUrl::fromEncoded(request.target).query());
-            response.headers.append(Header(
-                "Set-Cookie", query.queryItemValue("where").toUtf8() + "=yes; Max-Age=3600"));
+            response.headers.append(Header("Set-Cookie", query.queryItemValue("where").toUtf8()
+                                                             + "=yes; Max-Age=3600"));
             return response;
         });
         m_quillet->addBundleFile("index.html",
