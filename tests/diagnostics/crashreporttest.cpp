@@ -114,22 +114,16 @@ TEST_F(CrashReportTest, LimitsAndAbsentTexts)
 TEST_F(CrashReportTest, ReportsOfOneSecondGetNamesOfTheirOwn)
 {
     // This process, a child that starts with its state, this process again.
-    std::vector<std::string> written;
     const auto write
         = [] { return writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0); };
     ASSERT_EQ(write(), 0);
-    written.push_back(lastCrashReportPath());
     ASSERT_TRUE(ranInChild([&] { _exit(write()); }));
     ASSERT_EQ(write(), 0);
-    written.push_back(lastCrashReportPath());
     const std::vector<std::filesystem::path> files(
         std::filesystem::directory_iterator{defaultFolder()}, {});
     ASSERT_EQ(files.size(), 3u) << "a report replaced another";
     for (const auto& file : files)
         EXPECT_NE(readFile(file).find("<ErrorData>d</ErrorData>"), std::string::npos) << file;
-    EXPECT_NE(written[0], written[1]);
-    EXPECT_TRUE(std::regex_search(written[1], std::regex(R"(T\d\d-\d\d-\d\d\.0[0-2]\.xml$)")))
-        << written[1];
 }
 
 TEST_F(CrashReportTest, AFileThatCannotBeCreatedGivesMinusOne)
