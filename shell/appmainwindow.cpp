@@ -3,8 +3,8 @@
 #include "appmainwindowform.h"
 #include "constants.h"
 #include "platform/process.h"
-#include "web/appidentity.h"
-#include "web/resourcebundle.h"
+#include "webcore/appidentity.h"
+#include "webcore/resourcebundle.h"
 #include "web/sitespecificwebview.h"
 
 #include <QDir>

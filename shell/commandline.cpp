@@ -1,7 +1,7 @@
 #include "commandline.h"
 
 #include "platform/process.h"
-#include "web/appidentity.h"
+#include "webcore/appidentity.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 // The program's build-time constants: the app identity read by the shell and
 // the web content host, and the application identifier of the store side.
 #include "storelink/applicationid.h"
-#include "web/webapp.h"
+#include "webcore/webapp.h"
 
 #include <QString>
 

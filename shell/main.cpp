@@ -5,7 +5,7 @@
 #include "shell/quitsignalhandler.h"
 #include "shell/runtimecontextstartup.h"
 #include "shell/singleinstance.h"
-#include "web/appidentity.h"
+#include "webcore/appidentity.h"
 #include "web/sitespecificcookiejar.h"
 #include "web/sitespecificwebpage.h"
 #include "diagnostics/logmessage.h"

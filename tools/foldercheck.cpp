@@ -1,6 +1,7 @@
 #include "foldercheck.h"
 
-#include "web/appidentity.h"
+#include "webcore/appidentity.h"
+#include "webcore/bundlereply.h"
 #include "web/sitespecificwebpage.h"
 #include "web/zemnetworkaccessmanager.h"
 
@@ -69,7 +70,7 @@ protected:
         const QString scheme = url.scheme();
         if (scheme == QLatin1String("data") || scheme == QLatin1String("file"))
             return ZemNetworkAccessManager::createRequest(op, request, outgoingData);
-        if (bundleUrlFor(op, url).isEmpty()) {
+        if (BundleReply::bundleUrlFor(op, url).isEmpty()) {
             if (url.host() != APPLICATION_HOST.toLower())
                 remoteRequested(url);
             return new OfflineReply(request, op, this);

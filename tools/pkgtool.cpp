@@ -5,7 +5,7 @@
 //   quillet-pkgtool icons FOLDER OUTPUT NAME
 //                                         OUTPUT/<N>x<N>/apps/NAME.png at the hicolor sizes
 #include "foldercheck.h"
-#include "web/appidentity.h"
+#include "webcore/appidentity.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "sitespecificwebview.h"
 
-#include "appidentity.h"
+#include "webcore/appidentity.h"
 #include "sitespecificcookiejar.h"
 #include "sitespecificwebpage.h"
 #include "zemnetworkaccessmanager.h"

@@ -1,6 +1,6 @@
 #include "zemdownloadmgr.h"
 
-#include "appidentity.h"
+#include "webcore/appidentity.h"
 #include "blobchannel.h"
 #include "blobreply.h"
 

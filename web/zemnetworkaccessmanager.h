@@ -7,15 +7,11 @@
 // the application's own host is answered from the bundle's "widget" folder,
 // whatever its method, so the packaged application runs on a real web origin
 // and its host never leaves the machine; everything else goes to the network
-// unchanged.
+// unchanged (the rules of the origin: BundleReply).
 class ZemNetworkAccessManager : public QNetworkAccessManager {
     Q_OBJECT
 public:
     explicit ZemNetworkAccessManager(QObject* parent = nullptr);
-
-    // The bundle URL a request is answered from, or an empty URL when the
-    // request goes to the network.
-    static QUrl bundleUrlFor(QNetworkAccessManager::Operation op, const QUrl& url);
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,

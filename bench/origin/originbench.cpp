@@ -6,7 +6,7 @@
 //
 //   originbench [rounds] [small files] [large file MiB]   (default 21 200 8)
 #include "benchsupport.h"
-#include "web/webapp.h"
+#include "webcore/webapp.h"
 #include "web/zemnetworkaccessmanager.h"
 
 #include <QCoreApplication>

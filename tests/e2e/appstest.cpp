@@ -2,7 +2,7 @@
 // apart, one instance per app, an unpacked web folder and the command line.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
-#include "web/webapp.h"
+#include "webcore/webapp.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -7,7 +7,7 @@
 // document still arrives.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
-#include "web/webapp.h"
+#include "webcore/webapp.h"
 #include "xdisplay.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 // as edited meanwhile.
 #include "isolatedenvironment.h"
 #include "shell/appmainwindow.h"
-#include "web/appidentity.h"
+#include "webcore/appidentity.h"
 #include "web/sitespecificwebview.h"
 
 #include <QImage>

@@ -1,7 +1,7 @@
 // The app's identity from its manifest: each member, where its data go, and
 // the manifests that are ignored with a warning.
 #include "quilletinstance.h"
-#include "web/appidentity.h"
+#include "webcore/appidentity.h"
 
 #include <QFile>
 #include <QSettings>

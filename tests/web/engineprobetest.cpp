@@ -5,7 +5,7 @@
 // says so.
 #include "isolatedenvironment.h"
 #include "web/sitespecificwebview.h"
-#include "web/webapp.h"
+#include "webcore/webapp.h"
 
 #include <QFile>
 #include <QRegularExpression>

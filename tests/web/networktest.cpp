@@ -4,7 +4,7 @@
 #include "isolatedenvironment.h"
 #include "recordinghttpserver.h"
 #include "web/sitespecificcookiejar.h"
-#include "web/webapp.h"
+#include "webcore/webapp.h"
 #include "web/zemnetworkaccessmanager.h"
 
 #include <QDir>

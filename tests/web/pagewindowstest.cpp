@@ -5,7 +5,7 @@
 #include "isolatedenvironment.h"
 #include "modalanswerer.h"
 #include "web/sitespecificwebview.h"
-#include "web/webapp.h"
+#include "webcore/webapp.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // variant the check lets through is registered and every file in it is read.
 // Qt reads the index without bounds checks: a variant that should have been
 // refused crashes this test.
-#include "web/resourcebundle.h"
+#include "webcore/resourcebundle.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,7 +1,7 @@
-#ifndef QUILLET_WEB_APPIDENTITY_H
-#define QUILLET_WEB_APPIDENTITY_H
+#ifndef QUILLET_WEBCORE_APPIDENTITY_H
+#define QUILLET_WEBCORE_APPIDENTITY_H
 
-#include "web/webapp.h"
+#include "webcore/webapp.h"
 
 #include <QColor>
 #include <QList>

@@ -1,5 +1,5 @@
-#ifndef QUILLET_WEB_BUNDLEREPLY_H
-#define QUILLET_WEB_BUNDLEREPLY_H
+#ifndef QUILLET_WEBCORE_BUNDLEREPLY_H
+#define QUILLET_WEBCORE_BUNDLEREPLY_H
 
 #include <QByteArray>
 #include <QFile>
@@ -20,6 +20,10 @@ public:
     BundleReply(QNetworkAccessManager::Operation op, const QUrl& bundleUrl, const QUrl& url,
                 QObject* parent = nullptr);
     ~BundleReply() override;
+
+    // The bundle URL a request is answered from, or an empty URL when the
+    // request goes to the network.
+    static QUrl bundleUrlFor(QNetworkAccessManager::Operation op, const QUrl& url);
 
     void abort() override;
     void close() override;

@@ -1,5 +1,5 @@
-#ifndef QUILLET_WEB_WEBAPP_H
-#define QUILLET_WEB_WEBAPP_H
+#ifndef QUILLET_WEBCORE_WEBAPP_H
+#define QUILLET_WEBCORE_WEBAPP_H
 
 #include <QString>
 
