@@ -1,0 +1,154 @@
+#include "cookiefile.h"
+
+#include "appidentity.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSettings>
+#include <QUrl>
+#include <QtDebug>
+
+#include <utility>
+
+namespace {
+// The group of a cookie: the host it belongs to.
+QString groupOf(const QNetworkCookie& cookie)
+{
+    const QString domain = cookie.domain();
+    return domain.startsWith(QLatin1Char('.')) ? domain.mid(1) : domain;
+}
+
+// Its key in the group: the name alone for a host cookie on "/", as earlier
+// versions wrote every key. Otherwise "=", a "." for a cookie of the whole
+// domain, and the encoded path follow; "=" never occurs in a cookie name, so
+// the forms never meet. "/" is encoded: QSettings reads it as a group break.
+QString keyOf(const QNetworkCookie& cookie)
+{
+    QString key = QString::fromUtf8(cookie.name());
+    key.replace(QLatin1Char('%'), QLatin1String("%25"))
+        .replace(QLatin1Char('/'), QLatin1String("%2F"));
+    const bool wholeDomain = cookie.domain().startsWith(QLatin1Char('.'));
+    if (!wholeDomain && cookie.path() == QLatin1String("/"))
+        return key;
+    return key + QLatin1Char('=') + QLatin1String(wholeDomain ? "." : "")
+           + QString::fromLatin1(QUrl::toPercentEncoding(cookie.path(), QByteArray(), "."));
+}
+
+// QSettings skips lines it cannot read without a word. The file as written
+// holds only section lines, "key=value" lines and blank lines.
+bool looksWritten(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return !file.exists();
+    const QByteArray content = file.readAll();
+    if (content.contains('\0'))
+        return false;
+    for (const QByteArray& line : content.split('\n')) {
+        const QByteArray text = line.trimmed();
+        if (!text.isEmpty() && !text.contains('=') && !(text.startsWith('[') && text.endsWith(']')))
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
+CookieFile::CookieFile(CookieSource cookies, QObject* parent)
+    : QObject(parent)
+    , m_cookies(std::move(cookies))
+{
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(kSaveDelay);
+    connect(&m_saveTimer, &QTimer::timeout, this, &CookieFile::save);
+}
+
+CookieFile::~CookieFile() = default;
+
+QString CookieFile::path()
+{
+    return AppIdentity::current().storagePath() + QDir::separator() + QStringLiteral("cookies.ini");
+}
+
+void CookieFile::changed()
+{
+    if (m_canSave && !m_saveTimer.isActive())
+        m_saveTimer.start();
+}
+
+void CookieFile::savePending()
+{
+    if (m_saveTimer.isActive())
+        save();
+}
+
+// Each value holds one cookie; a second cookie of the same identity (files
+// of earlier versions grouped by the host that set it) counts once.
+QList<QNetworkCookie> CookieFile::load()
+{
+    const QSettings file(path(), QSettings::IniFormat);
+    QHash<QString, QNetworkCookie> byIdentity;
+    int unreadable = 0;
+    const QStringList keys = file.allKeys();
+    for (const QString& key : keys) {
+        const QList<QNetworkCookie> parsed
+            = QNetworkCookie::parseCookies(file.value(key).toByteArray());
+        if (parsed.size() != 1) {
+            ++unreadable;
+            continue;
+        }
+        byIdentity.insert(groupOf(parsed.first()) + QLatin1Char('/') + keyOf(parsed.first()),
+                          parsed.first());
+    }
+    if (unreadable > 0 || file.status() != QSettings::NoError || !looksWritten(file.fileName())) {
+        if (keepDamagedFile(file.fileName(), byIdentity.size()))
+            changed();
+    }
+    return byIdentity.values();
+}
+
+// Moves a damaged file aside, next to the new one, so nothing of it is lost.
+// A file that cannot be moved is left alone and not written this run.
+bool CookieFile::keepDamagedFile(const QString& path, int readable)
+{
+    QString aside = path + QStringLiteral(".damaged");
+    for (int n = 2; QFile::exists(aside); ++n)
+        aside = path + QStringLiteral(".damaged-%1").arg(n);
+    if (!QFile::rename(path, aside)) {
+        m_canSave = false;
+        qWarning("Cookie file %s is damaged and cannot be moved aside; it is left as it is and "
+                 "cookies of this run are not saved",
+                 qPrintable(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    qWarning("Cookie file %s was damaged: kept it as %s; the %d cookies that could be read go "
+             "into a new file",
+             qPrintable(QDir::toNativeSeparators(path)),
+             qPrintable(QDir::toNativeSeparators(aside)), readable);
+    return true;
+}
+
+// Writes every cookie; QSettings replaces the file in one step. Expired
+// cookies are left out. A QSettings of its own each time: its status tells
+// the first error it met, so only a fresh one tells whether this write worked.
+void CookieFile::save()
+{
+    m_saveTimer.stop();
+    QSettings file(path(), QSettings::IniFormat);
+    file.clear();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QList<QNetworkCookie> cookies = m_cookies();
+    for (const QNetworkCookie& cookie : cookies) {
+        if (!cookie.isSessionCookie() && cookie.expirationDate() < now)
+            continue;
+        const QString group = groupOf(cookie);
+        const QString key = keyOf(cookie);
+        file.setValue(group.isEmpty() ? key : group + QLatin1Char('/') + key,
+                      QString::fromUtf8(cookie.toRawForm(QNetworkCookie::Full)));
+    }
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        qWarning("Cookie file %s could not be written",
+                 qPrintable(QDir::toNativeSeparators(file.fileName())));
+}
