@@ -4,6 +4,7 @@
 #include "screenhelper.h"
 #include "sitespecificwebview.h"
 #include "zemdownloadmgr.h"
+#include "webcore/navigationpolicy.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -124,17 +125,15 @@ bool SiteSpecificWebPage::acceptNavigationRequest(QWebFrame* frame, const QNetwo
                                                   QWebPage::NavigationType type)
 {
     const QUrl url = request.url();
-    // The main window's view starts on "about:blank": never step back to it.
-    if (type == QWebPage::NavigationTypeBackOrForward
-        && url.toString() == QLatin1String("about:blank"))
+    switch (NavigationPolicy::decide(url, type == QWebPage::NavigationTypeBackOrForward)) {
+    case NavigationPolicy::Decision::Refuse:
         return false;
-    // Only a real "mailto:" URL goes to the desktop's mail program, and the
-    // page the user is on stays: WebKit would otherwise replace it with an
-    // empty document when the load of the unknown scheme fails.
-    if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0) {
+    case NavigationPolicy::Decision::HandToDesktop:
         QDesktopServices::openUrl(url);
         closeIfNeverLoaded(frame);
         return false;
+    case NavigationPolicy::Decision::Follow:
+        break;
     }
     return QWebPage::acceptNavigationRequest(frame, request, type);
 }
