@@ -70,7 +70,7 @@ SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
     // WebKit lets a script close only a window that a script opened, or one
     // without history; the packaged application may close its main window.
     settings()->setAttribute(QWebSettings::JavascriptCanCloseWindows, true);
-    m_downloadMgrs = new QList<ZemDownloadMgr*>;
+    m_downloadMgrs = new QList<FileDownload*>;
 
     connect(this, &QWebPage::consoleMessageReceived, this,
             &SiteSpecificWebPage::showConsoleMessage);
@@ -206,7 +206,7 @@ ZemDownloadMgr* SiteSpecificWebPage::newDownloadMgr()
 }
 
 // The manager reports completion as its last action, so it can go at once.
-void SiteSpecificWebPage::cleanUpDownloadMgr(ZemDownloadMgr* mgr)
+void SiteSpecificWebPage::cleanUpDownloadMgr(FileDownload* mgr)
 {
     {
         QMutexLocker locker(&m_downloadMgrsLock);

@@ -10,6 +10,7 @@
 #include <functional>
 
 class BlobChannel;
+class FileDownload;
 class QNetworkReply;
 class QWebFrame;
 class QWebFullScreenRequest;
@@ -52,7 +53,7 @@ private slots:
     void printFrame(QWebFrame* webFrame);
     void changePageGeometry(const QRect& rectGeom);
     void downloadContent(QNetworkReply* reply);
-    void cleanUpDownloadMgr(ZemDownloadMgr* mgr);
+    void cleanUpDownloadMgr(FileDownload* mgr);
     void addCasewrightJSObject();
     void showConsoleMessage(QWebPage::MessageSource source, QWebPage::MessageLevel level,
                             const QString& message, int lineNumber, const QString& sourceID);
@@ -71,7 +72,7 @@ private:
     QPointer<QWidget> m_watchedWindow;                  // while a document is full screen
 
     ScreenHelper* m_screenHelper = nullptr;           // child object
-    QList<ZemDownloadMgr*>* m_downloadMgrs = nullptr;  // managers not yet completed
+    QList<FileDownload*>* m_downloadMgrs = nullptr;  // managers not yet completed
     QMutex m_downloadMgrsLock;
 };
 

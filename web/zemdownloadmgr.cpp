@@ -1,48 +1,19 @@
 #include "zemdownloadmgr.h"
 
-#include "webcore/appidentity.h"
 #include "blobchannel.h"
 #include "blobreply.h"
 
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QMessageBox>
-#include <QMimeDatabase>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QProgressDialog>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QStandardPaths>
-#include <QTimer>
 #include <QWebPage>
 
-#include <limits>
-
-namespace {
-// Bounded read buffer of the transfer: the socket is throttled instead of the
-// reply buffering a fast body in memory, and each chunk goes straight to disk.
-constexpr qint64 kReadBufferSize = 1024 * 1024;
-}
-
 ZemDownloadMgr::ZemDownloadMgr(QObject* parent)
-    : QObject(parent)
+    : FileDownload(parent)
 {
 }
 
-ZemDownloadMgr::~ZemDownloadMgr()
-{
-    // Released here as well in case the page goes while a download runs.
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
-    discardOutputFile();
-    releaseDialog();
-}
+ZemDownloadMgr::~ZemDownloadMgr() = default;
 
 void ZemDownloadMgr::startDownload(QNetworkReply* reply, QWebPage* page)
 {
@@ -51,230 +22,23 @@ void ZemDownloadMgr::startDownload(QNetworkReply* reply, QWebPage* page)
 
 void ZemDownloadMgr::startDownload(const QUrl& url, const QString& suggestedName, QWebPage* page)
 {
-    m_view = page->view();
-    m_cancelled = false;
-    auto* channel = page->findChild<BlobChannel*>();
-    const QString fileName = proposedFileName(
-        url, suggestedName, channel ? channel->blobType(url) : QString());
-    if (fileName.isEmpty()) {
-        QPointer<ZemDownloadMgr> self(this);
-        QMessageBox::information(m_view, tr("Download Error"), tr("Invalid File. Cannot download."),
-                                 QMessageBox::Ok, QMessageBox::NoButton);
-        if (self)
-            finishLater();
-        return;
-    }
-
-    QPointer<ZemDownloadMgr> self(this);
-    QPointer<BlobChannel> blobs(channel);
-    const QString target = QFileDialog::getSaveFileName(m_view, tr("Save File"),
-                                                        proposedFilePath(fileName), QString());
-    if (!self)
-        return;
-    if (!openOutputFile(target)) {
-        if (blobs)
-            blobs->release(url);
-        finishLater();
-        return;
-    }
-    startTransfer(url, page);
+    m_page = page;
+    m_blobs = page->findChild<BlobChannel*>();
+    start(page->view(), url, suggestedName, m_blobs ? m_blobs->blobType(url) : QString());
 }
 
-QString ZemDownloadMgr::proposedFileName(const QUrl& url, const QString& suggestedName,
-                                         const QString& contentType)
+QNetworkReply* ZemDownloadMgr::fetch(const QUrl& url)
 {
-    // A page's name never chooses a folder, nor makes a hidden file.
-    QString name = suggestedName;
-    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
-    name.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
-    name = name.trimmed().remove(QRegularExpression(QStringLiteral("^\\.+")));
-    if (!name.isEmpty())
-        return name;
-
-    const QString scheme = url.scheme();
-    if (scheme != QLatin1String("data") && scheme != QLatin1String("blob"))
-        return QFileInfo(url.path(QUrl::FullyDecoded)).fileName();
-    QString type = contentType;
-    if (scheme == QLatin1String("data"))
-        type = url.path(QUrl::FullyDecoded).section(QLatin1Char(','), 0, 0).section(QLatin1Char(';'), 0, 0);
-    const QString suffix = QMimeDatabase().mimeTypeForName(type.trimmed().toLower()).preferredSuffix();
-    return suffix.isEmpty() ? QStringLiteral("download") : QStringLiteral("download.") + suffix;
-}
-
-QString ZemDownloadMgr::proposedFilePath(const QString& fileName) const
-{
-    return QStandardPaths::writableLocation(QStandardPaths::HomeLocation) + QDir::separator()
-        + fileName;
-}
-
-// An empty path is a dismissed dialog: nothing to say. A file that cannot be
-// created (a read-only folder, no space) is an error the user is told about.
-bool ZemDownloadMgr::openOutputFile(const QString& filePath)
-{
-    if (filePath.isEmpty())
-        return false;
-    m_file = new QSaveFile(filePath);
-    if (m_file->open(QIODevice::WriteOnly))
-        return true;
-    warn(tr("The file %1 cannot be created. Nothing was saved.")
-             .arg(QDir::toNativeSeparators(filePath)),
-         m_file->errorString());
-    delete m_file;
-    m_file = nullptr;
-    return false;
-}
-
-void ZemDownloadMgr::startTransfer(const QUrl& url, QWebPage* page)
-{
-    // Created only now: a progress dialog shows itself a few seconds after
-    // construction, which must not happen for a download that never starts.
-    m_progressDialog = new QProgressDialog(m_view, Qt::WindowFlags());
-    m_progressDialog->setWindowTitle(AppIdentity::current().title());
-    m_progressDialog->setLabelText(tr("Downloading File...."));
-
+    if (url.scheme() == QLatin1String("blob"))
+        return new BlobReply(url, m_blobs, this);
     QNetworkRequest request{QUrl()};
     request.setUrl(url);
-    if (url.scheme() == QLatin1String("blob"))
-        m_reply = new BlobReply(url, page->findChild<BlobChannel*>(), this);
-    else
-        m_reply = page->networkAccessManager()->get(request);
-    m_reply->setReadBufferSize(kReadBufferSize);
-
-    connect(m_reply, &QNetworkReply::finished, this, &ZemDownloadMgr::fileDownloadFinished);
-    connect(m_reply, &QNetworkReply::readyRead, this, &ZemDownloadMgr::fileReadyRead);
-    connect(m_reply, &QNetworkReply::downloadProgress, this,
-            &ZemDownloadMgr::updateFileReadProgress);
-    connect(m_progressDialog, &QProgressDialog::canceled, this,
-            &ZemDownloadMgr::cancelFileDownload);
+    return m_page->networkAccessManager()->get(request);
 }
 
-void ZemDownloadMgr::fileReadyRead()
+// The blob kept for this download is not needed any more.
+void ZemDownloadMgr::refused(const QUrl& url)
 {
-    if (!m_file || !m_reply)
-        return;
-    const QByteArray chunk = m_reply->readAll();
-    if (m_file->write(chunk) != chunk.size())
-        fail(m_file->errorString());
-}
-
-void ZemDownloadMgr::updateFileReadProgress(qint64 bytesRead, qint64 totalBytes)
-{
-    if (m_cancelled || !m_progressDialog)
-        return;
-    // The dialog counts in int: large totals are scaled down so that both
-    // numbers fit, keeping the proportion. An unknown total (-1) passes as is.
-    qint64 scale = 1;
-    while (totalBytes / scale > std::numeric_limits<int>::max()
-           || bytesRead / scale > std::numeric_limits<int>::max())
-        scale *= 1024;
-    m_progressDialog->setMaximum(int(totalBytes < 0 ? totalBytes : totalBytes / scale));
-    m_progressDialog->setValue(int(bytesRead / scale));
-}
-
-void ZemDownloadMgr::cancelFileDownload()
-{
-    if (!m_reply || m_cancelled)
-        return;
-    m_cancelled = true;
-    // Finishes the reply at once, which runs fileDownloadFinished(); the
-    // manager may be gone after this call.
-    m_reply->abort();
-}
-
-void ZemDownloadMgr::fileDownloadFinished()
-{
-    if (!m_reply)
-        return;
-    if (m_cancelled) {
-        discardOutputFile();
-        releaseTransfer();
-        releaseDialog();
-        emit downloadCompleted(this);
-        return;
-    }
-    if (m_reply->error() != QNetworkReply::NoError) {
-        fail(m_reply->errorString());
-        return;
-    }
-    // A last chunk may still wait in the reply's buffer; writing it may fail,
-    // which ends (and may release) this manager.
-    if (m_reply->bytesAvailable() > 0) {
-        QPointer<ZemDownloadMgr> self(this);
-        fileReadyRead();
-        if (!self || !m_reply)
-            return;
-    }
-    if (m_progressDialog)
-        m_progressDialog->hide();
-    // The complete file replaces any file of that name in one step.
-    if (!m_file->commit()) {
-        fail(m_file->errorString());
-        return;
-    }
-    releaseTransfer();
-    delete m_file;
-    m_file = nullptr;
-    releaseDialog();
-    emit downloadCompleted(this);
-}
-
-// Ends a transfer that cannot produce a complete file: nothing partial is
-// left on disk, a file it was to replace is untouched, the user is told, and
-// the manager reports completion.
-void ZemDownloadMgr::fail(const QString& reason)
-{
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-    }
-    discardOutputFile();
-    releaseTransfer();
-    releaseDialog();
-    warn(tr("The download failed. Nothing was saved."), reason);
-    emit downloadCompleted(this);
-}
-
-// A warning that does not wait for the user: the manager may go meanwhile.
-void ZemDownloadMgr::warn(const QString& text, const QString& reason)
-{
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("Download Error"), text, QMessageBox::Ok,
-                                m_view);
-    box->setInformativeText(reason);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
-
-// Reports completion from the event loop: used where the page may still be
-// inside the call that started this manager.
-void ZemDownloadMgr::finishLater()
-{
-    QTimer::singleShot(0, this, [this] { emit downloadCompleted(this); });
-}
-
-void ZemDownloadMgr::discardOutputFile()
-{
-    if (!m_file)
-        return;
-    m_file->cancelWriting();
-    delete m_file;  // removes the temporary file
-    m_file = nullptr;
-}
-
-void ZemDownloadMgr::releaseTransfer()
-{
-    if (!m_reply)
-        return;
-    m_reply->disconnect(this);
-    m_reply->deleteLater();
-    m_reply = nullptr;
-}
-
-void ZemDownloadMgr::releaseDialog()
-{
-    if (!m_progressDialog)
-        return;
-    m_progressDialog->disconnect(this);
-    m_progressDialog->hide();
-    m_progressDialog->deleteLater();
-    m_progressDialog = nullptr;
+    if (m_blobs)
+        m_blobs->release(url);
 }
