@@ -5,6 +5,7 @@
 #include "sitespecificwebview.h"
 #include "zemdownloadmgr.h"
 #include "webcore/navigationpolicy.h"
+#include "webcore/pageconsole.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -19,37 +20,21 @@
 #include <QWebHistory>
 #include <QWebSettings>
 
-#include <cstdio>
-
 namespace {
 
-SiteSpecificWebPage::ErrorLog& errorLog()
-{
-    static SiteSpecificWebPage::ErrorLog log;
-    return log;
-}
-
-// QUILLET_CONSOLE=1 adds console.log, info and debug lines to the errors and
-// warnings that always go to standard error.
-bool consoleWanted()
-{
-    static const bool wanted = qgetenv("QUILLET_CONSOLE") == "1";
-    return wanted;
-}
-
-const char* levelWord(QWebPage::MessageLevel level)
+PageConsole::Level consoleLevel(QWebPage::MessageLevel level)
 {
     switch (level) {
     case QWebPage::ErrorMessageLevel:
-        return "error";
+        return PageConsole::Level::Error;
     case QWebPage::WarningMessageLevel:
-        return "warning";
+        return PageConsole::Level::Warning;
     case QWebPage::InfoMessageLevel:
-        return "info";
+        return PageConsole::Level::Info;
     case QWebPage::DebugMessageLevel:
-        return "debug";
+        return PageConsole::Level::Debug;
     default:
-        return "log";
+        return PageConsole::Level::Log;
     }
 }
 
@@ -91,7 +76,7 @@ SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
 
 void SiteSpecificWebPage::setErrorLog(const ErrorLog& log)
 {
-    errorLog() = log;
+    PageConsole::setErrorLog(log);
 }
 
 // Managers still listed never reported completion (refused, abandoned or
@@ -231,17 +216,7 @@ void SiteSpecificWebPage::showConsoleMessage(QWebPage::MessageSource, QWebPage::
                                              const QString& message, int lineNumber,
                                              const QString& sourceID)
 {
-    const bool problem = level == ErrorMessageLevel || level == WarningMessageLevel;
-    if (!problem && !consoleWanted())
-        return;
-    QString line = QStringLiteral("page %1: ").arg(QLatin1String(levelWord(level)));
-    if (!sourceID.isEmpty())
-        line += QStringLiteral("%1:%2: ").arg(sourceID).arg(lineNumber);
-    line += message;
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-    if (level == ErrorMessageLevel && errorLog())
-        errorLog()(line);
+    PageConsole::show(consoleLevel(level), message, lineNumber, sourceID);
 }
 
 // A document's request acts on the window as the bridge's setfullscreen()

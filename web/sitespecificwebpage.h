@@ -1,13 +1,13 @@
 #ifndef QUILLET_WEB_SITESPECIFICWEBPAGE_H
 #define QUILLET_WEB_SITESPECIFICWEBPAGE_H
 
+#include "webcore/pageconsole.h"
+
 #include <QList>
 #include <QMutex>
 #include <QPointer>
 #include <QRect>
 #include <QWebPage>
-
-#include <functional>
 
 class BlobChannel;
 class FileDownload;
@@ -34,7 +34,7 @@ public:
     ~SiteSpecificWebPage() override;
 
     // Where page errors go besides standard error (the store build's log).
-    using ErrorLog = std::function<void(const QString& line)>;
+    using ErrorLog = PageConsole::ErrorLog;
     static void setErrorLog(const ErrorLog& log);
 
     // Whether a document of this page holds the HTML5 full screen.
