@@ -1,4 +1,4 @@
-// faultchild <fault> [--time-limit MS] [--unarmed] [--frame-pointers]: creates
+// faultchild <fault> [--unarmed] [--frame-pointers]: creates
 // the store runtime context (exit code 3 when it cannot; --unarmed: none),
 // prints "fault <monotonic ns> <realtime ns>" and faults as named in s_faults.
 // --frame-pointers walks the stack with the frame-pointer fallback only.
@@ -8,7 +8,6 @@
 #include "diagnostics/callstack.h"
 #include "diagnostics/defaultcrashreport.h"
 #include "diagnostics/veskexception.h"
-#include "platform/faulthandler.h"
 #include "shell/application.h"
 
 #include <QCoreApplication>
@@ -223,14 +222,12 @@ int main(int argc, char* argv[])
     const std::string kind = argc > 1 ? argv[1] : "";
     bool armed = true;
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--time-limit") == 0 && i + 1 < argc)
-            platform::FaultHandler::setTimeLimit(std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--frame-pointers") == 0)
+        if (std::strcmp(argv[i], "--frame-pointers") == 0)
             CallStack::setWalk(CallStack::Walk::FramePointers);
         armed = armed && std::strcmp(argv[i], "--unarmed") != 0;
     }
     if (!s_faults.count(kind) && kind != "second-context") {
-        std::fputs("usage: faultchild <fault> [--time-limit MS] [--unarmed] [--frame-pointers]\n", stderr);
+        std::fputs("usage: faultchild <fault> [--unarmed] [--frame-pointers]\n", stderr);
         return 2;
     }
     std::unique_ptr<Application> context;

@@ -67,11 +67,51 @@ QList<RecordingHttpServer::Request> RecordingHttpServer::requestsTo(const QByteA
     return found;
 }
 
+RecordingHttpServer::Handler RecordingHttpServer::filesOf(qint64 size)
+{
+    return [size](const Request& request) {
+        Response response;
+        response.status = request.path().startsWith("/files/") ? 200 : 404;
+        response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/octet-stream")));
+        if (response.status == 200)
+            response.streamedSize = request.path().startsWith("/files/warmup") ? 1 << 20 : size;
+        return response;
+    };
+}
+
+HttpServerThread::HttpServerThread(RecordingHttpServer::Handler handler)
+{
+    auto* server = new RecordingHttpServer;
+    server->setHandler(std::move(handler));
+    server->listen();
+    m_baseUrl = server->baseUrl();
+    server->moveToThread(this);
+    connect(this, &QThread::finished, server, &QObject::deleteLater);
+    start();
+}
+
+HttpServerThread::~HttpServerThread()
+{
+    quit();
+    wait();
+}
+
 QByteArray RecordingHttpServer::pattern(qint64 offset, qint64 length)
 {
-    QByteArray bytes(int(length), Qt::Uninitialized);
-    for (qint64 i = 0; i < length; ++i)
-        bytes[int(i)] = char(((offset + i) * 131 + ((offset + i) >> 12)) & 0xff);
+    // (x * 131 + x / 4096) mod 256 repeats every 2^20 bytes: one cycle, copied.
+    static const QByteArray cycle = [] {
+        QByteArray bytes(2 << 20, Qt::Uninitialized);
+        for (int x = 0; x < bytes.size(); ++x)
+            bytes[x] = char((x * 131 + (x >> 12)) & 0xff);
+        return bytes;
+    }();
+    QByteArray bytes;
+    bytes.reserve(int(length));
+    for (qint64 at = offset; at < offset + length;) {
+        const int n = int(qMin<qint64>(offset + length - at, 1 << 20));
+        bytes.append(cycle.constData() + (at & 0xfffff), n);
+        at += n;
+    }
     return bytes;
 }
 
