@@ -4,11 +4,9 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
-#include <QObject>
 #include <QPair>
-#include <functional>
-
 #include <QThread>
+#include <functional>
 
 class QTcpServer;
 class QTcpSocket;
@@ -64,7 +62,6 @@ private:
     struct Connection;
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
-    void respond(QTcpSocket* socket, const Request& request);
     void pump(QTcpSocket* socket);
 
     QTcpServer* m_server;
