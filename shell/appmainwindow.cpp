@@ -4,6 +4,7 @@
 #include "constants.h"
 #include "platform/process.h"
 #include "web/appidentity.h"
+#include "web/resourcebundle.h"
 #include "web/sitespecificwebview.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QNetworkProxyFactory>
 #include <QPalette>
 #include <QResizeEvent>
-#include <QResource>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -20,6 +20,7 @@
 #include <QWebPage>
 #include <QWebSettings>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -54,18 +55,23 @@ AppMainWindow::AppMainWindow(QWidget* parent)
 {
     makeInstallFolderCurrent();
     m_form->setupUi(this);
-    // Relative name: read from the install folder made current above.
-    QResource::registerResource(RESOURCE_BUNDLE_FILE, QString());
+    // Relative name: read from the install folder made current above. A web
+    // folder run unpacked needs no bundle.
+    m_bundle = std::make_unique<ResourceBundle>(RESOURCE_BUNDLE_FILE);
+    m_bundleLoaded = !AppIdentity::current().webFolder().isEmpty() || m_bundle->load();
     configure();
     m_settings = AppIdentity::current().createSettings();
     restoreGeometry();
     QNetworkProxyFactory::setUseSystemConfiguration(true);
-    m_form->webView->setUrl(m_startUrl);
+    if (m_bundleLoaded)
+        m_form->webView->setUrl(m_startUrl);
+    else
+        showBundleProblem();
 }
 
 AppMainWindow::~AppMainWindow()
 {
-    QResource::unregisterResource(RESOURCE_BUNDLE_FILE, QString());
+    m_bundle.reset();
     m_settings->beginGroup(QStringLiteral("Window"));
     m_settings->setValue(QStringLiteral("size"), size());
     m_settings->setValue(QStringLiteral("pos"), pos());
@@ -137,15 +143,20 @@ void AppMainWindow::restoreGeometry()
 
 // A saved position on a screen that is no longer there (a monitor was
 // removed) would open the window out of reach: bring it to the primary
-// screen, keeping the saved size where it fits.
+// screen, keeping the saved size where it fits. A saved size larger than the
+// screens (a damaged or hand-edited file) is cut to them: a window of tens of
+// thousands of pixels exhausts the window system's backing store and would
+// crash every start.
 void AppMainWindow::keepOnScreen()
 {
     const QRect titleStrip(pos(), QSize(width(), 24));
     const int needed = qMin(width(), 64);
     for (QScreen* screen : QGuiApplication::screens()) {
         const QRect shared = screen->availableGeometry().intersected(titleStrip);
-        if (shared.width() >= needed && shared.height() > 0)
+        if (shared.width() >= needed && shared.height() > 0) {
+            resize(size().boundedTo(screen->availableVirtualGeometry().size()));
             return;
+        }
     }
     QScreen* primary = QGuiApplication::primaryScreen();
     if (!primary)
@@ -153,4 +164,24 @@ void AppMainWindow::keepOnScreen()
     const QRect available = primary->availableGeometry();
     resize(size().boundedTo(available.size()));
     move(available.topLeft());
+}
+
+// Without a bundle there is nothing to run: the window says so, with the
+// place it looked, and the program ends when the user closes it.
+void AppMainWindow::showBundleProblem()
+{
+    const QStringList lines{
+        tr("The application cannot start: its bundle cannot be used."),
+        tr("Looked for: %1").arg(QDir::toNativeSeparators(m_bundle->filePath())),
+        m_bundle->problem()};
+    std::fprintf(stderr, "%s\n", lines.join(QLatin1Char('\n')).toLocal8Bit().constData());
+    std::fflush(stderr);
+    QString html
+        = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title>"
+                         "</head><body style=\"font-family: sans-serif; margin: 2em\">")
+              .arg(APPLICATION_TITLE.toHtmlEscaped());
+    html += QStringLiteral("<h1>%1</h1>").arg(lines[0].toHtmlEscaped());
+    for (int i = 1; i < lines.size(); ++i)
+        html += QStringLiteral("<p>%1</p>").arg(lines[i].toHtmlEscaped());
+    m_form->webView->setHtml(html + QStringLiteral("</body></html>"));
 }

@@ -113,6 +113,8 @@ int main(int argc, char* argv[])
         else
             window.show();
         result = app.exec();
+        if (!window.bundleLoaded())
+            result = 1;  // there was no application to run
     }  // the window unregisters the bundle and saves its geometry here
     runtimeContext.reset();
     return result;

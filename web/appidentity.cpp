@@ -1,5 +1,7 @@
 #include "appidentity.h"
 
+#include "resourcebundle.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -8,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QResource>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -117,13 +118,14 @@ AppIdentity AppIdentity::fromFolder(const QString& folder, QStringList* warnings
     return AppIdentity();
 }
 
+// A missing or damaged bundle gives no identity; the main window says what is
+// wrong with it.
 AppIdentity AppIdentity::fromBundle(const QString& bundleFile, QStringList* warnings)
 {
-    if (!QResource::registerResource(bundleFile, kReadingRoot))
+    ResourceBundle bundle(bundleFile, kReadingRoot);
+    if (!bundle.load())
         return AppIdentity();
-    const AppIdentity identity = fromFolder(QLatin1Char(':') + kReadingRoot, warnings);
-    QResource::unregisterResource(bundleFile, kReadingRoot);
-    return identity;
+    return fromFolder(QLatin1Char(':') + kReadingRoot, warnings);
 }
 
 const AppIdentity& AppIdentity::current()

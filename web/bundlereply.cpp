@@ -25,29 +25,41 @@ QString contentTypeFor(const QString& path)
 
 }  // namespace
 
-BundleReply::BundleReply(const QUrl& bundleUrl, const QUrl& url, QObject* parent)
+BundleReply::BundleReply(QNetworkAccessManager::Operation op, const QUrl& bundleUrl,
+                         const QUrl& url, QObject* parent)
     : QNetworkReply(parent)
     , m_file(AppIdentity::current().bundleFilePath(bundleUrl.path(QUrl::FullyDecoded)))
 {
     // A fresh request: no header or attribute of the page's request is kept.
     setRequest(QNetworkRequest(url));
     setUrl(url);
-    setOperation(QNetworkAccessManager::GetOperation);
+    setOperation(op);
     QNetworkReply::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 
     // The whole answer is known at once; like any reply, it is announced
     // through the event loop, after the caller has connected.
-    if (QFileInfo(m_file.fileName()).isDir()) {
+    const bool head = op == QNetworkAccessManager::HeadOperation;
+    if (!head && op != QNetworkAccessManager::GetOperation) {
+        setRawHeader("Allow", "GET, HEAD");
+        fail(QNetworkReply::ContentOperationNotPermittedError, 405, "Method Not Allowed");
+    } else if (QFileInfo(m_file.fileName()).isDir()) {
         fail(QNetworkReply::ContentOperationNotPermittedError, 403, "Forbidden");
     } else if (!m_file.open(QIODevice::ReadOnly)) {
         fail(QNetworkReply::ContentNotFoundError, 404, "Not Found");
     } else {
         answer(200, "OK", contentTypeFor(url.path()), m_file.size());
         QMetaObject::invokeMethod(this, "metaDataChanged", Qt::QueuedConnection);
-        QMetaObject::invokeMethod(this, "downloadProgress", Qt::QueuedConnection,
-                                  Q_ARG(qint64, m_file.size()), Q_ARG(qint64, m_file.size()));
+        if (!head)
+            QMetaObject::invokeMethod(this, "downloadProgress", Qt::QueuedConnection,
+                                      Q_ARG(qint64, m_file.size()), Q_ARG(qint64, m_file.size()));
     }
-    QMetaObject::invokeMethod(this, "readyRead", Qt::QueuedConnection);
+    // HEAD: the headers as for GET (Content-Length included), no body.
+    if (head) {
+        m_file.close();
+        m_errorBody.clear();
+    } else {
+        QMetaObject::invokeMethod(this, "readyRead", Qt::QueuedConnection);
+    }
     QMetaObject::invokeMethod(this, "finished", Qt::QueuedConnection);
     setFinished(true);
 }

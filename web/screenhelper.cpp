@@ -2,10 +2,15 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QWebPage>
 #include <QWidget>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -19,6 +24,26 @@ void exitWhenLoopRuns()
         return;
     }
     QTimer::singleShot(0, QCoreApplication::instance(), &exitWhenLoopRuns);
+}
+
+// A bound must be a size some screen can show. Zero, negative, non-numeric
+// (NaN) and infinite values mean no size at all and would collapse the window
+// or overflow: the call is ignored and the current bound stays. A finite
+// value beyond every screen keeps the page's intent as far as the hardware
+// allows: it is clamped to the largest screen, so the window never gets
+// larger than a screen (a huge window exhausts memory in the backing store).
+bool toWindowSize(double width, double height, QSize* size)
+{
+    if (!(std::isfinite(width) && std::isfinite(height) && width >= 1 && height >= 1))
+        return false;
+    QSize largest;
+    for (QScreen* screen : QGuiApplication::screens())
+        largest = largest.expandedTo(screen->geometry().size());
+    if (largest.isEmpty())
+        return false;
+    *size = QSize(int(std::min(std::round(width), double(largest.width()))),
+                  int(std::min(std::round(height), double(largest.height()))));
+    return true;
 }
 
 }  // namespace
@@ -72,16 +97,20 @@ void ScreenHelper::exitApplication()
     exitWhenLoopRuns();
 }
 
-void ScreenHelper::setMaxWindowSize(int maxw, int maxh)
+void ScreenHelper::setMaxWindowSize(double maxw, double maxh)
 {
-    if (QWidget* window = targetWindow())
-        window->setMaximumSize(maxw, maxh);
+    QSize size;
+    QWidget* window = targetWindow();
+    if (window && toWindowSize(maxw, maxh, &size))
+        window->setMaximumSize(size);
 }
 
-void ScreenHelper::setMinWindowSize(int minw, int minh)
+void ScreenHelper::setMinWindowSize(double minw, double minh)
 {
-    if (QWidget* window = targetWindow())
-        window->setMinimumSize(minw, minh);
+    QSize size;
+    QWidget* window = targetWindow();
+    if (window && toWindowSize(minw, minh, &size))
+        window->setMinimumSize(size);
 }
 
 // A page without a view (never the case for the program's own pages) has no

@@ -24,8 +24,11 @@ public slots:
     void setFullScreen();
     void exitFullScreen();
     void exitApplication();
-    void setMaxWindowSize(int maxw, int maxh);
-    void setMinWindowSize(int minw, int minh);
+    // Sizes are script numbers. A call whose values are not both finite and
+    // positive is ignored; values larger than the largest screen are clamped
+    // to it.
+    void setMaxWindowSize(double maxw, double maxh);
+    void setMinWindowSize(double minw, double minh);
 
 protected:
     bool event(QEvent* event) override;

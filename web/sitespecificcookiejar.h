@@ -2,14 +2,19 @@
 #define QUILLET_WEB_SITESPECIFICCOOKIEJAR_H
 
 #include <QNetworkCookieJar>
+#include <QTimer>
 
-class QSettings;
-
-// The one cookie jar of the process, shared by every view. Besides keeping
-// cookies in memory it writes each cookie it accepts to "cookies.ini" in the
-// storage folder (one group per host, one key per cookie name, the value in
-// full Set-Cookie form) and loads that file back at construction, so a user
-// stays logged in across runs.
+// The one cookie jar of the process, shared by every view. It keeps its
+// cookies in "cookies.ini" in the storage folder, so a user stays logged in
+// across runs: one group per host, one key per cookie, the value in full
+// Set-Cookie form. The key is the cookie's name, extended by its path (and a
+// mark for a cookie of the whole domain) where those are not the plain ones,
+// so two cookies of one name on different paths are both kept. Loading reads
+// every value, whatever its key, so files written by earlier versions load.
+//
+// The file is written whole and atomically shortly after cookies change, and
+// when the event loop ends: a crash or a kill loses at most the last moment.
+// A damaged file is moved aside, not overwritten, and a warning says where.
 class SiteSpecificCookieJar : public QNetworkCookieJar {
     Q_OBJECT
 public:
@@ -18,17 +23,22 @@ public:
     explicit SiteSpecificCookieJar(QObject* parent = nullptr);
     ~SiteSpecificCookieJar() override;
 
-    bool setCookiesFromUrl(const QList<QNetworkCookie>& cookieList, const QUrl& url) override;
+    bool insertCookie(const QNetworkCookie& cookie) override;
+    bool deleteCookie(const QNetworkCookie& cookie) override;
 
     // Path of the cookie file.
     static QString cookieFilePath();
+    // How long after a change the file is written, in milliseconds.
+    static constexpr int kSaveDelay = 500;
 
 private:
     void loadCookies();
-    QList<QNetworkCookie> acceptedCookies(const QList<QNetworkCookie>& cookieList,
-                                          const QUrl& url) const;
+    bool keepDamagedFile(const QString& path, int readable);
+    void scheduleSave();
+    void save();
 
-    QSettings* m_settings = nullptr;
+    QTimer m_saveTimer;
+    bool m_canSave = true;
 };
 
 #endif

@@ -12,8 +12,10 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <QWebFrame>
 #include <QWebFullScreenRequest>
+#include <QWebHistory>
 #include <QWebSettings>
 
 #include <cstdio>
@@ -93,8 +95,16 @@ void SiteSpecificWebPage::setErrorLog(const ErrorLog& log)
 
 // Managers still listed never reported completion (refused, abandoned or
 // cancelled downloads); they go with the page.
+//
+// Scripts may connect to the bridge's signals, "destroyed" among them (which
+// QObject emits even when signals are blocked). No script may run while the
+// page is torn down: the bridge loses every connection and goes first,
+// before WebKit's destruction starts. (The blob channel's hook takes it out
+// of the pages' reach before they run.)
 SiteSpecificWebPage::~SiteSpecificWebPage()
 {
+    m_screenHelper->disconnect();
+    delete m_screenHelper;
     while (!m_downloadMgrs->isEmpty())
         m_downloadMgrs->takeFirst()->deleteLater();
     delete m_downloadMgrs;
@@ -123,9 +133,22 @@ bool SiteSpecificWebPage::acceptNavigationRequest(QWebFrame* frame, const QNetwo
     // empty document when the load of the unknown scheme fails.
     if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0) {
         QDesktopServices::openUrl(url);
+        closeIfNeverLoaded(frame);
         return false;
     }
     return QWebPage::acceptNavigationRequest(frame, request, type);
+}
+
+// A pop-up opened for a "mailto:" link (window.open, target="_blank") never
+// shows a document: the link went to the desktop, so its empty window goes.
+// Closed from the event loop, as WebKit is still inside this page's load.
+void SiteSpecificWebPage::closeIfNeverLoaded(QWebFrame* frame)
+{
+    QWidget* window = targetWindow();
+    if (frame != mainFrame() || !window || window != view() || !frame->url().isEmpty()
+        || history()->count() > 0)
+        return;
+    QTimer::singleShot(0, window, &QWidget::close);
 }
 
 void SiteSpecificWebPage::closeJSWindow()

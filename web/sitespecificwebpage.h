@@ -61,6 +61,7 @@ private slots:
 
 private:
     QWidget* targetWindow() const;
+    void closeIfNeverLoaded(QWebFrame* frame);
     ZemDownloadMgr* newDownloadMgr();
     void toggleFullScreen();
     void leaveDocumentFullScreen();

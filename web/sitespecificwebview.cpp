@@ -7,8 +7,10 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QWebSettings>
@@ -41,6 +43,9 @@ SiteSpecificWebView::SiteSpecificWebView(QWidget* parent)
     m_settings->endGroup();
     if (!initial.isValid() || initial.isEmpty())
         initial = QSize(800, 600);
+    // A pop-up opens at this size: never larger than the screens.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        initial = initial.boundedTo(screen->availableVirtualGeometry().size());
     resize(initial);
 }
 

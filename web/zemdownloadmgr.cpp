@@ -5,7 +5,6 @@
 #include "blobreply.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -15,6 +14,7 @@
 #include <QNetworkRequest>
 #include <QProgressDialog>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWebPage>
@@ -107,13 +107,18 @@ QString ZemDownloadMgr::proposedFilePath(const QString& fileName) const
         + fileName;
 }
 
+// An empty path is a dismissed dialog: nothing to say. A file that cannot be
+// created (a read-only folder, no space) is an error the user is told about.
 bool ZemDownloadMgr::openOutputFile(const QString& filePath)
 {
     if (filePath.isEmpty())
         return false;
-    m_file = new QFile(filePath);
+    m_file = new QSaveFile(filePath);
     if (m_file->open(QIODevice::WriteOnly))
         return true;
+    warn(tr("The file %1 cannot be created. Nothing was saved.")
+             .arg(QDir::toNativeSeparators(filePath)),
+         m_file->errorString());
     delete m_file;
     m_file = nullptr;
     return false;
@@ -201,9 +206,8 @@ void ZemDownloadMgr::fileDownloadFinished()
     }
     if (m_progressDialog)
         m_progressDialog->hide();
-    const bool flushed = m_file->flush();
-    m_file->close();
-    if (!flushed || m_file->error() != QFileDevice::NoError) {
+    // The complete file replaces any file of that name in one step.
+    if (!m_file->commit()) {
         fail(m_file->errorString());
         return;
     }
@@ -215,7 +219,8 @@ void ZemDownloadMgr::fileDownloadFinished()
 }
 
 // Ends a transfer that cannot produce a complete file: nothing partial is
-// left on disk, the user is told, and the manager reports completion.
+// left on disk, a file it was to replace is untouched, the user is told, and
+// the manager reports completion.
 void ZemDownloadMgr::fail(const QString& reason)
 {
     if (m_reply) {
@@ -225,14 +230,18 @@ void ZemDownloadMgr::fail(const QString& reason)
     discardOutputFile();
     releaseTransfer();
     releaseDialog();
+    warn(tr("The download failed. Nothing was saved."), reason);
+    emit downloadCompleted(this);
+}
 
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("Download Error"),
-                                tr("The download failed. Nothing was saved."), QMessageBox::Ok,
+// A warning that does not wait for the user: the manager may go meanwhile.
+void ZemDownloadMgr::warn(const QString& text, const QString& reason)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Download Error"), text, QMessageBox::Ok,
                                 m_view);
     box->setInformativeText(reason);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
-    emit downloadCompleted(this);
 }
 
 // Reports completion from the event loop: used where the page may still be
@@ -246,9 +255,8 @@ void ZemDownloadMgr::discardOutputFile()
 {
     if (!m_file)
         return;
-    m_file->close();
-    m_file->remove();
-    delete m_file;
+    m_file->cancelWriting();
+    delete m_file;  // removes the temporary file
     m_file = nullptr;
 }
 

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QUrl>
 
-class QFile;
+class QSaveFile;
 class QNetworkReply;
 class QProgressDialog;
 class QWebPage;
@@ -13,7 +13,10 @@ class QWidget;
 
 // Saves one response that the page cannot display: asks for a file name,
 // fetches the URL again through the page's network access manager and writes
-// the body to the file as it arrives, with a progress dialog that can cancel.
+// the body as it arrives, with a progress dialog that can cancel. The body
+// goes to a temporary file in the target folder that takes the chosen name
+// only once it is complete: until then a file of that name keeps its old
+// content, and a killed program leaves nothing partial under that name.
 //
 // Every download ends with downloadCompleted(this), whatever the ending
 // (saved, refused, abandoned, cancelled or failed), so the page that listens
@@ -53,12 +56,13 @@ private:
     bool openOutputFile(const QString& filePath);
     void startTransfer(const QUrl& url, QWebPage* page);
     void discardOutputFile();
+    void warn(const QString& text, const QString& reason);
     void releaseTransfer();
     void releaseDialog();
     void fail(const QString& reason);
     void finishLater();
 
-    QFile* m_file = nullptr;
+    QSaveFile* m_file = nullptr;
     QNetworkReply* m_reply = nullptr;
     QPointer<QProgressDialog> m_progressDialog;
     bool m_cancelled = false;

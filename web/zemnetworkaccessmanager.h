@@ -3,16 +3,17 @@
 
 #include <QNetworkAccessManager>
 
-// Every request of a view's pages passes through here. A plain-HTTP GET to the
-// application's own host is answered from the bundle's "widget" folder, so
-// the packaged application runs on a real web origin; everything else goes to
-// the network unchanged.
+// Every request of a view's pages passes through here. A plain-HTTP request to
+// the application's own host is answered from the bundle's "widget" folder,
+// whatever its method, so the packaged application runs on a real web origin
+// and its host never leaves the machine; everything else goes to the network
+// unchanged.
 class ZemNetworkAccessManager : public QNetworkAccessManager {
     Q_OBJECT
 public:
     explicit ZemNetworkAccessManager(QObject* parent = nullptr);
 
-    // The bundle URL a request is served from, or an empty URL when the
+    // The bundle URL a request is answered from, or an empty URL when the
     // request goes to the network.
     static QUrl bundleUrlFor(QNetworkAccessManager::Operation op, const QUrl& url);
 

@@ -1,17 +1,21 @@
 // The real program end to end, installed in a temporary folder and started
 // from another: orderly end, bridge, window calls, history, virtual origin,
-// cookies across a restart and mailto: links. Test pages report to a loopback
-// server synchronously (report('where=x&...')), so a report from an unloading
+// cookies across a restart and mailto: links; and, as real X11 windows
+// (QT_QPA_PLATFORM=xcb), a saved size beyond the screen and unusable bundles,
+// which crashed in the X11 backend. Test pages report to a loopback server
+// synchronously (report('where=x&...')), so a report from an unloading
 // document still arrives.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
 #include "web/webapp.h"
+#include "xdisplay.h"
 
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
+#include <QtEndian>
 
 #include <memory>
 
@@ -19,8 +23,25 @@ using Request = RecordingHttpServer::Request;
 using Response = RecordingHttpServer::Response;
 using Header = QPair<QByteArray, QByteArray>;
 
+namespace {
+
+QByteArray sampleBundle()
+{
+    QFile file(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBigEndian32(QByteArray& data, int offset, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        data[offset + i] = char(value >> (24 - 8 * i));
+}
+
+}  // namespace
+
 class E2eProgram : public QObject {
     Q_OBJECT
+    XDisplay m_display;  // for the runs on the X display (QT_QPA_PLATFORM=xcb)
     std::unique_ptr<RecordingHttpServer> m_server;
     std::unique_ptr<QuilletInstance> m_quillet;
 
@@ -58,6 +79,15 @@ class E2eProgram : public QObject {
             && m_quillet->exitCode() == 0;
     }
 
+    int windows() { return m_display.topLevelWindows("Quillet"); }
+    // Closes every window of the program on the X display, as a window
+    // manager does, and waits for it to end by itself.
+    bool closeWindowsAndWait(QuilletInstance& quillet)
+    {
+        return m_display.topLevelWindows("Quillet", true) > 0 && quillet.waitForExit(10000)
+               && quillet.exitStatus() == QProcess::NormalExit;
+    }
+
     // Ends a program that is still running with SIGTERM; true when it was running.
     bool stop()
     {
@@ -74,8 +104,9 @@ private slots:
         m_quillet = std::make_unique<QuilletInstance>();
     }
 
-    // SIGTERM ends the program in order, with 0, and the window saves its
-    // geometry; without a bundle the window opens all the same.
+    // SIGTERM ends the program in order and the window saves its geometry;
+    // without a bundle the window opens all the same (to say so) and the
+    // status is 1.
     void sigtermEndsInOrderWithOrWithoutABundle()
     {
         for (const bool bundled : {true, false}) {
@@ -85,7 +116,7 @@ private slots:
             QTest::qWait(1500);
             QVERIFY2(stop(), m_quillet->output().constData());
             QCOMPARE(m_quillet->exitStatus(), QProcess::NormalExit);
-            QCOMPARE(m_quillet->exitCode(), 0);
+            QCOMPARE(m_quillet->exitCode(), bundled ? 0 : 1);  // 1: there was no application to run
             // The sample app has a manifest: its settings are its own.
             const QString file = bundled ? QString::fromStdString(m_quillet->home().configFolder()
                                                                   / "quillet-sample/settings.ini")
@@ -172,7 +203,9 @@ private slots:
 
     // The server logs the user in with a session cookie and a lasting one;
     // the next run sends both back, while a cookie the jar refused (a foreign
-    // domain) stays out of the file and out of every request.
+    // domain) stays out of the file and out of every request. The first run
+    // is killed (SIGKILL) a moment after the login: the cookies are on disk
+    // by then.
     void loginSurvivesARestartAndRefusedCookiesStayOut()
     {
         bool firstRun = true;
@@ -192,13 +225,22 @@ private slots:
         });
         m_quillet->addBundleFile("index.html", "<script>location.href = '" + m_server->baseUrl() + "/app';</script>");
         QVERIFY(m_quillet->buildBundle());
+        const QString cookieFile = m_quillet->storageFolder() + "/cookies.ini";
+        const auto storedCount
+            = [&] { return QSettings(cookieFile, QSettings::IniFormat).allKeys().size(); };
         for (int run = 1; run <= 2; ++run, firstRun = false) {
             QVERIFY(m_quillet->start());
             QTRY_VERIFY_WITH_TIMEOUT(m_server->requestsTo("/shown").size() == run
                                          && m_server->requestsTo("/foreign").size() == run, 20000);
-            QVERIFY(stop());
+            if (run == 2) {
+                QVERIFY(stop());
+                break;
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(storedCount(), 2, 2000);
+            m_quillet->kill();
+            QVERIFY(m_quillet->waitForExit(10000));
         }
-        QSettings stored(m_quillet->storageFolder() + "/cookies.ini", QSettings::IniFormat);
+        QSettings stored(cookieFile, QSettings::IniFormat);
         QCOMPARE(stored.allKeys(), QStringList({"127.0.0.1/pref", "127.0.0.1/sid"}));
         QCOMPARE(stored.value("127.0.0.1/sid").toString(), QString("sid=abc; domain=127.0.0.1; path=/"));
         QVERIFY(stored.value("127.0.0.1/pref").toString().startsWith("pref=dark; expires="));
@@ -325,6 +367,87 @@ private slots:
         QFile log(bin.filePath("log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(), QByteArray("mailto:ann@example.org?subject=Quills\n"));
+    }
+
+    // A saved size far beyond the screen (1280 x 1024 here) opens the main
+    // window, and a pop-up, within it; it crashed every start.
+    void savedSizeBeyondTheScreenOpensWithinIt()
+    {
+        QuilletInstance quillet;
+        quillet.setEnvironmentValue("QT_QPA_PLATFORM", "xcb");
+        QSettings(quillet.settingsFilePath(), QSettings::IniFormat)
+            .setValue("Window/size", QSize(40000, 40000));
+        quillet.addBundleFile("index.html",
+                              "<script>window.open('about:blank', 'extra');</script>");
+        QVERIFY(quillet.buildBundle());
+        QVERIFY(quillet.start());
+        QTRY_VERIFY2_WITH_TIMEOUT(windows() == 2, quillet.output().constData(), 20000);
+        QTest::qWait(500);
+        QVERIFY2(closeWindowsAndWait(quillet), quillet.output().constData());
+        QCOMPARE(quillet.exitCode(), 0);
+        const QSize saved = QSettings(quillet.settingsFilePath(), QSettings::IniFormat)
+                                .value("Window/size")
+                                .toSize();
+        QVERIFY2(saved.width() <= 1280 && saved.height() <= 1024,
+                 qPrintable(QString::number(saved.width())));
+    }
+
+    void unusableBundleIsExplainedAndClosingEnds_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "missing"
+                                 << "The file does not exist.";
+        QTest::newRow("empty") << "empty"
+                               << "The file is empty.";
+        QTest::newRow("garbage") << "garbage"
+                                 << "The file is not a resource bundle.";
+        QTest::newRow("bad data offset") << "data offset"
+                                         << "It is damaged";
+        QTest::newRow("flipped bits in the index") << "flipped"
+                                                   << "It is damaged";
+        QTest::newRow("no index.html") << "no index"
+                                       << "It has no start page, index.html.";
+    }
+
+    // Never registered: the window and standard error say what is wrong and
+    // where the program looked; closing the window ends it with status 1.
+    void unusableBundleIsExplainedAndClosingEnds()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, reason);
+        QuilletInstance quillet;
+        quillet.setEnvironmentValue("QT_QPA_PLATFORM", "xcb");
+        QByteArray bundle = sampleBundle();
+        QVERIFY(bundle.size() > 1000);
+        const int tree = int(qFromBigEndian<quint32>(bundle.constData() + 8));
+        if (damage == "empty") {
+            bundle.clear();
+        } else if (damage == "garbage") {
+            for (int i = 0; i < bundle.size(); ++i)
+                bundle[i] = char((i * 7919 + 13) >> 3);
+        } else if (damage == "data offset") {
+            writeBigEndian32(bundle, 12, quint32(bundle.size() - 8));
+        } else if (damage == "flipped") {
+            bundle[tree + 22 + 10]
+                = char(bundle[tree + 22 + 10] ^ 0x80);  // the first child's offset
+        }
+        if (damage == "no index") {
+            quillet.addBundleFile("widget/index.html", "<p>no start page at the root</p>");
+            QVERIFY(quillet.buildBundle());
+        } else if (damage != "missing") {
+            QFile file(quillet.bundlePath());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bundle) == bundle.size());
+        }
+        QVERIFY(quillet.start());
+        QTRY_VERIFY2_WITH_TIMEOUT(windows() == 1, quillet.output().constData(), 20000);
+        const QByteArray said = quillet.output();
+        QVERIFY2(
+            said.contains("The application cannot start: its bundle cannot be used.\nLooked for: "
+                          + quillet.bundlePath().toUtf8() + '\n' + reason.toUtf8()),
+            said.constData());
+        QVERIFY2(closeWindowsAndWait(quillet), quillet.output().constData());
+        QCOMPARE(quillet.exitCode(), 1);
     }
 };
 

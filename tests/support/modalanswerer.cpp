@@ -19,5 +19,7 @@ void ModalAnswerer::typeFileName(QFileDialog* dialog, const QString& fileName)
     if (fileName.isEmpty())
         return dialog->reject();
     dialog->findChild<QLineEdit*>("fileNameEdit")->setText(fileName);
-    QMetaObject::invokeMethod(dialog, "accept");
+    // Queued: the dialog may ask whether to replace the file, a box the
+    // answerer then answers in turn.
+    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
 }

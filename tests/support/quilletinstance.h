@@ -28,6 +28,7 @@ public:
     void addBundleFile(const QString& relativePath, const QByteArray& content);
     bool buildBundle();
     bool useSampleBundle();  // the bundle the build made from app/
+    QString bundlePath() const { return installFolder() + "/Widget.rcc"; }  // none until made
 
     void setEnvironmentValue(const QString& name, const QString& value)
     {

@@ -51,7 +51,9 @@ class TestDownload : public QObject {
                           + (running && m_noteRunningReplies ? " (page reply running)" : "");
             ModalAnswerer::typeFileName(dialog, m_typed);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            m_seen << box->windowTitle() + '|' + box->text();
+            m_seen << box->windowTitle() + '|' + box->text().replace(m_homePath, "~");
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+                return yes->click();  // replace the existing file
             box->done(QMessageBox::Ok);
         }
     }
@@ -146,14 +148,21 @@ private slots:
     {
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<bool>("typed");
+        QTest::addColumn<QString>("target");  // typed into the save dialog, below home
         QTest::addColumn<QStringList>("seen");
         QTest::newRow("reply without Content-Type is ignored")
-            << QByteArray("/files/data.bin") << false << QStringList();
-        QTest::newRow("path ending in / gets an error box") << QByteArray("/files/") << true
+            << QByteArray("/files/data.bin") << false << QString() << QStringList();
+        QTest::newRow("path ending in / gets an error box")
+            << QByteArray("/files/") << true << QString()
             << QStringList("Download Error|Invalid File. Cannot download.");
         QTest::newRow("proposed name is decoded, without query and fragment; dialog dismissed")
-            << QByteArray("/files/annual%20report%C3%A9.pdf?x=1#y") << true
+            << QByteArray("/files/annual%20report%C3%A9.pdf?x=1#y") << true << QString()
             << QStringList(QString::fromUtf8("save:~/annual reporté.pdf"));
+        QTest::newRow("file that cannot be created: the user is told")
+            << QByteArray("/files/data.bin") << true << "/no folder/data.bin"
+            << QStringList({"save:~/data.bin",
+                            "Download Error|The file ~/no folder/data.bin cannot "
+                            "be created. Nothing was saved."});
     }
 
     // No file, no second request, and the manager (if any) and the page's
@@ -162,8 +171,9 @@ private slots:
     {
         QFETCH(QByteArray, path);
         QFETCH(bool, typed);
+        QFETCH(QString, target);
         QFETCH(QStringList, seen);
-        m_typed.clear();
+        m_typed = target.isEmpty() ? QString() : m_homePath + target;
         open(path, 512 << 20, typed);
         QTest::qWait(300);
         QTRY_COMPARE(m_seen, seen);
@@ -183,43 +193,63 @@ private slots:
         QTest::newRow("unknown length: exactly the bytes sent") << "no length" << asked;
         QTest::newRow("cancelled in the progress dialog: no file, quietly") << "cancel" << asked;
         QTest::newRow("dropped connection: no file, the user is told") << "drop" << failed;
+        QTest::newRow("dropped connection: the file it was to replace stays, the user is told")
+            << "drop replacing"
+            << QStringList{asked[0],
+                           "Save File|data.bin already exists.\nDo you want to replace it?",
+                           failed[1]};
         // A file-size limit makes the disk refuse writes, as a full disk would.
         QTest::newRow("write error: no file, the user is told") << "write" << failed;
     }
 
+    // Until the body is complete, the chosen name holds what it held before:
+    // a program killed meanwhile leaves no partial file under that name.
     void transferEndsWithTheWholeFileOrNone()
     {
         QFETCH(QString, ending);
         QFETCH(QStringList, seen);
         const bool completes = ending.endsWith("length");
         const qint64 size = ending == "cancel" ? 512 << 20 : completes ? (16 << 20) + 123 : 4 << 20;
-        open("/files/data.bin", size, true, ending != "no length", ending == "drop" ? 300 << 10 : -1);
+        const QByteArray previous = ending == "drop replacing" ? "the user's own data" : "";
+        if (!previous.isEmpty()) {
+            m_typed = m_homePath + "/data.bin";
+            QFile file(m_typed);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size());
+        }
+        const auto onDisk = [this] {
+            QFile file(m_typed);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        open("/files/data.bin", size, true, ending != "no length",
+             ending.startsWith("drop") ? 300 << 10 : -1);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         const rlimit limited{ending == "write" ? rlim_t(256 << 10) : saved.rlim_cur, saved.rlim_max};
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         QList<int> maxima;
-        bool partialFileSeen = false;
-        const bool finished = watchTransfer([&](qint64 done, qint64) {
+        bool seenMidway = false, untouchedMidway = false;
+        const bool finished = watchTransfer([&](qint64 done, qint64 total) {
             QProgressDialog* dialog = progressDialog();
             if (dialog)
                 maxima << dialog->maximum();
-            if (done > 0 && !partialFileSeen && QFile::exists(m_typed)) {
-                partialFileSeen = true;
+            if (done > 0 && done != total && !std::exchange(seenMidway, true)) {
+                untouchedMidway
+                    = onDisk() == previous && QFile::exists(m_typed) == !previous.isEmpty();
                 if (ending == "cancel")
                     QTimer::singleShot(0, dialog->findChild<QPushButton*>(), &QPushButton::click);
             }
         });
         setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-        QVERIFY(finished && partialFileSeen);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(finished && seenMidway && untouchedMidway);
         QTRY_COMPARE(managers(), 0);
         QTRY_VERIFY(!progressDialog());
         QTRY_COMPARE(replies().size(), 0);  // the page's reply and the transfer are released
         QTRY_COMPARE(m_seen, seen);
         if (!completes) {
-            QCOMPARE(savedFiles(), QStringList());
+            QCOMPARE(savedFiles(), previous.isEmpty() ? QStringList() : QStringList("data.bin"));
+            QCOMPARE(onDisk(), previous);
             return;
         }
         QCOMPARE(maxima.value(0), ending == "length" ? int(size) : -1);
@@ -306,9 +336,10 @@ private slots:
                                 "a.onclick = function (e) { if (%2) e.preventDefault(); }; a.click();")
                             .arg(48 << 20).arg(ending == "prevented" ? "true" : "false"), 48 << 20);
         if (ending != "prevented") {
-            // The transfer has begun (file open, dialog made); a fast one may
-            // end soon after, so the test acts at once.
-            QTRY_VERIFY(progressDialog() && QFile::exists(m_typed));
+            // The transfer has begun (file open, dialog made; nothing under the
+            // chosen name until the end); a fast one may end soon after, so the
+            // test acts at once.
+            QTRY_VERIFY(progressDialog() && !QFile::exists(m_typed));
             if (ending == "cancel")
                 progressDialog()->findChild<QPushButton*>()->click();
             else

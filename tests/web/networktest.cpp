@@ -7,10 +7,13 @@
 #include "web/webapp.h"
 #include "web/zemnetworkaccessmanager.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QNetworkCookie>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QSettings>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -32,7 +35,7 @@ private slots:
 
     void servesBundleOrNetwork_data()
     {
-        QTest::addColumn<QString>("call");        // "[POST ]url"
+        QTest::addColumn<QString>("call");        // "[METHOD ]url"
         QTest::addColumn<int>("status");          // 0: goes to the network; no further columns
         QTest::addColumn<QString>("type");
         QTest::addColumn<QByteArray>("content");  // the bundle file's text
@@ -45,24 +48,34 @@ private slots:
             << origin + "/css/%2e%2e/%2E%2E/%2e%2e/img/dot.png" << 200 << "image/png" << QByteArray("PNG");
         QTest::newRow("empty path names the widget folder, which is no file")
             << origin << 403 << "text/plain" << QByteArray();
-        QTest::newRow("POST to the origin goes to the network") << "POST " + origin + "/data.json" << 0;
+        QTest::newRow("HEAD gets the headers of GET without the body")
+            << "HEAD " + origin + "/img/dot.png" << 200 << "image/png" << QByteArray();
+        QTest::newRow("HEAD of a missing file is a 404 without a body")
+            << "HEAD " + origin + "/missing.txt" << 404 << "text/plain" << QByteArray();
+        QTest::newRow("POST to the origin is refused there")
+            << "POST " + origin + "/data.json" << 405 << "text/plain"
+            << QByteArray("405 Method Not Allowed");
+        QTest::newRow("POST elsewhere goes to the network")
+            << "POST http://example.com/data.json" << 0;
         QTest::newRow("https to the origin host goes to the network") << "https://" + host + "/a" << 0;
         QTest::newRow("host that merely starts with the origin host goes to the network")
             << origin + ".example/data.json" << 0;
     }
 
+    // What goes to the network meets the proxy: the origin's host never does.
     void servesBundleOrNetwork()
     {
         QFETCH(QString, call);
         QFETCH(int, status);
-        const QByteArray method = call.startsWith("POST ") ? "POST" : "GET";
-        const QString url = call.mid(method == "POST" ? 5 : 0);
+        const QString url = call.section(' ', -1);
+        const QByteArray method = call.contains(' ') ? call.section(' ', 0, 0).toLatin1() : "GET";
         ZemNetworkAccessManager nam;
         nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy.port()));
         const int seenBefore = m_proxy.requests().size();
         const QNetworkRequest request{QUrl(url)};
-        std::unique_ptr<QNetworkReply> reply(method == "POST" ? nam.post(request, QByteArray("x"))
-                                                              : nam.get(request));
+        std::unique_ptr<QNetworkReply> reply(method == "GET"    ? nam.get(request)
+                                             : method == "HEAD" ? nam.head(request)
+                                                                : nam.post(request, QByteArray("x")));
         QVERIFY(reply->isFinished() || QSignalSpy(reply.get(), &QNetworkReply::finished).wait(5000));
         QCOMPARE(reply->url(), QUrl(url));
 
@@ -81,30 +94,82 @@ private slots:
         QCOMPARE(reply->header(QNetworkRequest::ContentTypeHeader).toString(), type);
         const QByteArray body = reply->readAll();
         QVERIFY2(body.contains(content), body.constData());
-        if (status == 200)
+        if (status == 405)
+            QCOMPARE(reply->rawHeader("Allow"), QByteArray("GET, HEAD"));
+        if (method == "HEAD")
+            QVERIFY2(body.isEmpty(), body.constData());
+        else if (status == 200)
             QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toInt(), body.size());
+        if (method == "HEAD" && status == 200)
+            QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(),
+                     QFile(":/widget/img/dot.png").size());
     }
 
-    // Cookies are grouped by host, host-less ones in [General]. An expired
-    // cookie overwrites its stored text, so a new jar does not bring it back.
-    void cookieFileGroupsByHostAndKeepsExpiries()
+    static bool writeFile(const QString& path, const QByteArray& content)
     {
-        const QUrl url("http://example.com/");
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    }
+    static QStringList cookiesFor(const SiteSpecificCookieJar& jar, const QString& url)
+    {
+        QStringList texts;
+        for (const QNetworkCookie& cookie : jar.cookiesForUrl(QUrl(url)))
+            texts << QString::fromUtf8(cookie.toRawForm(QNetworkCookie::NameAndValueOnly));
+        return texts;
+    }
+
+    // A new jar brings back every cookie of the last: two of one name on
+    // different paths, one of the whole domain, host-less ones, and those of
+    // a file that an earlier version wrote (keyed by name alone), while an
+    // expired cookie stays gone.
+    void cookieFileKeepsEveryCookieAndReadsEarlierFiles()
+    {
+        QVERIFY(writeFile(SiteSpecificCookieJar::cookieFilePath(),
+                          "[old.example]\nid=\"id=old; domain=old.example; path=/app\"\n"
+                          "sid=\"sid=kept; expires=Fri, 01-Jan-2100 00:00:00 GMT; "
+                          "domain=old.example; path=/\"\n"));
         {
             SiteSpecificCookieJar jar;  // writes its file when it goes
-            setCookie(jar, "id=one", "http://one.example/");
+            setCookie(jar, "id=A; path=/a", "http://example.com/a/page");
+            setCookie(jar, "id=B; path=/b", "http://example.com/b/page");
+            setCookie(jar, "id=C; domain=.example.com; path=/", "http://www.example.com/");
             setCookie(jar, "local=yes", "file:///tmp/page.html");
-            setCookie(jar, "sid=abc; expires=Wed, 01 Jan 2099 00:00:00 GMT", url.toString());
-            setCookie(jar, "sid=; expires=Thu, 01 Jan 1970 00:00:00 GMT", url.toString());
-            QVERIFY(jar.cookiesForUrl(url).isEmpty());
+            setCookie(jar, "sid=abc; expires=Wed, 01 Jan 2099 00:00:00 GMT", "http://example.com/");
+            setCookie(jar, "sid=; expires=Thu, 01 Jan 1970 00:00:00 GMT", "http://example.com/");
         }
-        QSettings file(SiteSpecificCookieJar::cookieFilePath(), QSettings::IniFormat);
-        QCOMPARE(file.childGroups(), QStringList({"example.com", "one.example"}));
-        QCOMPARE(file.childKeys(), QStringList("local"));
-        QVERIFY(file.value("one.example/id").toString().startsWith("id=one;"));
-        const QString stored = file.value("example.com/sid").toString();
-        QVERIFY2(stored.startsWith("sid=; expires=Thu, 01-Jan-1970"), qPrintable(stored));
-        QVERIFY(SiteSpecificCookieJar().cookiesForUrl(url).isEmpty());
+        SiteSpecificCookieJar jar;
+        QCOMPARE(cookiesFor(jar, "http://example.com/a/x"), QStringList({"id=A", "id=C"}));
+        QCOMPARE(cookiesFor(jar, "http://example.com/b/x"), QStringList({"id=B", "id=C"}));
+        QCOMPARE(cookiesFor(jar, "http://old.example/app/x"), QStringList({"id=old", "sid=kept"}));
+        QCOMPARE(cookiesFor(jar, "http://example.com/"), QStringList("id=C"));
+        QCOMPARE(cookiesFor(jar, "file:///tmp/page.html"), QStringList("local=yes"));
+    }
+
+    // A damaged file is not overwritten: it is moved aside, the warning says
+    // where, and what could be read goes on in a new file.
+    void damagedCookieFileIsKeptBesideTheNewOne()
+    {
+        const QString path = SiteSpecificCookieJar::cookieFilePath();
+        const QByteArray damaged = "[example.com]\nsid=\"sid=abc; domain=example.com; path=/\"\n"
+                                   "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\n";
+        QVERIFY(writeFile(path, damaged));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(
+                "Cookie file .*/cookies\\.ini was damaged: kept it as .*/cookies\\.ini\\.damaged; "
+                "the 1 cookies that could be read go into a new file"));
+        {
+            SiteSpecificCookieJar jar;
+            QCOMPARE(cookiesFor(jar, "http://example.com/"), QStringList("sid=abc"));
+        }
+        QVERIFY(QFile::exists(path));
+        QFile kept(path + ".damaged");
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), damaged);
+        QCOMPARE(cookiesFor(SiteSpecificCookieJar(), "http://example.com/"),
+                 QStringList("sid=abc"));
+        QVERIFY(!QFile::exists(path + ".damaged-2"));
     }
 };
 

@@ -1,6 +1,7 @@
 // Script requests on the window in-process, where window states and modal
 // dialogs are driven: a view inside a top-level window, as in the program's main
-// window. Frames, bounds and script move/resize/close are in tests/e2e.
+// window. Frames, bounds and script move/resize/close are in tests/e2e; here
+// are bounds no screen can show and script that tries to outlive its page.
 #include "isolatedenvironment.h"
 #include "modalanswerer.h"
 #include "web/sitespecificwebview.h"
@@ -8,13 +9,14 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -26,6 +28,8 @@
 class TestPageWindows : public QObject {
     Q_OBJECT
     IsolatedEnvironment m_home;
+    int m_callbacksRun = 0;  // by scripts, through callbackRan()
+    QList<QUrl> m_mailed;    // URLs handed to the desktop's mail program
     std::unique_ptr<QWidget> m_window;
     SiteSpecificWebView* m_view = nullptr;
 
@@ -48,8 +52,16 @@ class TestPageWindows : public QObject {
         return views;
     }
 
+public slots:
+    void callbackRan() { ++m_callbacksRun; }
+    void mail(const QUrl& url) { m_mailed << url; }
+
 private slots:
-    void initTestCase() { QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptCanOpenWindows, true); }
+    void initTestCase()
+    {
+        QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
+        QDesktopServices::setUrlHandler("mailto", this, "mail");
+    }
 
     void init()
     {
@@ -151,6 +163,83 @@ private slots:
         QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
         js(popup->page()->mainFrame(), "window.close()");
         QTRY_VERIFY(popup.isNull());
+        QVERIFY(m_window->isVisible());
+    }
+
+    // Bounds that no screen can show are clamped to the largest screen; values
+    // that are no size at all leave the bounds and the window as they were.
+    void windowBoundsFromScriptStayWithinTheScreens_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("outcome");  // "min" or "max" at the screen size, or "ignored"
+        QTest::newRow("minimum of 1e10 is the screen") << "setminwindowsize(1e10, 1e10)"
+                                                       << "min";
+        QTest::newRow("minimum of 40000 is the screen") << "setminwindowsize(40000, 40000)"
+                                                        << "min";
+        QTest::newRow("maximum of 1e10 is the screen") << "setmaxwindowsize(1e10, 1e10)"
+                                                       << "max";
+        QTest::newRow("zero maximum is ignored") << "setmaxwindowsize(0, 0)"
+                                                 << "ignored";
+        QTest::newRow("negative maximum is ignored") << "setmaxwindowsize(-5, 300)"
+                                                     << "ignored";
+        QTest::newRow("non-numeric maximum is ignored") << "setmaxwindowsize('wide', {})"
+                                                        << "ignored";
+        QTest::newRow("infinite maximum is ignored") << "setmaxwindowsize(Infinity, Infinity)"
+                                                     << "ignored";
+    }
+    void windowBoundsFromScriptStayWithinTheScreens()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, outcome);
+        QSize screen;
+        for (QScreen* s : QGuiApplication::screens())
+            screen = screen.expandedTo(s->geometry().size());
+        const QSize before = m_window->size(), minimum = m_window->minimumSize(),
+                    maximum = m_window->maximumSize();
+        js(frame(), "corvane.vesk.casewright." + call);
+        const QSize now = m_window->size(), min = m_window->minimumSize(),
+                    max = m_window->maximumSize();
+        // Put back before the event loop paints a window of that size.
+        m_window->setMinimumSize(minimum);
+        m_window->setMaximumSize(maximum);
+        QVERIFY2(now.width() <= screen.width() && now.height() <= screen.height() && !now.isEmpty(),
+                 qPrintable(QString("%1x%2").arg(now.width()).arg(now.height())));
+        QCOMPARE(min, outcome == "min" ? screen : minimum);
+        QCOMPARE(max, outcome == "max" ? screen : maximum);
+        QCOMPARE(now, outcome == "min" ? screen : before);
+    }
+
+    // Scripts may connect to the bridge's signals. Its "destroyed" fires while
+    // the page is torn down, when no script may run any more (it corrupted
+    // the heap): neither a pop-up's page nor the main one runs it.
+    void noScriptRunsWhileAPageIsDestroyed()
+    {
+        js(frame(), "window.open('/child.html', 'extra')");
+        QTRY_COMPARE(popups().size(), 1);
+        QPointer<SiteSpecificWebView> popup = popups().first();
+        QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
+        const QString connect = "corvane_skyfold_zem.destroyed.connect(function () {"
+                                " probe.callbackRan(); var x = new XMLHttpRequest();"
+                                " x.open('GET', '/child.html'); x.send(); }); 'connected'";
+        for (QWebFrame* f : {popup->page()->mainFrame(), frame()}) {
+            f->addToJavaScriptWindowObject("probe", this);
+            QCOMPARE(js(f, connect), QStringLiteral("connected"));
+        }
+        js(popup->page()->mainFrame(), "window.close()");
+        QTRY_VERIFY(popup.isNull());
+        m_window.reset();
+        QTest::qWait(200);
+        QCOMPARE(m_callbacksRun, 0);
+    }
+
+    // A pop-up opened for a "mailto:" link hands it over and closes: it would
+    // stay empty.
+    void mailtoPopupHandsTheLinkOverAndCloses()
+    {
+        m_mailed.clear();
+        js(frame(), "window.open('mailto:ann@example.org?subject=Quills')");
+        QTRY_COMPARE(m_mailed, QList<QUrl>{QUrl("mailto:ann@example.org?subject=Quills")});
+        QTRY_COMPARE(popups().size(), 0);
         QVERIFY(m_window->isVisible());
     }
 

@@ -1,0 +1,33 @@
+#ifndef QUILLET_TESTS_XDISPLAY_H
+#define QUILLET_TESTS_XDISPLAY_H
+
+#include <QByteArray>
+
+#include <xcb/xcb.h>
+
+// A client of the X display ($DISPLAY) that stays connected while it lives:
+// an X server resets when its last client goes, and a program that connects
+// during a reset fails to start.
+class XDisplay {
+public:
+    XDisplay();
+    ~XDisplay();
+    XDisplay(const XDisplay&) = delete;
+    XDisplay& operator=(const XDisplay&) = delete;
+
+    // The viewable top-level windows titled `title`; with `close`, each is
+    // asked to close (WM_DELETE_WINDOW), as a window manager does.
+    int topLevelWindows(const QByteArray& title, bool close = false);
+
+private:
+    xcb_atom_t atom(const char* name);
+    bool isViewable(xcb_window_t window);
+    QByteArray nameOf(xcb_window_t window);
+    void askToClose(xcb_window_t window);
+
+    xcb_connection_t* m_connection;
+    xcb_atom_t m_protocols = XCB_ATOM_NONE;
+    xcb_atom_t m_deleteWindow = XCB_ATOM_NONE;
+};
+
+#endif
