@@ -76,6 +76,27 @@ std::wstring fileTime(const std::tm& time)
     return text;
 }
 
+// Creates the report's empty file: "<application> <file time>.xml", whose time
+// ends in ".00"; when reports of the same second exist, in this process or
+// another, ".01" to ".99" instead, so no report replaces another. Empty when
+// no name is free or the file cannot be created.
+std::wstring createReportFile(const std::wstring& folder, const std::wstring& application)
+{
+    std::wstring stem = application + L" " + fileTime(platform::localTimeNow());
+    stem.resize(stem.size() - 2);  // the ".00" of the first report is the counter
+    for (int n = 0; n < 100; ++n) {
+        const wchar_t counter[]
+            = {static_cast<wchar_t>(L'0' + n / 10), static_cast<wchar_t>(L'0' + n % 10), 0};
+        const std::wstring path = platform::joinPath(folder, stem + counter + L".xml");
+        switch (platform::createNewFile(path)) {
+        case platform::NewFile::Created: return path;
+        case platform::NewFile::Exists: continue;
+        case platform::NewFile::Failed: return std::wstring();
+        }
+    }
+    return std::wstring();
+}
+
 XmlElement customFieldsElement(const CrashCustomField* fields, int32_t count)
 {
     XmlElement element(L"CustomFields", L"");
@@ -116,8 +137,9 @@ int writeCrashReport(const std::string& applicationIdText, const wchar_t* module
         if (folder.empty() || !platform::createFolders(folder))
             return -1;
         const std::wstring application = applicationName();
-        const std::wstring path = platform::joinPath(
-            folder, application + L" " + fileTime(platform::localTimeNow()) + L".xml");
+        const std::wstring path = createReportFile(folder, application);
+        if (path.empty())
+            return -1;
         setLastPath(platform::toUtf8(path));
 
         XmlWriter writer(platform::toFileSystemPath(path));

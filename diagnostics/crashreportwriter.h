@@ -10,6 +10,7 @@ struct CrashCustomField;
 
 // Writes the XML crash report
 //   <crashReportFolder()>/<application> <YYYY-MM-DDTHH-MM-SS>.00.xml
+// (.01 to .99 for later reports of the same second: none replaces another)
 // with the application's identifier text, the given fields and the machine's
 // details. Null texts are written as "Not provided by application"; module
 // name, error text, category and custom field names and values are cut to 80

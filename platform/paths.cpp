@@ -4,7 +4,9 @@
 #include "registrykeys.h"
 #include "text.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
 #include <system_error>
 #include <unistd.h>
@@ -87,6 +89,16 @@ bool pathExists(const std::wstring& path)
 {
     std::error_code error;
     return std::filesystem::exists(toFileSystemPath(path), error);
+}
+
+NewFile createNewFile(const std::wstring& path)
+{
+    const int fd
+        = ::open(toFileSystemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno == EEXIST ? NewFile::Exists : NewFile::Failed;
+    ::close(fd);
+    return NewFile::Created;
 }
 
 bool createFolders(const std::wstring& path)

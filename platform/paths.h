@@ -23,6 +23,12 @@ std::filesystem::path toFileSystemPath(const std::wstring& path);
 // Whether something exists at the path.
 bool pathExists(const std::wstring& path);
 
+// Creates an empty file at the path unless something is there already; the
+// check and the creation are one step, so two processes never both get the
+// same name. Safe inside a signal handler apart from the path conversion.
+enum class NewFile { Created, Exists, Failed };
+NewFile createNewFile(const std::wstring& path);
+
 // Creates the folder and any missing parent folders with the file-system API
 // (never through a shell). True when the folder exists afterwards.
 bool createFolders(const std::wstring& path);

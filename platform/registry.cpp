@@ -5,13 +5,17 @@
 #include "registrykeys.h"
 #include "text.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
+#include <sys/stat.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -41,14 +45,67 @@ bool isSameOrBelow(const std::wstring& key, const std::wstring& ancestor)
            && (key.size() == ancestor.size() || key[ancestor.size()] == L'\\');
 }
 
-std::string readFile(const std::string& path)
+// A registry export of the store's keys is a few KiB; larger files are
+// refused rather than read without end.
+const long long kMaxFileBytes = 1024 * 1024;
+
+const char* fileKind(mode_t mode)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a named pipe";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "a special file";
+}
+
+// The bytes of a regular file of at most kMaxFileBytes. Anything else gives
+// nothing and, unless the file is simply missing, the reason in refusal. The
+// file is opened without waiting, so a named pipe cannot hold the caller.
+std::string readFile(const std::string& path, std::string& refusal)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            refusal = std::string("cannot be opened: ") + std::strerror(errno);
         return std::string();
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    }
+    std::string bytes;
+    struct stat info { };
+    if (::fstat(fd, &info) != 0) {
+        refusal = std::string("cannot be examined: ") + std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        refusal = std::string("is ") + fileKind(info.st_mode) + ", not a regular file";
+    } else if (info.st_size > kMaxFileBytes) {
+        refusal = "is larger than " + std::to_string(kMaxFileBytes) + " bytes";
+    } else {
+        // Read one byte past the limit: the file may have grown meanwhile.
+        bytes.resize(static_cast<size_t>(kMaxFileBytes) + 1);
+        size_t filled = 0;
+        while (filled < bytes.size()) {
+            const ssize_t n = ::read(fd, &bytes[filled], bytes.size() - filled);
+            if (n > 0) {
+                filled += static_cast<size_t>(n);
+            } else if (n == 0) {
+                break;
+            } else if (errno != EINTR) {
+                refusal = std::string("cannot be read: ") + std::strerror(errno);
+                break;
+            }
+        }
+        bytes.resize(filled);
+        if (filled > static_cast<size_t>(kMaxFileBytes))
+            refusal = "is larger than " + std::to_string(kMaxFileBytes) + " bytes";
+        if (!refusal.empty())
+            bytes.clear();
+    }
+    ::close(fd);
+    return bytes;
 }
 
 // PRETTY_NAME of os-release, unquoted; empty when unknown.
@@ -218,7 +275,11 @@ std::optional<uint32_t> Registry::dwordValue(RegistryRoot root, const std::wstri
 void Registry::reload()
 {
     const std::string path = registryFilePath();
-    const RegistryFile file(path.empty() ? std::string() : readFile(path));
+    std::string refusal;
+    const RegistryFile file(path.empty() ? std::string() : readFile(path, refusal));
+    if (!refusal.empty())
+        std::cerr << "Registry file " << path << " " << refusal
+                  << "; it is not read and the registry holds the machine defaults only\n";
     for (const std::string& problem : file.problems())
         std::cerr << "Registry file " << path << ", " << problem << " (line ignored)\n";
 

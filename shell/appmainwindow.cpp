@@ -72,12 +72,18 @@ AppMainWindow::AppMainWindow(QWidget* parent)
 AppMainWindow::~AppMainWindow()
 {
     m_bundle.reset();
+    saveWindowSettings();
+    delete m_form;
+    delete m_settings;
+}
+
+void AppMainWindow::saveWindowSettings()
+{
     m_settings->beginGroup(QStringLiteral("Window"));
     m_settings->setValue(QStringLiteral("size"), size());
     m_settings->setValue(QStringLiteral("pos"), pos());
     m_settings->endGroup();
-    delete m_form;
-    delete m_settings;  // writes the settings file
+    m_settings->sync();
 }
 
 SiteSpecificWebView* AppMainWindow::webView() const

@@ -27,6 +27,10 @@ public:
     // False when the bundle could not be used and the window shows why.
     bool bundleLoaded() const { return m_bundleLoaded; }
 
+    // Writes the window's size and position to the settings file now (the
+    // destructor does it too).
+    void saveWindowSettings();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

@@ -6,6 +6,7 @@
 #include "shell/runtimecontextstartup.h"
 #include "shell/singleinstance.h"
 #include "web/appidentity.h"
+#include "web/sitespecificcookiejar.h"
 #include "web/sitespecificwebpage.h"
 #include "diagnostics/logmessage.h"
 
@@ -95,7 +96,7 @@ int main(int argc, char* argv[])
     std::unique_ptr<com::corvane::vesk::Application> runtimeContext;
     if (APPLICATION_ID.isSet()) {
         runtimeContext = RuntimeContextStartup::start(messageBox);
-        if (!runtimeContext)
+        if (!runtimeContext || QuitSignalHandler::wasRequested())
             return 0;
         // Script errors of the pages go to the log as well as to standard error.
         SiteSpecificWebPage::setErrorLog([](const QString& line) {
@@ -106,6 +107,12 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         AppMainWindow window(nullptr);
+        // Saved at once on a quit signal: a busy page may keep the
+        // destructors and the end of the loop from coming before the deadline.
+        QObject::connect(&quitOnSignal, &QuitSignalHandler::quitRequested, &window,
+                         &AppMainWindow::saveWindowSettings);
+        QObject::connect(&quitOnSignal, &QuitSignalHandler::quitRequested,
+                         SiteSpecificCookieJar::instance(), &SiteSpecificCookieJar::savePending);
         QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                          [&window] { bringToFront(window); });
         if (identity.display() == AppIdentity::Display::Fullscreen)

@@ -3,6 +3,7 @@
 #include "diagnostics/veskexception.h"
 #include "shell/application.h"
 #include "shell/constants.h"
+#include "shell/quitsignalhandler.h"
 
 #include <QDebug>
 #include <QMessageBox>
@@ -43,6 +44,9 @@ std::unique_ptr<Application> RuntimeContextStartup::start(QMessageBox& messageBo
                static_cast<long>(e.code()));
         messageBox.setText(CRITICAL_ERROR_MESSAGE);
     }
+    // A quit signal ended the start-up: nobody is left to read the box.
+    if (QuitSignalHandler::wasRequested())
+        return nullptr;
     messageBox.exec();
     return nullptr;
 }

@@ -13,6 +13,7 @@ namespace com { namespace corvane { namespace vesk { class Application; } } }
 // When that fails with InitializationException or VeskRuntimeException it
 // writes the failure to Qt's debug output, shows the message box modally and
 // returns null; the program then ends with 0 and never shows its window.
+// After a quit signal the box is not shown.
 // Any other exception passes through.
 class RuntimeContextStartup {
 public:

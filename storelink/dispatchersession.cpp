@@ -17,6 +17,7 @@
 namespace com { namespace corvane { namespace vesk {
 
 const char* const DispatcherSession::kReplyType = "application_service_status_response";
+std::atomic<int> DispatcherSession::s_waitsAbandoned{0};
 
 namespace {
 
@@ -153,7 +154,7 @@ int DispatcherSession::startSession()
     if (beginSessionAt(LinkSettings::dispatcherPort()) == 0)
         return 0;
     for (int port : LinkSettings::fallbackPorts()) {
-        if (beginSessionAt(port) == 0)
+        if (s_waitsAbandoned.load() == 0 && beginSessionAt(port) == 0)
             return 0;
     }
     return 2;
@@ -310,8 +311,12 @@ int DispatcherSession::sendMessage(const std::string& type, const std::string& p
         _ns1__SendMessage request;
         request.Request = &message;
         _ns1__SendMessageResponse response;
-        if (call.proxy().SendMessage(&request, &response) != SOAP_OK)
+        // The reply may come before the send returns: keep it from now on.
+        m_inbound.expect(message.SessionId);
+        if (call.proxy().SendMessage(&request, &response) != SOAP_OK) {
+            m_inbound.endWait(message.SessionId);
             return 2;
+        }
         correlationId = message.SessionId;
         return 0;
     } catch (const std::bad_alloc&) {
@@ -324,10 +329,19 @@ int DispatcherSession::sendMessage(const std::string& type, const std::string& p
 
 int DispatcherSession::awaitReply(const std::string& correlationId)
 {
+    // Replies to this identifier are kept while the wait lasts, and dropped
+    // after it.
+    struct Wait {
+        InboundStore& store;
+        const std::string& id;
+        ~Wait() { store.endWait(id); }
+    } wait{m_inbound, correlationId};
     try {
+        if (!correlationId.empty())
+            m_inbound.expect(correlationId);
         const int rounds = m_replyTimeout.load();
         const Deadline deadline = exchangeDeadline();
-        for (int round = 0; round < rounds; ++round) {
+        for (int round = 0; round < rounds && !s_waitsAbandoned.load(); ++round) {
             if (deadline != Deadline() && Clock::now() >= deadline)
                 break;
             for (const InboundMessage& m : m_inbound.snapshot()) {
@@ -346,6 +360,11 @@ int DispatcherSession::awaitReply(const std::string& correlationId)
     } catch (...) {
         return -1;
     }
+}
+
+void DispatcherSession::abandonWaits()
+{
+    s_waitsAbandoned.store(1);
 }
 
 int DispatcherSession::exchange(const std::string& type, const std::string& payload)

@@ -49,6 +49,10 @@ public:
     int awaitReply(const std::string& correlationId);
     // sendMessage, then awaitReply when the send succeeded.
     int exchange(const std::string& type, const std::string& payload);
+    // From now on every wait for a reply ends at once with 9, and a session
+    // start tries no further port: the process is quitting. Safe inside a
+    // signal handler.
+    static void abandonWaits();
 
     // Set by a successful begin event, cleared on close.
     std::atomic<int>& begun() { return m_begun; }
@@ -96,6 +100,7 @@ private:
     std::thread m_receiver;
     std::atomic<int> m_receiverThreadId{0};  // kernel thread ID
     PollInterrupter m_interrupter;
+    static std::atomic<int> s_waitsAbandoned;
     InboundStore m_inbound;
 };
 

@@ -93,6 +93,10 @@ bool LocalDispatcher::getMessage(const std::string& token, Message& message,
             return true;
         if (m_stopped || session.ended)
             return false;
+        if (m_options.floodBytes > 0) {
+            message = floodMessage(token);
+            return true;
+        }
         auto wait = kPollCheck;
         if (!session.queue.empty()) {
             const auto untilDue = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -106,6 +110,22 @@ bool LocalDispatcher::getMessage(const std::string& token, Message& message,
         if (gone)
             return false;
     }
+}
+
+// A message no request asked for, with a SessionId of its own.
+LocalDispatcher::Message LocalDispatcher::floodMessage(const std::string& token)
+{
+    Message message;
+    message.token = token;
+    message.type = "service_notice";
+    message.sessionId = newGuid();
+    message.messageId = newGuid();
+    const std::string open = "<serviceNotice><Text>", close = "</Text></serviceNotice>";
+    const size_t fill = size_t(m_options.floodBytes) > open.size() + close.size()
+                            ? size_t(m_options.floodBytes) - open.size() - close.size()
+                            : 0;
+    message.payload = open + std::string(fill, 'n') + close;
+    return message;
 }
 
 bool LocalDispatcher::takeDue(Session& session, Message& message)

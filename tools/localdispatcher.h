@@ -59,6 +59,7 @@ private:
 
     std::string newGuid();
     bool takeDue(Session& session, Message& message);
+    Message floodMessage(const std::string& token);
 
     const ServiceOptions& m_options;
     MessageLog& m_log;

@@ -45,6 +45,8 @@ bool ServiceOptions::parse(const std::vector<std::string>& args, std::string& er
             port = number;
         } else if (arg == "--status" && toInt(value, -999999, 999999, number)) {
             status = number;
+        } else if (arg == "--flood" && toInt(value, 1, 16 * 1024 * 1024, number)) {
+            floodBytes = number;
         } else if (arg == "--delay" && toInt(value, 0, 3600000, number)) {
             delayMs = number;
         } else if (arg == "--status-for" && value.find('=') != std::string::npos &&
@@ -98,6 +100,9 @@ const char* ServiceOptions::usage()
            "  --no-reply           answer no message (the program's wait ends with 9)\n"
            "  --no-reply-for TYPE  answer no message of TYPE\n"
            "  --hold-polls         keep polls waiting after EndSession, like a hung service\n"
+           "  --flood BYTES        answer every poll that has no reply due at once with an\n"
+           "                       unsolicited \"service_notice\" message of BYTES bytes,\n"
+           "                       like a service that floods the link\n"
            "  --log FILE           append the JSON lines to FILE (default: standard output)\n"
            "  -h, --help           show this text\n"
            "\n"

@@ -15,6 +15,7 @@ struct ServiceOptions {
     bool noReply = false;
     std::set<std::string> noReplyForType;
     bool holdPolls = false;
+    int floodBytes = 0;                       // unsolicited payload per poll
     std::string logPath;                      // empty: standard output
     bool help = false;
 

@@ -82,16 +82,19 @@ SiteSpecificCookieJar::SiteSpecificCookieJar(QObject* parent)
     // process, so its destructor may never run: write pending cookies when
     // the event loop ends.
     if (QCoreApplication::instance()) {
-        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
-            if (m_saveTimer.isActive())
-                save();
-        });
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                &SiteSpecificCookieJar::savePending);
     }
 }
 
 SiteSpecificCookieJar::~SiteSpecificCookieJar()
 {
     QMutexLocker locker(&s_releaseLock);
+    savePending();
+}
+
+void SiteSpecificCookieJar::savePending()
+{
     if (m_saveTimer.isActive())
         save();
 }

@@ -30,6 +30,9 @@ public:
     static QString cookieFilePath();
     // How long after a change the file is written, in milliseconds.
     static constexpr int kSaveDelay = 500;
+    // Writes changes still waiting for that delay now: the program is asked
+    // to quit, and a busy page may keep the event loop from ever ending.
+    void savePending();
 
 private:
     void loadCookies();

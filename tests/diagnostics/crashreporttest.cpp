@@ -111,13 +111,32 @@ TEST_F(CrashReportTest, LimitsAndAbsentTexts)
     EXPECT_NE(readFile(m_path).find("\n\t<CustomFields></CustomFields>\n"), std::string::npos);
 }
 
+TEST_F(CrashReportTest, ReportsOfOneSecondGetNamesOfTheirOwn)
+{
+    // This process, a child that starts with its state, this process again.
+    const auto write
+        = [] { return writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0); };
+    ASSERT_EQ(write(), 0);
+    ASSERT_TRUE(ranInChild([&] { _exit(write()); }));
+    ASSERT_EQ(write(), 0);
+    const std::vector<std::filesystem::path> files(
+        std::filesystem::directory_iterator{defaultFolder()}, {});
+    ASSERT_EQ(files.size(), 3u) << "a report replaced another";
+    for (const auto& file : files)
+        EXPECT_NE(readFile(file).find("<ErrorData>d</ErrorData>"), std::string::npos) << file;
+}
+
 TEST_F(CrashReportTest, AFileThatCannotBeCreatedGivesMinusOne)
 {
-    // The report's name taken by folders for this second and the next.
+    // Every name of this second and the next taken by folders.
     for (std::time_t t = std::time(nullptr), end = t + 2; t < end; ++t) {
         char name[64];
-        std::strftime(name, sizeof name, "diagnosticstest %Y-%m-%dT%H-%M-%S.00.xml", std::localtime(&t));
-        std::filesystem::create_directories(defaultFolder() / name);
+        for (int n = 0; n < 100; ++n) {
+            std::strftime(name, sizeof name, "diagnosticstest %Y-%m-%dT%H-%M-%S.",
+                          std::localtime(&t));
+            std::filesystem::create_directories(
+                defaultFolder() / (name + std::to_string(100 + n).substr(1) + ".xml"));
+        }
     }
     EXPECT_EQ(writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0), -1);
 

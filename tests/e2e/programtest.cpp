@@ -127,6 +127,50 @@ private slots:
         }
     }
 
+    // A page that never gives the event loop back: after SIGTERM the program
+    // is gone within the deadline all the same, with the cookie it was given
+    // seconds before on disk. When the request gets through at all (in
+    // confirm's own loop), the cookie of a moment ago and the geometry are
+    // written too.
+    void sigtermEndsTheProgramWhateverThePageDoes_data()
+    {
+        QTest::addColumn<QByteArray>("loop");
+        QTest::addColumn<bool>("requestGetsThrough");
+        QTest::newRow("page asking confirm() again and again")
+            << QByteArray("for (;;) confirm('Leave?');") << true;
+        QTest::newRow("busy script") << QByteArray("for (;;) {}") << false;
+    }
+    void sigtermEndsTheProgramWhateverThePageDoes()
+    {
+        QFETCH(QByteArray, loop);
+        QFETCH(bool, requestGetsThrough);
+        m_server->setHandler([](const Request& request) {  // a cookie named by the report
+            Response response;
+            const QUrlQuery query(QUrl::fromEncoded(request.target).query());
+            response.headers.append(Header("Set-Cookie", query.queryItemValue("where").toUtf8()
+                                                             + "=yes; Max-Age=3600"));
+            return response;
+        });
+        m_quillet->addBundleFile("index.html",
+                                 page("<script>report('where=early');\n"
+                                      "setTimeout(function () { report('where=looping'); "
+                                      + loop + " }, 2500);</script>"));
+        QVERIFY(m_quillet->buildBundle() && m_quillet->start());
+        QTRY_VERIFY_WITH_TIMEOUT(reports().contains("looping"), 20000);
+        QTest::qWait(200);
+        m_quillet->terminate();
+        QVERIFY2(m_quillet->waitForExit(6000), "still running 6 s after SIGTERM");
+        QFile cookies(m_quillet->storageFolder() + "/cookies.ini");
+        QVERIFY(cookies.open(QIODevice::ReadOnly));
+        const QByteArray stored = cookies.readAll();
+        QVERIFY(stored.contains("early=yes"));
+        if (requestGetsThrough) {
+            QVERIFY(stored.contains("looping=yes"));
+            QVERIFY(QSettings(m_quillet->settingsFilePath(), QSettings::IniFormat)
+                        .contains("Window/size"));
+        }
+    }
+
     // The bridge is in main frames only, pop-ups' included. Bounds and script
     // move/resize act on the main window, whose size the page sees as its own;
     // closeapplication() from a pop-up ends the program and the main window's

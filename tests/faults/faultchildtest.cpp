@@ -281,6 +281,25 @@ TEST_F(StoreExecutableTest, withAHungServiceItIsGoneSoonAfterItsWindowCloses)
     EXPECT_TRUE(windowWasShown());
 }
 
+TEST_F(StoreExecutableTest, sigtermWhileTheStartUpWaitsForTheServiceEndsItAtOnce)
+{
+    startDispatcher({"--no-reply"});
+    writeRegistry(linkRegistry(m_dispatcher->port(), 20));
+    const pid_t pid = startChild({QUILLET_STORE}, output());
+    for (int waited = 0;
+         waited < 10000 && m_dispatcher->messages("application_service_status_request").empty();
+         waited += 20)
+        usleep(20000);
+    usleep(300000);
+    const long long sent = monotonicNanoseconds();
+    kill(pid, SIGTERM);
+    const ChildResult result = waitChild(pid, 15000);
+    EXPECT_LT(result.endedAt - sent, 2000000000LL) << "TimeOut is 20 s";
+    EXPECT_EQ(result.exitCode, 0) << "no message box waits for a user";
+    EXPECT_FALSE(windowWasShown());
+    EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u) << "the link was closed in order";
+}
+
 TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
 {
     const FakeListener noFallback(LinkSettings::fallbackPorts(), FakeListener::Closed);

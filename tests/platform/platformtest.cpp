@@ -5,8 +5,10 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <vector>
 
@@ -108,6 +110,41 @@ TEST_F(RegistryTest, MachineDefaultsFileLocationAndVolatileKeys)
     registry.reload();
     EXPECT_FALSE(registry.keyExists(CU, L"Software\\Corvane\\Volatile"));
     EXPECT_FALSE(std::filesystem::exists(home() / ".config"));
+}
+
+TEST_F(RegistryTest, ReadsOnlyRegularFilesUpToOneMebibyteAndSaysWhatItRefused)
+{
+    const std::string text = "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n\"Read\"=\"yes\"\n";
+    const std::string pipe = (root() / "pipe.reg").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // A reader that waits for a writer hangs here until the test's time limit.
+    const std::string padded = text + "; " + std::string(1024 * 1024 - text.size() - 3, 'x') + "\n";
+    const struct {
+        std::string path, content, said;
+    } files[] = {{pipe, "", "is a named pipe, not a regular file"},
+                 {"/dev/zero", "", "is a character device, not a regular file"},
+                 {(root() / "folder").string(), "", "is a folder"},
+                 {(root() / "big.reg").string(), padded + "x", "is larger than 1048576 bytes"},
+                 {(root() / "limit.reg").string(), padded, ""}};
+    std::filesystem::create_directory(root() / "folder");
+    for (const auto& file : files) {
+        if (!file.content.empty())
+            std::ofstream(file.path, std::ios::binary) << file.content;
+        setenv("QUILLET_REGISTRY", file.path.c_str(), 1);
+        testing::internal::CaptureStderr();
+        const auto start = std::chrono::steady_clock::now();
+        Registry::instance().reload();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500))
+            << file.path;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(shown(CU, kSdk, L"Read"), file.said.empty() ? L"yes" : L"<none>") << file.path;
+        EXPECT_NE(shown(CU, kShellFolders, L"Local AppData"), L"<none>") << "machine defaults stay";
+        if (file.said.empty())
+            EXPECT_EQ(said, "") << file.path;
+        else
+            EXPECT_NE(said.find("Registry file " + file.path + " " + file.said), std::string::npos)
+                << said;
+    }
 }
 
 TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)

@@ -12,6 +12,7 @@
 #include "storelink/eventpayload.h"
 #include "storelink/linksettings.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <regex>
@@ -216,7 +217,7 @@ TEST_F(LinkTest, SilentOrFloodingServiceFailsTheOpenInBoundedTimeAndMemory)
     }
 }
 
-TEST_F(LinkTest, ReplyIsMatchedBySessionIdAndType)
+TEST_F(LinkTest, ReplyIsMatchedBySessionIdAndTypeAndTheStoreKeepsOnlyWhatIsAwaitedWithinBounds)
 {
     startDispatcher();
     ClientProxy proxy;
@@ -225,14 +226,57 @@ TEST_F(LinkTest, ReplyIsMatchedBySessionIdAndType)
     message.sessionId = "11111111-2222-3333-4444-555555555555";
     message.type = "other_type";
     message.payload = "<applicationServiceStatus><Status>1</Status></applicationServiceStatus>";
-    inbound.insert(message);
+    EXPECT_FALSE(inbound.insert(message)) << "nothing waits for it";
+    inbound.expect(message.sessionId);  // as a send does
+    EXPECT_TRUE(inbound.insert(message));
     EXPECT_EQ(DispatcherSession::instance().awaitReply(message.sessionId), 9);
     EXPECT_EQ(inbound.snapshot().size(), 1u) << "a reply of another type stays";
+    EXPECT_FALSE(inbound.insert(message)) << "the wait is over";
+    inbound.expect(message.sessionId);
     message.type = DispatcherSession::kReplyType;
     inbound.insert(message);  // replaces the earlier one
     EXPECT_EQ(inbound.snapshot().size(), 1u);
     EXPECT_EQ(DispatcherSession::instance().awaitReply(message.sessionId), 3) << "status 1";
     EXPECT_TRUE(inbound.snapshot().empty());
+
+    // Awaited messages past the bounds are refused: three of 1 MiB fit in the
+    // bytes with their fields, not four; then small ones up to the count.
+    std::vector<bool> kept;
+    for (int i = 0; i < 100; ++i) {
+        message.sessionId = "id " + std::to_string(i);
+        message.payload = std::string(i < 5 ? 1024 * 1024 : 10, 'p');
+        inbound.expect(message.sessionId);
+        kept.push_back(inbound.insert(message));
+    }
+    EXPECT_TRUE(kept[2] && !kept[3] && kept[5] && !kept[99]);
+    size_t bytes = 0;
+    for (const InboundMessage& kept : inbound.snapshot())
+        bytes += kept.payload.size();
+    EXPECT_EQ(inbound.snapshot().size(), InboundStore::kMaxMessages);
+    EXPECT_LE(bytes, InboundStore::kMaxBytes);
+    // Those whose wait ended make room for newer replies.
+    for (int i = 0; i < 10; ++i)
+        inbound.endWait("id " + std::to_string(i));
+    message.sessionId = "id 100";
+    inbound.expect(message.sessionId);
+    EXPECT_TRUE(inbound.insert(message));
+    EXPECT_EQ(inbound.snapshot().front().sessionId, "id 1");
+}
+
+TEST_F(LinkTest, UnsolicitedFloodIsDroppedAndLoggedWhileRepliesStillArrive)
+{
+    startDispatcher({"--flood", "500000"});
+    ClientProxy proxy;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(proxy.BeginEvent(), 0);
+    InboundStore& inbound = DispatcherSession::instance().inbound();
+    EXPECT_TRUE(inbound.snapshot().empty());
+    EXPECT_GT(inbound.droppedCount(), 10u);
+    const std::string log = readFile(sdkFolder() / "Log/storelinktest.log");
+    EXPECT_NE(log.find("Dropped a message of type \"service_notice\" (5"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("no request waits for it"), std::string::npos);
+    EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 8) << "a flood is noted once a second";
 }
 
 TEST_F(LinkTest, ReplyTimeOutIsADWordBetween3And180ElseThirtySeconds)
