@@ -20,12 +20,8 @@ class TestAppIdentity : public QObject {
     static AppIdentity readFolder(const QMap<QString, QByteArray>& files, QStringList* warnings)
     {
         QTemporaryDir folder;
-        for (auto it = files.begin(); it != files.end(); ++it) {
-            QDir(folder.path()).mkpath(QFileInfo(it.key()).path());
-            QFile file(folder.path() + "/" + it.key());
-            file.open(QIODevice::WriteOnly);
-            file.write(it.value());
-        }
+        for (auto it = files.begin(); it != files.end(); ++it)
+            writeFile(folder.path() + "/" + it.key(), it.value());
         return AppIdentity::fromFolder(folder.path(), warnings);
     }
 
