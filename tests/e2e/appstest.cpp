@@ -127,12 +127,15 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(writeFile(folder.path() + "/index.html", startPage()));
         QVERIFY(writeFile(folder.path() + "/widget/v.js", "var version = 1;"));
-        QVERIFY(writeFile(folder.path() + "/widget/index.html", "<script src=\"v.js\"></script><script>\n"
-            "new Image().src = '" + server.baseUrl() + "/version/' + version;\n"
-            "if (!sessionStorage.getItem('again')) {\n"
-            "  sessionStorage.setItem('again', '1');\n"
-            "  setTimeout(function () { location.reload(); }, 2000);\n"
-            "}</script>"));
+        QVERIFY(writeFile(folder.path() + "/widget/index.html",
+                          "<script src=\"v.js\"></script><script>\n"
+                          "new Image().src = '"
+                              + server.baseUrl()
+                              + "/version/' + version;\n"
+                                "if (!sessionStorage.getItem('again')) {\n"
+                                "  sessionStorage.setItem('again', '1');\n"
+                                "  setTimeout(function () { location.reload(); }, 2000);\n"
+                                "}</script>"));
         QuilletInstance quillet;
         QVERIFY(quillet.start({"--web-folder", folder.path()}));
         QVERIFY2(arrived(server, "/version/1", 20000), quillet.output().constData());

@@ -99,10 +99,12 @@ private slots:
         QVERIFY2(stop(), m_quillet->output().constData());
         QCOMPARE(m_quillet->exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_quillet->exitCode(), 0);
-        QSettings settings(QString::fromStdString(m_quillet->home().configFolder() / "quillet-sample/settings.ini"),
+        QSettings settings(QString::fromStdString(m_quillet->home().configFolder()
+                                                  / "quillet-sample/settings.ini"),
                            QSettings::IniFormat);
-        QCOMPARE(QRect(settings.value("Window/pos").toPoint(), settings.value("Window/size").toSize()),
-                 QRect(0, 0, 800, 600));
+        QCOMPARE(
+            QRect(settings.value("Window/pos").toPoint(), settings.value("Window/size").toSize()),
+            QRect(0, 0, 800, 600));
     }
 
     // A page that never gives the event loop back: after SIGTERM the program
@@ -316,9 +318,11 @@ private slots:
             "</script>\n<script>var broken = ;</script>"));
         QVERIFY(m_quillet->buildBundle());
         for (int run = 0; run < 4; ++run) {
-            const int seenBefore = m_server->requestsTo("/report").size();  // this run's reports only
+            const int seenBefore
+                = m_server->requestsTo("/report").size();  // this run's reports only
             QVERIFY(m_quillet->start());
-            QTRY_VERIFY_WITH_TIMEOUT(reports(seenBefore).contains("written") || !m_quillet->isRunning(), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                reports(seenBefore).contains("written") || !m_quillet->isRunning(), 30000);
             const QUrlQuery read = reports(seenBefore).value("read");
             const QString expected = QString::number(run);
             QCOMPARE(read.queryItemValue("ls"), expected);
@@ -352,9 +356,10 @@ private slots:
     void backToBlankAndMailtoLeaveThePageWhereItIs()
     {
         QTemporaryDir bin;
-        QVERIFY(writeFile(bin.filePath("xdg-open"),
-                          "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + bin.filePath("log").toUtf8() + "'\n"));
-        QVERIFY(QFile::setPermissions(bin.filePath("xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(writeFile(bin.filePath("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '"
+                                                        + bin.filePath("log").toUtf8() + "'\n"));
+        QVERIFY(
+            QFile::setPermissions(bin.filePath("xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
         m_quillet->setEnvironmentValue("QT_QPA_PLATFORM", "xcb");  // offscreen cannot hand URLs on
         m_quillet->setEnvironmentValue("PATH", bin.path() + ':' + qgetenv("PATH"));
         m_quillet->addBundleFile("index.html", page(

@@ -64,7 +64,8 @@ struct Symbolized {
     std::string text;
     bool reachesMain() const
     {
-        const std::regex main(R"((^|\n)#\d+ +0x[0-9a-f]{16} +\S+\+0x[0-9a-f]+ +main( at [^\n]*)?\n)");
+        const std::regex main(
+            R"((^|\n)#\d+ +0x[0-9a-f]{16} +\S+\+0x[0-9a-f]+ +main( at [^\n]*)?\n)");
         return std::regex_search(text, main);
     }
 };

@@ -64,8 +64,9 @@ private slots:
         QTest::addColumn<QRect>("expected");
         const QRect s = screen();
         const auto window = [](const QRect& r) {
-            return QString("[Window]\nsize=@Size(%1 %2)\npos=@Point(%3 %4)\n")
-                .arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()).toUtf8();
+            return QString::asprintf("[Window]\nsize=@Size(%d %d)\npos=@Point(%d %d)\n", r.width(),
+                                     r.height(), r.x(), r.y())
+                .toUtf8();
         };
         QTest::newRow("none: the defaults") << QByteArray() << QRect(0, 0, 800, 600);
         QTest::newRow("damaged: the defaults")
@@ -77,7 +78,8 @@ private slots:
             << window(QRect(5000, 100, 400, 300)) << QRect(s.topLeft(), QSize(400, 300));
         QTest::newRow("title bar just off the left edge")
             << window(QRect(-390, 50, 400, 300)) << QRect(s.topLeft(), QSize(400, 300));
-        QTest::newRow("too large for the remaining screen") << window(QRect(9000, 9000, 4000, 3000)) << s;
+        QTest::newRow("too large for the remaining screen")
+            << window(QRect(9000, 9000, 4000, 3000)) << s;
     }
     void savedGeometryIsKeptOnScreen()
     {
@@ -118,12 +120,14 @@ private slots:
 
         QList<QAction*> shown;
         {
-            const ModalAnswerer answerer([&](QWidget* popup) {
-                if (auto* menu = qobject_cast<QMenu*>(popup)) {
-                    shown = menu->actions();
-                    menu->close();
-                }
-            }, 10);
+            const ModalAnswerer answerer(
+                [&](QWidget* popup) {
+                    if (auto* menu = qobject_cast<QMenu*>(popup)) {
+                        shown = menu->actions();
+                        menu->close();
+                    }
+                },
+                10);
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 15));
             QApplication::sendEvent(&view, &event);
             QTest::qWait(100);

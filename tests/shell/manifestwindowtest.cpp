@@ -25,8 +25,9 @@ class TestManifestWindow : public QObject {
 private slots:
     void windowIsTheAppsAndF5ReloadsTheUnpackedFolder()
     {
-        QVERIFY(write("manifest.webmanifest", "{\"name\": \"Dusk Notes\", \"background_color\": \"#202428\","
-                                              " \"icons\": [{\"src\": \"widget/dusk.png\", \"sizes\": \"32x32\"}]}"));
+        QVERIFY(write("manifest.webmanifest",
+                      "{\"name\": \"Dusk Notes\", \"background_color\": \"#202428\","
+                      " \"icons\": [{\"src\": \"widget/dusk.png\", \"sizes\": \"32x32\"}]}"));
         QImage icon(32, 32, QImage::Format_ARGB32);
         icon.fill(Qt::darkBlue);
         QVERIFY(QDir(m_folder.path()).mkpath("widget"));

@@ -68,7 +68,8 @@ RecordingHttpServer::Handler RecordingHttpServer::filesOf(qint64 size)
     return [size](const Request& request) {
         Response response;
         response.status = request.path().startsWith("/files/") ? 200 : 404;
-        response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/octet-stream")));
+        response.headers.append(
+            qMakePair(QByteArray("Content-Type"), QByteArray("application/octet-stream")));
         if (response.status == 200)
             response.streamedSize = request.path().startsWith("/files/warmup") ? 1 << 20 : size;
         return response;
@@ -121,7 +122,8 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
     for (const QByteArray& line : lines.mid(1)) {
         const int colon = line.indexOf(':');
         if (colon > 0)
-            request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+            request.headers.insert(line.left(colon).trimmed().toLower(),
+                                   line.mid(colon + 1).trimmed());
     }
     const int length = request.headers.value("content-length", "0").toInt();
     if (connection->buffer.size() < end + 4 + length)
@@ -155,8 +157,9 @@ void RecordingHttpServer::pump(QTcpSocket* socket)
         end = response.dropAfter;
     const qint64 n = end - connection->sent;
     if (n > 0)
-        socket->write(response.streamedSize >= 0 ? pattern(connection->sent, n)
-                                                 : response.body.mid(int(connection->sent), int(n)));
+        socket->write(response.streamedSize >= 0
+                          ? pattern(connection->sent, n)
+                          : response.body.mid(int(connection->sent), int(n)));
     connection->sent = end;
     if (drop) {
         socket->flush();

@@ -121,9 +121,10 @@ private slots:
         QFETCH(QString, warning);
         QStringList warnings;
         const AppIdentity app = readFolder(
-            manifest.isNull() ? QMap<QString, QByteArray>{{"index.html", "<p>"}}
-                              : QMap<QString, QByteArray>{{"manifest.webmanifest", manifest},
-                                                          {"widget/manifest.json", "{\"name\": \"Other\"}"}},
+            manifest.isNull()
+                ? QMap<QString, QByteArray>{{"index.html", "<p>"}}
+                : QMap<QString, QByteArray>{{"manifest.webmanifest", manifest},
+                                            {"widget/manifest.json", "{\"name\": \"Other\"}"}},
             &warnings);
         QVERIFY(!app.hasManifest());
         QCOMPARE(app.name(), QString("Quillet"));

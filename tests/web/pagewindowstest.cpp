@@ -159,11 +159,13 @@ private slots:
     {
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("outcome");  // "min" or "max" at the screen size, or "ignored"
-        const char* rows[][2] = {
-            {"setminwindowsize(1e10, 1e10)", "min"},   {"setminwindowsize(40000, 40000)", "min"},
-            {"setmaxwindowsize(1e10, 1e10)", "max"},   {"setmaxwindowsize(0, 0)", "ignored"},
-            {"setmaxwindowsize(-5, 300)", "ignored"},  {"setmaxwindowsize('wide', {})", "ignored"},
-            {"setmaxwindowsize(Infinity, Infinity)", "ignored"}};
+        const char* rows[][2] = {{"setminwindowsize(1e10, 1e10)", "min"},
+                                 {"setminwindowsize(40000, 40000)", "min"},
+                                 {"setmaxwindowsize(1e10, 1e10)", "max"},
+                                 {"setmaxwindowsize(0, 0)", "ignored"},
+                                 {"setmaxwindowsize(-5, 300)", "ignored"},
+                                 {"setmaxwindowsize('wide', {})", "ignored"},
+                                 {"setmaxwindowsize(Infinity, Infinity)", "ignored"}};
         for (const auto& row : rows)
             QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]);
     }

@@ -3,8 +3,8 @@
 // variant the check lets through is registered and every file in it is read.
 // Qt reads the index without bounds checks: a variant that should have been
 // refused crashes this test.
-#include "quilletinstance.h"
 #include "web/resourcebundle.h"
+#include "quilletinstance.h"
 
 #include <QDirIterator>
 #include <QFile>
