@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -114,17 +114,13 @@ __attribute__((noinline)) void faultOnWorker()
 // The store link's receiver thread, found by its name.
 pid_t receiverThread()
 {
-    DIR* tasks = opendir("/proc/self/task");
-    pid_t found = 0;
-    while (dirent* entry = tasks ? readdir(tasks) : nullptr) {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
         std::string name;
-        std::ifstream(std::string("/proc/self/task/") + entry->d_name + "/comm") >> name;
+        std::ifstream(task.path() / "comm") >> name;
         if (name == "store-link")
-            found = std::atoi(entry->d_name);
+            return std::stoi(task.path().filename().string());
     }
-    if (tasks)
-        closedir(tasks);
-    return found;
+    return 0;
 }
 
 // Exhausts the receiver thread's stack while it waits for a message: every
