@@ -23,8 +23,8 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <sys/mman.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
