@@ -8,8 +8,8 @@
 #include "benchsupport.h"
 #include "childprocess.h"
 #include "isolatedenvironment.h"
-#include "loopbackserver.h"
 #include "modalanswerer.h"
+#include "recordinghttpserver.h"
 #include "web/sitespecificwebview.h"
 #include "web/zemdownloadmgr.h"
 
@@ -33,13 +33,12 @@ void resetPeakMemory()
         clearRefs.write("5");
 }
 
-// Every byte of the file is 'q', and there are `size` of them.
-bool holdsTheBlob(const QString& path, qint64 size)
+// The file has `size` bytes, each MiB of them as `expected` (of 1 MiB) begins.
+bool holds(const QString& path, qint64 size, const QByteArray& expected)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() != size)
         return false;
-    const QByteArray expected(1 << 20, 'q');
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(1 << 20);
         if (chunk != expected.left(chunk.size()))
@@ -103,7 +102,7 @@ SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
                               "a.download = 'export.bin'; a.click(); URL.revokeObjectURL(url);");
     loop.exec();
     run.growthKiB = memoryKiB("VmHWM:") - before;
-    run.ok = run.seconds > 0 && holdsTheBlob(target, size);
+    run.ok = run.seconds > 0 && holds(target, size, QByteArray(1 << 20, 'q'));
     return run;
 }
 
@@ -125,7 +124,7 @@ int main(int argc, char** argv)
         std::printf("curl not found\n");
         return 1;
     }
-    LoopbackServer server(size, 'q');
+    const HttpServerThread server(RecordingHttpServer::filesOf(size));
     SiteSpecificWebView view;
     view.setHtml("<body></body>", QUrl(server.url("/app.html")));
 
@@ -139,7 +138,8 @@ int main(int argc, char** argv)
             = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
                         server.url("/files/data.bin").toStdString()},
                        600000, home.toStdString());
-        const bool curlOk = curl.ok() && holdsTheBlob(curlFile, size);
+        const bool curlOk
+            = curl.ok() && holds(curlFile, size, RecordingHttpServer::pattern(0, 1 << 20));
         QFile::remove(curlFile);
 
         const QString target = home + "/export.bin";

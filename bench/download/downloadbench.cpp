@@ -7,8 +7,8 @@
 #include "benchsupport.h"
 #include "childprocess.h"
 #include "isolatedenvironment.h"
-#include "loopbackserver.h"
 #include "modalanswerer.h"
+#include "recordinghttpserver.h"
 #include "web/sitespecificwebview.h"
 #include "web/zemdownloadmgr.h"
 
@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         std::printf("curl not found\n");
         return 1;
     }
-    LoopbackServer server(size);
+    const HttpServerThread server(RecordingHttpServer::filesOf(size));
     SiteSpecificWebView view;
 
     // Once untimed: the first load and the first dialogs set up what every

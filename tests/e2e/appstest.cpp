@@ -4,8 +4,6 @@
 #include "recordinghttpserver.h"
 #include "webcore/webapp.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,13 +18,6 @@ class TestAppRun : public QObject {
     {
         return "<script>location.replace('http://" + APPLICATION_HOST.toLower().toUtf8()
             + "/index.html');</script>";
-    }
-    static void writeFile(const QString& path, const QByteArray& content)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
     }
     // An app with a manifest whose page tells the server what it finds in
     // web storage and cookies, leaves its own mark in both and closes.
@@ -134,18 +125,21 @@ private slots:
         RecordingHttpServer server;
         QVERIFY(server.listen());
         QTemporaryDir folder;
-        writeFile(folder.path() + "/index.html", startPage());
-        writeFile(folder.path() + "/widget/v.js", "var version = 1;");
-        writeFile(folder.path() + "/widget/index.html", "<script src=\"v.js\"></script><script>\n"
-            "new Image().src = '" + server.baseUrl() + "/version/' + version;\n"
-            "if (!sessionStorage.getItem('again')) {\n"
-            "  sessionStorage.setItem('again', '1');\n"
-            "  setTimeout(function () { location.reload(); }, 2000);\n"
-            "}</script>");
+        QVERIFY(writeFile(folder.path() + "/index.html", startPage()));
+        QVERIFY(writeFile(folder.path() + "/widget/v.js", "var version = 1;"));
+        QVERIFY(writeFile(folder.path() + "/widget/index.html",
+                          "<script src=\"v.js\"></script><script>\n"
+                          "new Image().src = '"
+                              + server.baseUrl()
+                              + "/version/' + version;\n"
+                                "if (!sessionStorage.getItem('again')) {\n"
+                                "  sessionStorage.setItem('again', '1');\n"
+                                "  setTimeout(function () { location.reload(); }, 2000);\n"
+                                "}</script>"));
         QuilletInstance quillet;
         QVERIFY(quillet.start({"--web-folder", folder.path()}));
         QVERIFY2(arrived(server, "/version/1", 20000), quillet.output().constData());
-        writeFile(folder.path() + "/widget/v.js", "var version = 2;");
+        QVERIFY(writeFile(folder.path() + "/widget/v.js", "var version = 2;"));
         QVERIFY2(arrived(server, "/version/2", 20000), quillet.output().constData());
         quillet.terminate();
         QVERIFY(quillet.waitForExit(10000));

@@ -10,8 +10,11 @@
 // during a reset fails to start.
 class XDisplay {
 public:
-    XDisplay();
-    ~XDisplay();
+    XDisplay()
+        : m_connection(xcb_connect(nullptr, nullptr))
+    {
+    }
+    ~XDisplay() { xcb_disconnect(m_connection); }
     XDisplay(const XDisplay&) = delete;
     XDisplay& operator=(const XDisplay&) = delete;
 
@@ -21,13 +24,8 @@ public:
 
 private:
     xcb_atom_t atom(const char* name);
-    bool isViewable(xcb_window_t window);
-    QByteArray nameOf(xcb_window_t window);
-    void askToClose(xcb_window_t window);
 
     xcb_connection_t* m_connection;
-    xcb_atom_t m_protocols = XCB_ATOM_NONE;
-    xcb_atom_t m_deleteWindow = XCB_ATOM_NONE;
 };
 
 #endif

@@ -1,4 +1,4 @@
-// faultchild <fault> [--time-limit MS] [--unarmed] [--frame-pointers]: creates
+// faultchild <fault> [--unarmed] [--frame-pointers]: creates
 // the store runtime context (exit code 3 when it cannot; --unarmed: none),
 // prints "fault <monotonic ns> <realtime ns>" and faults as named in s_faults.
 // --frame-pointers walks the stack with the frame-pointer fallback only.
@@ -8,7 +8,6 @@
 #include "diagnostics/callstack.h"
 #include "diagnostics/defaultcrashreport.h"
 #include "diagnostics/veskexception.h"
-#include "platform/faulthandler.h"
 #include "shell/application.h"
 
 #include <QCoreApplication>
@@ -19,13 +18,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <sys/mman.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -115,17 +114,13 @@ __attribute__((noinline)) void faultOnWorker()
 // The store link's receiver thread, found by its name.
 pid_t receiverThread()
 {
-    DIR* tasks = opendir("/proc/self/task");
-    pid_t found = 0;
-    while (dirent* entry = tasks ? readdir(tasks) : nullptr) {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
         std::string name;
-        std::ifstream(std::string("/proc/self/task/") + entry->d_name + "/comm") >> name;
+        std::ifstream(task.path() / "comm") >> name;
         if (name == "store-link")
-            found = std::atoi(entry->d_name);
+            return std::stoi(task.path().filename().string());
     }
-    if (tasks)
-        closedir(tasks);
-    return found;
+    return 0;
 }
 
 // Exhausts the receiver thread's stack while it waits for a message: every
@@ -223,14 +218,12 @@ int main(int argc, char* argv[])
     const std::string kind = argc > 1 ? argv[1] : "";
     bool armed = true;
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--time-limit") == 0 && i + 1 < argc)
-            platform::FaultHandler::setTimeLimit(std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--frame-pointers") == 0)
+        if (std::strcmp(argv[i], "--frame-pointers") == 0)
             CallStack::setWalk(CallStack::Walk::FramePointers);
         armed = armed && std::strcmp(argv[i], "--unarmed") != 0;
     }
     if (!s_faults.count(kind) && kind != "second-context") {
-        std::fputs("usage: faultchild <fault> [--time-limit MS] [--unarmed] [--frame-pointers]\n", stderr);
+        std::fputs("usage: faultchild <fault> [--unarmed] [--frame-pointers]\n", stderr);
         return 2;
     }
     std::unique_ptr<Application> context;

@@ -57,32 +57,31 @@ const std::regex kCallStackShape(
     "<CallStack>\n(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
     "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?</StackFrame>\n)*</CallStack>\n");
 
-// quillet-symbolize's lines for a report: "#N 0x... module+0x... function at file:line".
-std::vector<std::string> symbolized(const std::string& report)
+// quillet-symbolize's lines for a report, "#N 0x... module+0x... function
+// at file:line", one by one and as one text.
+struct Symbolized {
+    std::vector<std::string> lines;
+    std::string text;
+    bool reachesMain() const
+    {
+        const std::regex main(
+            R"((^|\n)#\d+ +0x[0-9a-f]{16} +\S+\+0x[0-9a-f]+ +main( at [^\n]*)?\n)");
+        return std::regex_search(text, main);
+    }
+};
+
+Symbolized symbolized(const std::string& report)
 {
     const ChildResult result = runChild({QUILLET_SYMBOLIZE, report}, 20000);
     EXPECT_EQ(result.exitCode, 0) << result.output;
-    std::vector<std::string> lines;
+    Symbolized out;
     std::istringstream in(result.output);
     for (std::string line; std::getline(in, line);)
-        if (line.rfind("#", 0) == 0)
-            lines.push_back(line);
-    return lines;
-}
-
-bool reachesMain(const std::vector<std::string>& lines)
-{
-    const std::regex main(R"(^#\d+ +0x[0-9a-f]{16} +\S+\+0x[0-9a-f]+ +main( at .*)?$)");
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const std::string& l) { return std::regex_match(l, main); });
-}
-
-std::string joined(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
-    return text;
+        if (line.rfind("#", 0) == 0) {
+            out.lines.push_back(line);
+            out.text += line + "\n";
+        }
+    return out;
 }
 
 TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
@@ -117,15 +116,15 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     const std::string modules = readFile(path.substr(0, path.size() - 4) + ".modules.txt");
     const std::regex childLine("[0-9a-f]{16}-[0-9a-f]{16} [0-9a-f]{40} " + std::string(FAULT_CHILD) + "\n");
     EXPECT_TRUE(std::regex_search(modules, childLine)) << modules;
-    const std::vector<std::string> lines = symbolized(path);
-    ASSERT_FALSE(lines.empty());
+    const Symbolized stack = symbolized(path);
+    ASSERT_FALSE(stack.lines.empty());
     if (c.faulting) {
-        EXPECT_NE(lines[0].find(c.faulting), npos) << "first entry:\n" << joined(lines);
+        EXPECT_NE(stack.lines[0].find(c.faulting), npos) << "first entry:\n" << stack.text;
     }
     if (std::string(c.outermost) == "main") {
-        EXPECT_TRUE(reachesMain(lines)) << joined(lines);
+        EXPECT_TRUE(stack.reachesMain()) << stack.text;
     } else if (*c.outermost) {
-        EXPECT_NE(lines.back().find(c.outermost), npos) << joined(lines);
+        EXPECT_NE(stack.lines.back().find(c.outermost), npos) << stack.text;
     }
 }
 
@@ -192,7 +191,7 @@ TEST_F(FaultTest, stackOverflowOnTheLinksReceiverThreadIsReported)
     // the faulted receiver, so the watchdog (5 s) is not needed.
     EXPECT_LT(result.faultToExitSeconds(), 4.0);
     ASSERT_EQ(crashReports().size(), 1u) << result.output;
-    const std::string stack = joined(symbolized(crashReports()[0]));
+    const std::string stack = symbolized(crashReports()[0]).text;
     EXPECT_NE(stack.find("DispatcherSession::receive()"), npos) << stack;
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u);
 }
@@ -247,10 +246,10 @@ TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     EXPECT_NE(crashEvents()[0]["payload"].find(crashReports()[0]), npos);
     EXPECT_EQ(log("quillet-store").find("Vesk application destroyed!"), npos);
     // The main thread, waiting in the event loop: through Qt to main.
-    const std::vector<std::string> lines = symbolized(crashReports()[0]);
-    EXPECT_GE(lines.size(), 8u) << joined(lines);
-    EXPECT_NE(joined(lines).find("QEventLoop::exec("), npos) << joined(lines);
-    EXPECT_TRUE(reachesMain(lines)) << joined(lines);
+    const Symbolized stack = symbolized(crashReports()[0]);
+    EXPECT_GE(stack.lines.size(), 8u) << stack.text;
+    EXPECT_NE(stack.text.find("QEventLoop::exec("), npos) << stack.text;
+    EXPECT_TRUE(stack.reachesMain()) << stack.text;
 }
 
 TEST_F(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundTheWindow)

@@ -1,7 +1,7 @@
 // The main window of an app with a manifest, in-process: its name, its
 // colour until the page has loaded, its icon; run unpacked, F5 shows the page
 // as edited meanwhile.
-#include "isolatedenvironment.h"
+#include "quilletinstance.h"
 #include "shell/appmainwindow.h"
 #include "webcore/appidentity.h"
 #include "web/sitespecificwebview.h"
@@ -17,24 +17,22 @@ class TestManifestWindow : public QObject {
     IsolatedEnvironment m_home;
     QTemporaryDir m_folder;
 
-    void write(const QString& path, const QByteArray& content)
+    bool write(const QString& path, const QByteArray& content)
     {
-        QDir(m_folder.path()).mkpath(QFileInfo(path).path());
-        QFile file(m_folder.path() + "/" + path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        return writeFile(m_folder.path() + "/" + path, content);
     }
 
 private slots:
     void windowIsTheAppsAndF5ReloadsTheUnpackedFolder()
     {
-        write("manifest.webmanifest", "{\"name\": \"Dusk Notes\", \"background_color\": \"#202428\","
-                                      " \"icons\": [{\"src\": \"widget/dusk.png\", \"sizes\": \"32x32\"}]}");
+        QVERIFY(write("manifest.webmanifest",
+                      "{\"name\": \"Dusk Notes\", \"background_color\": \"#202428\","
+                      " \"icons\": [{\"src\": \"widget/dusk.png\", \"sizes\": \"32x32\"}]}"));
         QImage icon(32, 32, QImage::Format_ARGB32);
         icon.fill(Qt::darkBlue);
         QVERIFY(QDir(m_folder.path()).mkpath("widget"));
         QVERIFY(icon.save(m_folder.path() + "/widget/dusk.png"));
-        write("index.html", "<p id=\"v\">first</p>");
+        QVERIFY(write("index.html", "<p id=\"v\">first</p>"));
         AppIdentity app = AppIdentity::fromFolder(m_folder.path());
         app.setWebFolder(m_folder.path());
         AppIdentity::setCurrent(app);
@@ -50,7 +48,7 @@ private slots:
         QTRY_COMPARE(frame->findFirstElement("#v").toPlainText(), QString("first"));
         // Loaded, the page has its own palette again: no background is white.
         QTRY_COMPARE(window.webView()->page()->palette().color(QPalette::Base), QColor(Qt::white));
-        write("index.html", "<p id=\"v\">edited</p>");
+        QVERIFY(write("index.html", "<p id=\"v\">edited</p>"));
         QTest::keyClick(window.webView(), Qt::Key_F5);
         QTRY_COMPARE(frame->findFirstElement("#v").toPlainText(), QString("edited"));
     }

@@ -15,6 +15,19 @@ QString storageFolder(const IsolatedEnvironment& environment)
     return QString::fromStdString(environment.dataFolder() / "brambleKiln/Quillet");
 }
 
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray sampleBundle()
+{
+    QFile file(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QuilletInstance::QuilletInstance()
 {
     QDir(root()).mkpath("install");
@@ -39,11 +52,7 @@ QuilletInstance::~QuilletInstance()
 
 void QuilletInstance::addBundleFile(const QString& relativePath, const QByteArray& content)
 {
-    const QString path = root() + "/bundle/" + relativePath;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
+    writeFile(root() + "/bundle/" + relativePath, content);
 }
 
 bool QuilletInstance::buildBundle()

@@ -13,6 +13,10 @@
 // cookies.ini in an isolated environment.
 QString settingsFilePath(const IsolatedEnvironment& environment);
 QString storageFolder(const IsolatedEnvironment& environment);
+// Writes a file, making its folders; true when all of it was written.
+bool writeFile(const QString& path, const QByteArray& content);
+// The bundle the build made from app/.
+QByteArray sampleBundle();
 
 // A throw-away installation of the built program: its own install folder
 // (executable, Widget.rcc, icon.ico) and its own isolated environment, so runs

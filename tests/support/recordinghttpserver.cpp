@@ -6,13 +6,9 @@
 
 struct RecordingHttpServer::Connection {
     QByteArray buffer;
-    bool answered = false;
-    QByteArray body;     // the body to send, unless streamed
-    bool streamed = false;
-    qint64 size = 0;     // body bytes to send in all
-    qint64 sent = 0;
-    qint64 dropAfter = -1;
-    bool finished = false;
+    bool answered = false, finished = false;
+    Response response;
+    qint64 size = 0, sent = 0;  // body bytes to send in all, and sent
 };
 
 RecordingHttpServer::RecordingHttpServer(QObject* parent)
@@ -67,11 +63,31 @@ QList<RecordingHttpServer::Request> RecordingHttpServer::requestsTo(const QByteA
     return found;
 }
 
+RecordingHttpServer::Handler RecordingHttpServer::filesOf(qint64 size)
+{
+    return [size](const Request& request) {
+        Response response;
+        response.status = request.path().startsWith("/files/") ? 200 : 404;
+        response.headers.append(
+            qMakePair(QByteArray("Content-Type"), QByteArray("application/octet-stream")));
+        if (response.status == 200)
+            response.streamedSize = request.path().startsWith("/files/warmup") ? 1 << 20 : size;
+        return response;
+    };
+}
+
 QByteArray RecordingHttpServer::pattern(qint64 offset, qint64 length)
 {
-    QByteArray bytes(int(length), Qt::Uninitialized);
-    for (qint64 i = 0; i < length; ++i)
-        bytes[int(i)] = char(((offset + i) * 131 + ((offset + i) >> 12)) & 0xff);
+    // (x * 131 + x / 4096) mod 256 repeats every MiB: one cycle, made once.
+    static const QByteArray cycle = [] {
+        QByteArray bytes(1 << 20, Qt::Uninitialized);
+        for (int x = 0; x < bytes.size(); ++x)
+            bytes[x] = char((x * 131 + (x >> 12)) & 0xff);
+        return bytes;
+    }();
+    QByteArray bytes;
+    for (qint64 at = offset; bytes.size() < length; at = 0)  // later cycles from their start
+        bytes += cycle.mid(int(at % cycle.size()), int(length - bytes.size()));
     return bytes;
 }
 
@@ -103,11 +119,11 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
     const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
     request.method = first.value(0);
     request.target = first.value(1);
-    for (int i = 1; i < lines.size(); ++i) {
-        const int colon = lines[i].indexOf(':');
+    for (const QByteArray& line : lines.mid(1)) {
+        const int colon = line.indexOf(':');
         if (colon > 0)
-            request.headers.insert(lines[i].left(colon).trimmed().toLower(),
-                                   lines[i].mid(colon + 1).trimmed());
+            request.headers.insert(line.left(colon).trimmed().toLower(),
+                                   line.mid(colon + 1).trimmed());
     }
     const int length = request.headers.value("content-length", "0").toInt();
     if (connection->buffer.size() < end + 4 + length)
@@ -115,25 +131,15 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
     request.body = connection->buffer.mid(end + 4, length);
     connection->answered = true;
     m_requests.append(request);
-    respond(socket, request);
-}
 
-void RecordingHttpServer::respond(QTcpSocket* socket, const Request& request)
-{
-    Connection* connection = m_connections.value(socket);
-    const Response response = m_handler(request);
-    connection->streamed = response.streamedSize >= 0;
-    connection->body = response.body;
-    connection->size = connection->streamed ? response.streamedSize : response.body.size();
-    connection->dropAfter = response.dropAfter;
-
+    const Response& response = connection->response = m_handler(request);
+    connection->size = response.streamedSize >= 0 ? response.streamedSize : response.body.size();
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     for (const auto& header : response.headers)
         head += header.first + ": " + header.second + "\r\n";
     if (!response.omitContentLength)
         head += "Content-Length: " + QByteArray::number(connection->size) + "\r\n";
-    head += "Connection: close\r\n\r\n";
-    socket->write(head);
+    socket->write(head + "Connection: close\r\n\r\n");
     pump(socket);
 }
 
@@ -144,14 +150,16 @@ void RecordingHttpServer::pump(QTcpSocket* socket)
     if (!connection || !connection->answered || connection->finished
         || socket->bytesToWrite() > 256 * 1024)
         return;
+    const Response& response = connection->response;
     qint64 end = qMin(connection->size, connection->sent + 128 * 1024);
-    const bool drop = connection->dropAfter >= 0 && end >= connection->dropAfter;
+    const bool drop = response.dropAfter >= 0 && end >= response.dropAfter;
     if (drop)
-        end = connection->dropAfter;
+        end = response.dropAfter;
     const qint64 n = end - connection->sent;
     if (n > 0)
-        socket->write(connection->streamed ? pattern(connection->sent, n)
-                                           : connection->body.mid(int(connection->sent), int(n)));
+        socket->write(response.streamedSize >= 0
+                          ? pattern(connection->sent, n)
+                          : response.body.mid(int(connection->sent), int(n)));
     connection->sent = end;
     if (drop) {
         socket->flush();
@@ -160,4 +168,21 @@ void RecordingHttpServer::pump(QTcpSocket* socket)
         connection->finished = true;
         socket->disconnectFromHost();
     }
+}
+
+HttpServerThread::HttpServerThread(RecordingHttpServer::Handler handler)
+{
+    auto* server = new RecordingHttpServer;
+    server->setHandler(std::move(handler));
+    server->listen();
+    m_baseUrl = server->baseUrl();
+    server->moveToThread(this);
+    connect(this, &QThread::finished, server, &QObject::deleteLater);
+    start();
+}
+
+HttpServerThread::~HttpServerThread()
+{
+    quit();
+    wait();
 }

@@ -20,29 +20,12 @@ class TestAppIdentity : public QObject {
     static AppIdentity readFolder(const QMap<QString, QByteArray>& files, QStringList* warnings)
     {
         QTemporaryDir folder;
-        for (auto it = files.begin(); it != files.end(); ++it) {
-            QDir(folder.path()).mkpath(QFileInfo(it.key()).path());
-            QFile file(folder.path() + "/" + it.key());
-            file.open(QIODevice::WriteOnly);
-            file.write(it.value());
-        }
+        for (auto it = files.begin(); it != files.end(); ++it)
+            writeFile(folder.path() + "/" + it.key(), it.value());
         return AppIdentity::fromFolder(folder.path(), warnings);
     }
 
 private slots:
-    void withoutAManifestTheAppIsTheBuiltInOne()
-    {
-        QStringList warnings;
-        const AppIdentity app = readFolder({{"index.html", "<p>"}}, &warnings);
-        QVERIFY(!app.hasManifest());
-        QVERIFY(warnings.isEmpty());
-        QCOMPARE(app.name(), QString("Quillet"));
-        QCOMPARE(app.title(), QString("Quillet"));
-        QCOMPARE(app.storagePath(), storageFolder(m_home));
-        std::unique_ptr<QSettings> settings(app.createSettings());
-        QCOMPARE(settings->fileName(), settingsFilePath(m_home));
-    }
-
     void manifestMembersMakeTheApp()
     {
         QStringList warnings;
@@ -119,32 +102,42 @@ private slots:
         QVERIFY(warnings.join("").contains(warning));
     }
 
-    // A manifest that cannot make an app is ignored as a whole, with a
-    // warning that says why; the first manifest found is the one read.
+    // Without a manifest, or with one that cannot make an app (ignored as a
+    // whole, with a warning that says why; the first manifest found is the
+    // one read), the app is the built-in one with the built-in folders.
     void unusableManifestsGiveTheBuiltInApp_data()
     {
         QTest::addColumn<QByteArray>("manifest");
         QTest::addColumn<QString>("warning");
+        QTest::newRow("no manifest") << QByteArray() << "";  // null: no file at all
         QTest::newRow("malformed JSON") << QByteArray("{\"name\": \"A\",") << "not valid JSON";
         QTest::newRow("not an object") << QByteArray("[\"A\"]") << "not a JSON object";
         QTest::newRow("no name") << QByteArray("{\"display\": \"fullscreen\"}") << "no \"name\"";
-        QTest::newRow("empty file") << QByteArray() << "not valid JSON";
+        QTest::newRow("empty file") << QByteArray("") << "not valid JSON";
     }
     void unusableManifestsGiveTheBuiltInApp()
     {
         QFETCH(QByteArray, manifest);
+        QFETCH(QString, warning);
         QStringList warnings;
         const AppIdentity app = readFolder(
-            {{"manifest.webmanifest", manifest}, {"widget/manifest.json", "{\"name\": \"Other\"}"}},
+            manifest.isNull()
+                ? QMap<QString, QByteArray>{{"index.html", "<p>"}}
+                : QMap<QString, QByteArray>{{"manifest.webmanifest", manifest},
+                                            {"widget/manifest.json", "{\"name\": \"Other\"}"}},
             &warnings);
         QVERIFY(!app.hasManifest());
         QCOMPARE(app.name(), QString("Quillet"));
+        QCOMPARE(app.title(), QString("Quillet"));
         QCOMPARE(app.display(), AppIdentity::Display::Standalone);
         QCOMPARE(app.storagePath(), storageFolder(m_home));
-        QCOMPARE(warnings.size(), 1);
-        QVERIFY2(warnings.first().startsWith("manifest.webmanifest is ignored: "), qPrintable(warnings.first()));
-        QFETCH(QString, warning);
-        QVERIFY2(warnings.first().contains(warning), qPrintable(warnings.first()));
+        std::unique_ptr<QSettings> settings(app.createSettings());
+        QCOMPARE(settings->fileName(), settingsFilePath(m_home));
+        QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
+        if (!warning.isEmpty())
+            QVERIFY2(warnings.first().startsWith("manifest.webmanifest is ignored: ")
+                         && warnings.first().contains(warning),
+                     qPrintable(warnings.first()));
     }
 };
 

@@ -4,8 +4,8 @@
 // message box is closed; both are recorded in m_seen. By the time the user is
 // asked, the reply the page handed over must be stopped: left running, it
 // would fetch the whole body into memory with nobody reading it.
-#include "isolatedenvironment.h"
 #include "modalanswerer.h"
+#include "quilletinstance.h"
 #include "recordinghttpserver.h"
 #include "web/blobreply.h"
 #include "web/sitespecificwebview.h"
@@ -61,6 +61,12 @@ class TestDownload : public QObject {
     int managers() const { return m_view->page()->findChildren<ZemDownloadMgr*>().size(); }
     QStringList savedFiles() const { return QDir(m_homePath).entryList(QDir::Files); }
     QProgressDialog* progressDialog() const { return m_view->findChild<QProgressDialog*>(); }
+    // What the chosen name holds; nothing when there is no such file.
+    QByteArray onDisk() const
+    {
+        QFile file(m_typed);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
     QList<QNetworkReply*> replies() const
     {
         return m_view->page()->networkAccessManager()->findChildren<QNetworkReply*>();
@@ -88,10 +94,7 @@ class TestDownload : public QObject {
     // answers /files/... with `size` bytes of its pattern.
     void runOnServerPage(const QString& script, qint64 size)
     {
-        Response response{200, {Header("Content-Type", "application/octet-stream")}, {}, size};
-        m_server->setHandler([response](const RecordingHttpServer::Request& request) {
-            return request.path().startsWith("/files/") ? response : Response();
-        });
+        m_server->setHandler(RecordingHttpServer::filesOf(size));
         m_noteRunningReplies = false;  // the page's own requests may run meanwhile
         QSignalSpy loaded(m_view.get(), &QWebView::loadFinished);
         m_view->setHtml("<body></body>", QUrl(m_server->baseUrl() + "/app.html"));
@@ -213,13 +216,8 @@ private slots:
         const QByteArray previous = ending == "drop replacing" ? "the user's own data" : "";
         if (!previous.isEmpty()) {
             m_typed = m_homePath + "/data.bin";
-            QFile file(m_typed);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size());
+            QVERIFY(writeFile(m_typed, previous));
         }
-        const auto onDisk = [this] {
-            QFile file(m_typed);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
         open("/files/data.bin", size, true, ending != "no length",
              ending.startsWith("drop") ? 300 << 10 : -1);
         rlimit saved{};
@@ -253,9 +251,7 @@ private slots:
             return;
         }
         QCOMPARE(maxima.value(0), ending == "length" ? int(size) : -1);
-        QFile file(m_typed);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll() == RecordingHttpServer::pattern(0, size));
+        QVERIFY(onDisk() == RecordingHttpServer::pattern(0, size));
     }
 
     // Links that ask to be downloaded, as client-side editors make them: the
@@ -308,9 +304,7 @@ private slots:
         runOnServerPage(script, size);
         QTRY_COMPARE(m_seen, QStringList("save:~/" + name));
         QTRY_COMPARE(managers(), 0);
-        QFile file(m_typed);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll() == RecordingHttpServer::pattern(0, size));
+        QVERIFY(QFile::exists(m_typed) && onDisk() == RecordingHttpServer::pattern(0, size));
     }
 
     // A page that cancels the click keeps it cancelled; a blob download that

@@ -1,15 +1,13 @@
 // The network layer without a view: which requests the virtual origin serves
 // from the bundle and which go to the network; the cookie jar against its
 // file. Pages on the origin and cookies across a restart are in tests/e2e.
-#include "isolatedenvironment.h"
+#include "quilletinstance.h"
 #include "recordinghttpserver.h"
 #include "web/sitespecificcookiejar.h"
 #include "webcore/webapp.h"
 #include "web/zemnetworkaccessmanager.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QNetworkCookie>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -105,12 +103,6 @@ private slots:
                      QFile(":/widget/img/dot.png").size());
     }
 
-    static bool writeFile(const QString& path, const QByteArray& content)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-    }
     static QStringList cookiesFor(const SiteSpecificCookieJar& jar, const QString& url)
     {
         QStringList texts;

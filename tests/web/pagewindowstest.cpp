@@ -153,39 +153,21 @@ private slots:
         QCOMPARE(m_window->windowState(), Qt::WindowNoState);
     }
 
-    void windowOpenGivesATopLevelQuilletWindowDeletedWhenClosed()
-    {
-        js(frame(), "window.open('/child.html', 'extra')");
-        QTRY_COMPARE(popups().size(), 1);
-        QPointer<SiteSpecificWebView> popup = popups().first();
-        QVERIFY(popup->isWindow() && popup->isVisible());
-        QCOMPARE(popup->windowTitle(), QStringLiteral("Quillet"));
-        QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
-        js(popup->page()->mainFrame(), "window.close()");
-        QTRY_VERIFY(popup.isNull());
-        QVERIFY(m_window->isVisible());
-    }
-
     // Bounds that no screen can show are clamped to the largest screen; values
     // that are no size at all leave the bounds and the window as they were.
     void windowBoundsFromScriptStayWithinTheScreens_data()
     {
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("outcome");  // "min" or "max" at the screen size, or "ignored"
-        QTest::newRow("minimum of 1e10 is the screen") << "setminwindowsize(1e10, 1e10)"
-                                                       << "min";
-        QTest::newRow("minimum of 40000 is the screen") << "setminwindowsize(40000, 40000)"
-                                                        << "min";
-        QTest::newRow("maximum of 1e10 is the screen") << "setmaxwindowsize(1e10, 1e10)"
-                                                       << "max";
-        QTest::newRow("zero maximum is ignored") << "setmaxwindowsize(0, 0)"
-                                                 << "ignored";
-        QTest::newRow("negative maximum is ignored") << "setmaxwindowsize(-5, 300)"
-                                                     << "ignored";
-        QTest::newRow("non-numeric maximum is ignored") << "setmaxwindowsize('wide', {})"
-                                                        << "ignored";
-        QTest::newRow("infinite maximum is ignored") << "setmaxwindowsize(Infinity, Infinity)"
-                                                     << "ignored";
+        const char* rows[][2] = {{"setminwindowsize(1e10, 1e10)", "min"},
+                                 {"setminwindowsize(40000, 40000)", "min"},
+                                 {"setmaxwindowsize(1e10, 1e10)", "max"},
+                                 {"setmaxwindowsize(0, 0)", "ignored"},
+                                 {"setmaxwindowsize(-5, 300)", "ignored"},
+                                 {"setmaxwindowsize('wide', {})", "ignored"},
+                                 {"setmaxwindowsize(Infinity, Infinity)", "ignored"}};
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]);
     }
     void windowBoundsFromScriptStayWithinTheScreens()
     {
@@ -209,14 +191,17 @@ private slots:
         QCOMPARE(now, outcome == "min" ? screen : before);
     }
 
-    // Scripts may connect to the bridge's signals. Its "destroyed" fires while
-    // the page is torn down, when no script may run any more (it corrupted
-    // the heap): neither a pop-up's page nor the main one runs it.
-    void noScriptRunsWhileAPageIsDestroyed()
+    // window.open() gives a top-level Quillet window, deleted when its page
+    // closes it. Scripts may connect to the bridge's signals; its "destroyed"
+    // fires while the page is torn down, when no script may run any more (it
+    // corrupted the heap): neither the pop-up's page nor the main one runs it.
+    void popupIsDeletedWhenClosedAndNoScriptRunsWhileAPageIsDestroyed()
     {
         js(frame(), "window.open('/child.html', 'extra')");
         QTRY_COMPARE(popups().size(), 1);
         QPointer<SiteSpecificWebView> popup = popups().first();
+        QVERIFY(popup->isWindow() && popup->isVisible());
+        QCOMPARE(popup->windowTitle(), QStringLiteral("Quillet"));
         QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
         const QString connect = "corvane_skyfold_zem.destroyed.connect(function () {"
                                 " probe.callbackRan(); var x = new XMLHttpRequest();"
@@ -227,6 +212,7 @@ private slots:
         }
         js(popup->page()->mainFrame(), "window.close()");
         QTRY_VERIFY(popup.isNull());
+        QVERIFY(m_window->isVisible());
         m_window.reset();
         QTest::qWait(200);
         QCOMPARE(m_callbacksRun, 0);

@@ -4,6 +4,7 @@
 // Qt reads the index without bounds checks: a variant that should have been
 // refused crashes this test.
 #include "webcore/resourcebundle.h"
+#include "quilletinstance.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -29,9 +30,8 @@ class TestResourceBundle : public QObject {
 private slots:
     void everyFlippedIndexBitIsRefusedOrHarmless()
     {
-        QFile file(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray sample = file.readAll();
+        const QByteArray sample = sampleBundle();
+        QVERIFY(!sample.isEmpty());
         const auto bytes = [](const QByteArray& data) {
             return reinterpret_cast<const uchar*>(data.constData());
         };
