@@ -266,7 +266,7 @@ bool SiteSpecificWebPage::event(QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_F11 && key->modifiers() == Qt::NoModifier) {
-            toggleFullScreen();
+            m_screenHelper->toggleFullScreen();
             return true;
         }
         if (key->key() == Qt::Key_Escape && m_documentFullScreen) {
@@ -277,15 +277,6 @@ bool SiteSpecificWebPage::event(QEvent* event)
         }
     }
     return QWebPage::event(event);
-}
-
-void SiteSpecificWebPage::toggleFullScreen()
-{
-    QWidget* window = targetWindow();
-    if (window && window->isFullScreen())
-        m_screenHelper->exitFullScreen();
-    else
-        m_screenHelper->setFullScreen();
 }
 
 QWidget* SiteSpecificWebPage::targetWindow() const

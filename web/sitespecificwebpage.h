@@ -64,7 +64,6 @@ private:
     QWidget* targetWindow() const;
     void closeIfNeverLoaded(QWebFrame* frame);
     ZemDownloadMgr* newDownloadMgr();
-    void toggleFullScreen();
     void leaveDocumentFullScreen();
 
     BlobChannel* m_blobChannel = nullptr;              // child object

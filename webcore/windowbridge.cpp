@@ -92,6 +92,15 @@ void WindowBridge::exitFullScreen()
         window->showNormal();
 }
 
+void WindowBridge::toggleFullScreen()
+{
+    QWidget* window = m_window();
+    if (window && window->isFullScreen())
+        exitFullScreen();
+    else
+        setFullScreen();
+}
+
 void WindowBridge::exitApplication()
 {
     exitWhenLoopRuns();

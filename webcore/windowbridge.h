@@ -24,6 +24,10 @@ public:
     // the native object.
     static QString namespaceScript();
 
+    // Leaves full screen, or enters it (F11). Not a slot: scripts have the
+    // two calls above.
+    void toggleFullScreen();
+
 public slots:
     void setFullScreen();
     void exitFullScreen();
