@@ -1,17 +1,15 @@
 #include "sitespecificwebview.h"
 
 #include "webcore/appidentity.h"
+#include "webcore/appwindow.h"
 #include "sitespecificcookiejar.h"
 #include "sitespecificwebpage.h"
 #include "zemnetworkaccessmanager.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
-#include <QScreen>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QWebSettings>
 
@@ -37,16 +35,7 @@ SiteSpecificWebView::SiteSpecificWebView(QWidget* parent)
     m_page->view()->setWindowTitle(app.title());
     m_page->view()->setWindowIcon(app.windowIcon());
 
-    m_settings = app.createSettings(this);
-    m_settings->beginGroup(QStringLiteral("Window"));
-    QSize initial = m_settings->value(QStringLiteral("size"), QSize(800, 600)).toSize();
-    m_settings->endGroup();
-    if (!initial.isValid() || initial.isEmpty())
-        initial = QSize(800, 600);
-    // A pop-up opens at this size: never larger than the screens.
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        initial = initial.boundedTo(screen->availableVirtualGeometry().size());
-    resize(initial);
+    resize(AppWindow::popupSize());
 }
 
 SiteSpecificWebView::~SiteSpecificWebView() = default;

@@ -3,7 +3,6 @@
 
 #include <QWebView>
 
-class QSettings;
 class SiteSpecificCookieJar;
 class SiteSpecificWebPage;
 class ZemNetworkAccessManager;
@@ -28,7 +27,6 @@ private:
     ZemNetworkAccessManager* m_networkAccessManager = nullptr;  // never deleted
     SiteSpecificCookieJar* m_cookieJar = nullptr;               // shared, not owned
     SiteSpecificWebPage* m_page = nullptr;                      // child object
-    QSettings* m_settings = nullptr;                            // child object
 };
 
 #endif

@@ -62,16 +62,27 @@ void AppWindow::showIdentity()
 void AppWindow::restoreGeometry()
 {
     m_settings = AppIdentity::current().createSettings();
-    m_settings->beginGroup(QStringLiteral("Window"));
-    QSize savedSize = m_settings->value(QStringLiteral("size"), QSize(800, 600)).toSize();
-    const QVariant savedPos = m_settings->value(QStringLiteral("pos"), QPoint(0, 0));
-    m_settings->endGroup();
-    // A damaged value reads as an invalid size or a non-point: use the default.
-    if (!savedSize.isValid() || savedSize.isEmpty())
-        savedSize = QSize(800, 600);
-    resize(savedSize);
+    resize(savedSize(*m_settings));
+    // A damaged value reads as a non-point: use the default.
+    const QVariant savedPos = m_settings->value(QStringLiteral("Window/pos"), QPoint(0, 0));
     move(savedPos.canConvert<QPoint>() ? savedPos.toPoint() : QPoint(0, 0));
     keepOnScreen();
+}
+
+QSize AppWindow::popupSize()
+{
+    const std::unique_ptr<QSettings> settings(AppIdentity::current().createSettings());
+    QSize size = savedSize(*settings);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableVirtualGeometry().size());
+    return size;
+}
+
+// A damaged value reads as an invalid size: the default is used.
+QSize AppWindow::savedSize(const QSettings& settings)
+{
+    const QSize size = settings.value(QStringLiteral("Window/size"), QSize(800, 600)).toSize();
+    return size.isValid() && !size.isEmpty() ? size : QSize(800, 600);
 }
 
 // A saved position on a screen that is no longer there (a monitor was

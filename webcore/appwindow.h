@@ -28,6 +28,10 @@ public:
     // destructor does it too).
     void saveWindowSettings();
 
+    // The size a pop-up window opens at: the saved size of the main window,
+    // never larger than the screens.
+    static QSize popupSize();
+
 protected:
     // Registers the bundle, unless a web folder runs unpacked; false when it
     // cannot be used.
@@ -39,6 +43,7 @@ protected:
     QString bundleProblemPage() const;
 
 private:
+    static QSize savedSize(const QSettings& settings);
     void makeInstallFolderCurrent();
     void keepOnScreen();
 
