@@ -4,6 +4,7 @@
 #include "screenhelper.h"
 #include "sitespecificwebview.h"
 #include "zemdownloadmgr.h"
+#include "webcore/documentfullscreen.h"
 #include "webcore/navigationpolicy.h"
 #include "webcore/pageconsole.h"
 
@@ -44,6 +45,7 @@ SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
     : QWebPage(parent)
 {
     m_screenHelper = new ScreenHelper(this, this);
+    m_fullScreen = new DocumentFullScreen(m_screenHelper, [this] { leaveDocumentFullScreen(); }, this);
     connect(mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this,
             &SiteSpecificWebPage::addCasewrightJSObject);
     connect(this, &QWebPage::windowCloseRequested, this, &SiteSpecificWebPage::closeJSWindow);
@@ -74,6 +76,11 @@ SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
     });
 }
 
+bool SiteSpecificWebPage::isDocumentFullScreen() const
+{
+    return m_fullScreen->isOn();
+}
+
 void SiteSpecificWebPage::setErrorLog(const ErrorLog& log)
 {
     PageConsole::setErrorLog(log);
@@ -89,6 +96,7 @@ void SiteSpecificWebPage::setErrorLog(const ErrorLog& log)
 // of the pages' reach before they run.)
 SiteSpecificWebPage::~SiteSpecificWebPage()
 {
+    delete m_fullScreen;
     m_screenHelper->disconnect();
     delete m_screenHelper;
     while (!m_downloadMgrs->isEmpty())
@@ -219,10 +227,7 @@ void SiteSpecificWebPage::showConsoleMessage(QWebPage::MessageSource, QWebPage::
     PageConsole::show(consoleLevel(level), message, lineNumber, sourceID);
 }
 
-// A document's request acts on the window as the bridge's setfullscreen()
-// and exitfullscreen() do. While a document is full screen the window is
-// watched: whatever takes it out of full screen (Escape, F11, the bridge, the
-// window manager) takes the document out too.
+// The document's full screen (see DocumentFullScreen) in the page's window.
 void SiteSpecificWebPage::applyFullScreenRequest(QWebFullScreenRequest request)
 {
     QWidget* window = targetWindow();
@@ -231,27 +236,7 @@ void SiteSpecificWebPage::applyFullScreenRequest(QWebFullScreenRequest request)
         return;
     }
     request.accept();
-    m_documentFullScreen = request.toggleOn();
-    if (!m_documentFullScreen) {
-        if (window->isFullScreen())
-            m_screenHelper->exitFullScreen();
-        return;
-    }
-    if (m_watchedWindow != window) {
-        if (m_watchedWindow)
-            m_watchedWindow->removeEventFilter(this);
-        window->installEventFilter(this);
-        m_watchedWindow = window;
-    }
-    m_screenHelper->setFullScreen();
-}
-
-bool SiteSpecificWebPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::WindowStateChange && watched == m_watchedWindow
-        && m_documentFullScreen && !m_watchedWindow->isFullScreen())
-        leaveDocumentFullScreen();
-    return QWebPage::eventFilter(watched, event);
+    m_fullScreen->apply(request.toggleOn(), window);
 }
 
 void SiteSpecificWebPage::leaveDocumentFullScreen()
@@ -269,10 +254,8 @@ bool SiteSpecificWebPage::event(QEvent* event)
             m_screenHelper->toggleFullScreen();
             return true;
         }
-        if (key->key() == Qt::Key_Escape && m_documentFullScreen) {
-            m_screenHelper->exitFullScreen();
-            if (m_documentFullScreen)
-                leaveDocumentFullScreen();
+        if (key->key() == Qt::Key_Escape && m_fullScreen->isOn()) {
+            m_fullScreen->leave();
             return true;
         }
     }

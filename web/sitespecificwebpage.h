@@ -5,11 +5,11 @@
 
 #include <QList>
 #include <QMutex>
-#include <QPointer>
 #include <QRect>
 #include <QWebPage>
 
 class BlobChannel;
+class DocumentFullScreen;
 class FileDownload;
 class QNetworkReply;
 class QWebFrame;
@@ -38,7 +38,7 @@ public:
     static void setErrorLog(const ErrorLog& log);
 
     // Whether a document of this page holds the HTML5 full screen.
-    bool isDocumentFullScreen() const { return m_documentFullScreen; }
+    bool isDocumentFullScreen() const;
 
     bool event(QEvent* event) override;
 
@@ -46,7 +46,6 @@ protected:
     QWebPage* createWindow(QWebPage::WebWindowType type) override;
     bool acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                  QWebPage::NavigationType type) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void closeJSWindow();
@@ -67,8 +66,7 @@ private:
     void leaveDocumentFullScreen();
 
     BlobChannel* m_blobChannel = nullptr;              // child object
-    bool m_documentFullScreen = false;
-    QPointer<QWidget> m_watchedWindow;                  // while a document is full screen
+    DocumentFullScreen* m_fullScreen = nullptr;        // child object
 
     ScreenHelper* m_screenHelper = nullptr;           // child object
     QList<FileDownload*>* m_downloadMgrs = nullptr;  // managers not yet completed
