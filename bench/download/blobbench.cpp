@@ -8,16 +8,13 @@
 #include "benchsupport.h"
 #include "childprocess.h"
 #include "isolatedenvironment.h"
-#include "modalanswerer.h"
+#include "managedsave.h"
 #include "recordinghttpserver.h"
 #include "web/sitespecificwebview.h"
-#include "web/zemdownloadmgr.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileDialog>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWebFrame>
@@ -25,13 +22,6 @@
 #include <cstdio>
 
 namespace {
-
-void resetPeakMemory()
-{
-    QFile clearRefs("/proc/self/clear_refs");
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
-}
 
 // The file has `size` bytes, each MiB of them as `expected` (of 1 MiB) begins.
 bool holds(const QString& path, qint64 size, const QByteArray& expected)
@@ -47,16 +37,10 @@ bool holds(const QString& path, qint64 size, const QByteArray& expected)
     return true;
 }
 
-struct SaveRun {
-    bool ok = false;
-    double seconds = 0;
-    long growthKiB = 0;
-};
-
 // Makes the blob in the page, then clicks an "Export" link to it; the save
 // dialog gets the target. Timed from the dialog's answer to the manager's
 // release; memory from just before the click.
-SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
+ManagedSave saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
 {
     QWebFrame* frame = view.page()->mainFrame();
     frame->evaluateJavaScript(
@@ -71,39 +55,10 @@ SaveRun saveBlob(SiteSpecificWebView& view, qint64 size, const QString& target)
     QTimer::singleShot(500, &settle, &QEventLoop::quit);
     settle.exec();
 
-    SaveRun run;
-    QElapsedTimer clock;
-    QEventLoop loop;
-    const ModalAnswerer answerer(
-        [&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            if (!dialog)
-                return;
-            clock.start();
-            ModalAnswerer::typeFileName(dialog, target);
-            QTimer::singleShot(0, &loop, [&] {
-                ZemDownloadMgr* manager = view.page()->findChild<ZemDownloadMgr*>();
-                if (!manager) {
-                    loop.quit();
-                    return;
-                }
-                QObject::connect(manager, &QObject::destroyed, &loop, [&] {
-                    run.seconds = clock.nsecsElapsed() / 1e9;
-                    loop.quit();
-                });
-            });
-        },
-        10);
-    QTimer::singleShot(600000, &loop, &QEventLoop::quit);
-
-    const long before = memoryKiB("VmRSS:");
-    resetPeakMemory();
-    frame->evaluateJavaScript("var a = document.createElement('a'); a.href = url;"
-                              "a.download = 'export.bin'; a.click(); URL.revokeObjectURL(url);");
-    loop.exec();
-    run.growthKiB = memoryKiB("VmHWM:") - before;
-    run.ok = run.seconds > 0 && holds(target, size, QByteArray(1 << 20, 'q'));
-    return run;
+    return saveThroughManager(view, target, [&] {
+        frame->evaluateJavaScript("var a = document.createElement('a'); a.href = url;"
+                                  "a.download = 'export.bin'; a.click(); URL.revokeObjectURL(url);");
+    });
 }
 
 }  // namespace
@@ -143,11 +98,12 @@ int main(int argc, char** argv)
         QFile::remove(curlFile);
 
         const QString target = home + "/export.bin";
-        const SaveRun saved = saveBlob(view, size, target);
+        const ManagedSave saved = saveBlob(view, size, target);
+        const bool savedOk = saved.seconds > 0 && holds(target, size, QByteArray(1 << 20, 'q'));
         QFile::remove(target);
-        if (!curlOk || !saved.ok) {
+        if (!curlOk || !savedOk) {
             std::printf("round %d failed (curl %s, blob %s)\n", round, curlOk ? "ok" : "failed",
-                        saved.ok ? "ok" : "failed");
+                        savedOk ? "ok" : "failed");
             return 1;
         }
         curlTimes.push_back(curl.seconds);

@@ -7,75 +7,30 @@
 #include "benchsupport.h"
 #include "childprocess.h"
 #include "isolatedenvironment.h"
-#include "modalanswerer.h"
+#include "managedsave.h"
 #include "recordinghttpserver.h"
 #include "web/sitespecificwebview.h"
-#include "web/zemdownloadmgr.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QWebPage>
 
 #include <cstdio>
 
 namespace {
 
-// Clears the process's peak resident size, so VmHWM measures from here.
-void resetPeakMemory()
+// One download of url into target through the view and its manager.
+ManagedSave downloadThroughManager(SiteSpecificWebView& view, const QString& url, const QString& target)
 {
-    QFile clearRefs("/proc/self/clear_refs");
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
+    return saveThroughManager(view, target, [&] { view.load(QUrl(url)); });
 }
 
-struct ManagerRun {
-    bool ok = false;
-    double seconds = 0;
-    long growthKiB = 0;
-};
-
-// One download as a user makes it: the view meets the file, the save dialog
-// gets the target, the manager writes it. Timed from the dialog's answer to
-// the manager's release.
-ManagerRun downloadThroughManager(SiteSpecificWebView& view, const QString& url,
-                                  const QString& target, qint64 size)
+bool saved(const ManagedSave& run, const QString& target, qint64 size)
 {
-    ManagerRun run;
-    QElapsedTimer clock;
-    QEventLoop loop;
-    const ModalAnswerer answerer([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (!dialog)
-            return;
-        clock.start();
-        ModalAnswerer::typeFileName(dialog, target);
-        QTimer::singleShot(0, &loop, [&] {
-            ZemDownloadMgr* manager = view.page()->findChild<ZemDownloadMgr*>();
-            if (!manager) {
-                loop.quit();
-                return;
-            }
-            QObject::connect(manager, &QObject::destroyed, &loop, [&] {
-                run.seconds = clock.nsecsElapsed() / 1e9;
-                loop.quit();
-            });
-        });
-    }, 10);
-    QTimer::singleShot(600000, &loop, &QEventLoop::quit);
-
-    const long before = memoryKiB("VmRSS:");
-    resetPeakMemory();
-    view.load(QUrl(url));
-    loop.exec();
-    run.growthKiB = memoryKiB("VmHWM:") - before;
-    run.ok = run.seconds > 0 && QFileInfo(target).size() == size;
-    return run;
+    return run.seconds > 0 && QFileInfo(target).size() == size;
 }
 
 double mibPerSecond(qint64 size, double seconds)
@@ -106,7 +61,7 @@ int main(int argc, char** argv)
     // Once untimed: the first load and the first dialogs set up what every
     // later download reuses.
     const QString warmupFile = QDir(home).filePath("warmup.bin");
-    if (!downloadThroughManager(view, server.url("/files/warmup.bin"), warmupFile, 1 << 20).ok) {
+    if (!saved(downloadThroughManager(view, server.url("/files/warmup.bin"), warmupFile), warmupFile, 1 << 20)) {
         std::printf("warm-up download failed\n");
         return 1;
     }
@@ -124,12 +79,13 @@ int main(int argc, char** argv)
         QFile::remove(curlFile);
 
         const QString target = home + "/saved.bin";
-        const ManagerRun manager = downloadThroughManager(
-            view, server.url(QString("/files/data%1.bin").arg(round)), target, size);
+        const ManagedSave manager
+            = downloadThroughManager(view, server.url(QString("/files/data%1.bin").arg(round)), target);
+        const bool managerOk = saved(manager, target, size);
         QFile::remove(target);
-        if (!curlOk || !manager.ok) {
+        if (!curlOk || !managerOk) {
             std::printf("round %d failed (curl %s, manager %s)\n", round, curlOk ? "ok" : "failed",
-                        manager.ok ? "ok" : "failed");
+                        managerOk ? "ok" : "failed");
             return 1;
         }
         curlRates.push_back(mibPerSecond(size, curl.seconds));

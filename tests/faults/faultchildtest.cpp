@@ -232,6 +232,9 @@ TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
 {
     startDispatcher();
     const pid_t pid = start("Vesk application created successfully!");
+    // Waiting in the event loop, not deep inside the first page load, whose
+    // stack alone can fill the report's hundred entries.
+    waitUntilIdle(pid, 300, 10000);
     const long long sent = monotonicNanoseconds();
     kill(pid, SIGSEGV);
     const ChildResult result = waitChild(pid, 10000);

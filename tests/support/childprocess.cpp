@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/resource.h>
@@ -98,4 +99,34 @@ bool ranInChild(const std::function<void()>& body)
     }
     int status = 0;
     return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Processor time of a process in clock ticks, user and system, all threads.
+static long long processorTicks(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto afterName = text.rfind(')');
+    if (afterName == std::string::npos)
+        return -1;
+    long long user = 0, system = 0;
+    // Fields after the name: state is the 3rd field, utime the 14th, stime the 15th.
+    std::sscanf(text.c_str() + afterName + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld",
+                &user, &system);
+    return user + system;
+}
+
+bool waitUntilIdle(pid_t pid, int quietMs, int timeoutMs)
+{
+    const int step = 50;
+    long long last = processorTicks(pid);
+    for (int waited = 0, quiet = 0; waited < timeoutMs; waited += step) {
+        usleep(step * 1000);
+        const long long now = processorTicks(pid);
+        quiet = now == last ? quiet + step : 0;
+        last = now;
+        if (quiet >= quietMs)
+            return true;
+    }
+    return false;
 }

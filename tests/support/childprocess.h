@@ -41,6 +41,9 @@ ChildResult waitChild(pid_t pid, int timeoutMs);
 // Starts, waits and reads the output.
 ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs, const std::string& folder = "",
                      const std::vector<std::string>& environment = {});
+// Waits until a running child has used no processor time for quietMs (it
+// waits in its event loop), at most timeoutMs; true when it went quiet.
+bool waitUntilIdle(pid_t pid, int quietMs, int timeoutMs);
 // Runs body in a forked child, which starts with this process's state; true
 // when the child ran to its end.
 bool ranInChild(const std::function<void()>& body);
