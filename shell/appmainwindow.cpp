@@ -75,7 +75,7 @@ void AppMainWindow::resizeEvent(QResizeEvent* event)
 void AppMainWindow::configure()
 {
     m_startUrl = QUrl(QStringLiteral("qrc:/index.html"));
-    showIdentity();
+    showIdentity(this);
     const AppIdentity& app = AppIdentity::current();
     if (app.backgroundColor().isValid())
         showColourUntilLoaded(m_form->webView, app.backgroundColor());

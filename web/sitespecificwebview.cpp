@@ -8,7 +8,6 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QIcon>
 #include <QMenu>
 #include <QStandardPaths>
 #include <QWebSettings>
@@ -31,10 +30,7 @@ SiteSpecificWebView::SiteSpecificWebView(QWidget* parent)
     m_page->setNetworkAccessManager(m_networkAccessManager);
     m_networkAccessManager->setCookieJar(m_cookieJar);
 
-    const AppIdentity& app = AppIdentity::current();
-    m_page->view()->setWindowTitle(app.title());
-    m_page->view()->setWindowIcon(app.windowIcon());
-
+    AppWindow::showIdentity(m_page->view());
     resize(AppWindow::popupSize());
 }
 

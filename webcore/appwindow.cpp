@@ -52,11 +52,11 @@ bool AppWindow::loadBundle()
     return m_bundleLoaded;
 }
 
-void AppWindow::showIdentity()
+void AppWindow::showIdentity(QWidget* window)
 {
     const AppIdentity& app = AppIdentity::current();
-    setWindowTitle(app.title());
-    setWindowIcon(app.windowIcon());
+    window->setWindowTitle(app.title());
+    window->setWindowIcon(app.windowIcon());
 }
 
 void AppWindow::restoreGeometry()

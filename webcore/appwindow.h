@@ -31,12 +31,14 @@ public:
     // The size a pop-up window opens at: the saved size of the main window,
     // never larger than the screens.
     static QSize popupSize();
+    // Gives a window of the app, this one or a pop-up, the app's title and
+    // icon.
+    static void showIdentity(QWidget* window);
 
 protected:
     // Registers the bundle, unless a web folder runs unpacked; false when it
     // cannot be used.
     bool loadBundle();
-    void showIdentity();
     void restoreGeometry();
     // A page that says why the bundle cannot be used, written to standard
     // error as well.
