@@ -42,7 +42,10 @@ std::string CorrelationId::derive(const std::string& input)
     {
         std::lock_guard<std::mutex> lock(s_runningMutex);
         for (int i = 0; i < 5; ++i) {
-            uint32_t d = (clockFactor() + s_running) % 4294967295u;  // wraps at 2^32 first
+            // The running value advances by at least one each step: the clock
+            // factor alone is 0 for a whole hour after midnight, which made
+            // every identifier of that hour the same. Wraps at 2^32 first.
+            uint32_t d = (clockFactor() + s_running + 1) % 4294967295u;
             s_running = d;
             group[i] = ((d >> 1) + static_cast<uint32_t>(read[i])) ^ d;
         }

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <csignal>
 #include <regex>
 #include <thread>
@@ -360,6 +361,29 @@ TEST(CorrelationId, IsFiveDecimalGroupsForAnyText)
         EXPECT_TRUE(std::regex_match(CorrelationId::derive(input), shape)) << input;
     EXPECT_EQ(CorrelationId::derive(""), "");
     EXPECT_TRUE(std::regex_match(CorrelationId::next(""), shape)) << "the default seed";
+}
+
+// Replies are matched by identifier, so no two in a row may be the same: also
+// in the hour after midnight, when the clock factor (hour x milliseconds) is 0.
+TEST(CorrelationId, SuccessiveIdentifiersDifferAtAnyHour)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    for (const int localHour : {0, 13}) {
+        // POSIX time zones count west of UTC: "QLT+5" is five hours behind.
+        const int behind = (utc.tm_hour - localHour + 24) % 24;
+        EXPECT_TRUE(ranInChild([&] {
+            setenv("TZ", ("QLT+" + std::to_string(behind)).c_str(), 1);
+            tzset();
+            const std::string first = CorrelationId::next(CorrelationId::kDefaultSeed);
+            const std::string second = CorrelationId::next(CorrelationId::kDefaultSeed);
+            if (first == second) {
+                std::fprintf(stderr, "local hour %d: %s twice\n", localHour, first.c_str());
+                _exit(1);
+            }
+        })) << "local hour " << localHour;
+    }
 }
 
 }  // namespace
