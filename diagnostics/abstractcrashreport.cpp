@@ -33,8 +33,8 @@ int AbstractCrashReport::reportCrash(StoreLink* storeLink, const platform::Fault
     collectLineNumber();
     if (!storeLink)
         return -1;
-    return storeLink->SendCrashReport(m_moduleName, m_errorText, m_category, m_lineNumber, m_errorData,
-                                      m_customFields, m_customFieldCount);
+    return storeLink->SendCrashReport(m_moduleName, m_errorText, m_category, m_lineNumber,
+                                      m_errorData, m_customFields, m_customFieldCount);
 }
 
 }}}  // namespace com::corvane::vesk

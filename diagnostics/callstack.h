@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace platform { struct FaultInformation; }
+namespace platform {
+struct FaultInformation;
+}
 
 namespace com { namespace corvane { namespace vesk {
 

@@ -49,8 +49,8 @@ std::wstring cut(const wchar_t* text, size_t limit)
 std::wstring runtimeVersion()
 {
 #if defined(__clang__)
-    return L"Clang " + std::to_wstring(__clang_major__) + L"." + std::to_wstring(__clang_minor__) + L"."
-           + std::to_wstring(__clang_patchlevel__);
+    return L"Clang " + std::to_wstring(__clang_major__) + L"." + std::to_wstring(__clang_minor__)
+           + L"." + std::to_wstring(__clang_patchlevel__);
 #elif defined(__GNUC__)
     return L"GCC " + std::to_wstring(__GNUC__) + L"." + std::to_wstring(__GNUC_MINOR__) + L"."
            + std::to_wstring(__GNUC_PATCHLEVEL__);
@@ -102,8 +102,8 @@ XmlElement customFieldsElement(const CrashCustomField* fields, int32_t count)
     XmlElement element(L"CustomFields", L"");
     const int32_t written = std::min(std::max(count, 0), kCustomFieldLimit);
     for (int32_t i = 0; i < written; ++i) {
-        element.addAttribute(XmlAttribute(cut(fields[i].name, kTextLimit), cut(fields[i].value, kTextLimit),
-                                          L"CustomField"));
+        element.addAttribute(XmlAttribute(cut(fields[i].name, kTextLimit),
+                                          cut(fields[i].value, kTextLimit), L"CustomField"));
     }
     return element;
 }
@@ -128,9 +128,10 @@ std::string lastCrashReportPath()
     return s_lastPath;
 }
 
-int writeCrashReport(const std::string& applicationIdText, const wchar_t* moduleName, int32_t lineNumber,
-                     const wchar_t* errorText, const wchar_t* category, const wchar_t* errorData,
-                     const CrashCustomField* customFields, int32_t customFieldCount)
+int writeCrashReport(const std::string& applicationIdText, const wchar_t* moduleName,
+                     int32_t lineNumber, const wchar_t* errorText, const wchar_t* category,
+                     const wchar_t* errorData, const CrashCustomField* customFields,
+                     int32_t customFieldCount)
 {
     try {
         const std::wstring folder = crashReportFolder();
@@ -151,7 +152,8 @@ int writeCrashReport(const std::string& applicationIdText, const wchar_t* module
         XmlNode node(application);
         const std::wstring data = textOrNotProvided(errorData);
         node.addElement(XmlElement(L"ApplicationID", platform::fromUtf8(applicationIdText)));
-        node.addElement(XmlElement(L"ModuleName", textOrNotProvided(moduleName).substr(0, kTextLimit)));
+        node.addElement(
+            XmlElement(L"ModuleName", textOrNotProvided(moduleName).substr(0, kTextLimit)));
         node.addElement(XmlElement(L"LineNumber", std::to_wstring(lineNumber)));
         node.addElement(XmlElement(L"Error", textOrNotProvided(errorText).substr(0, kTextLimit)));
         node.addElement(XmlElement(L"Category", textOrNotProvided(category).substr(0, kTextLimit)));
@@ -161,8 +163,9 @@ int writeCrashReport(const std::string& applicationIdText, const wchar_t* module
         const auto machine = platform::RegistryRoot::LocalMachine;
         node.addElement(XmlElement(L"OS", registry.stringValue(machine, platform::kWindowsNtKey,
                                                                platform::kProductNameValue)));
-        node.addElement(XmlElement(L"OSVersion", registry.stringValue(machine, platform::kWindowsNtKey,
-                                                                      platform::kCurrentVersionValue)));
+        node.addElement(
+            XmlElement(L"OSVersion", registry.stringValue(machine, platform::kWindowsNtKey,
+                                                          platform::kCurrentVersionValue)));
         node.addElement(XmlElement(L"SDKVersion", kSdkVersion));
         node.addElement(XmlElement(L"Timestamp", isoTime(platform::localTimeNow())));
         if (data.size() <= kErrorDataLimit)

@@ -19,9 +19,10 @@ struct CrashCustomField;
 // error data (longer than 4000 characters), -1 when nothing usable was
 // written (no local application data folder, folder or file not created,
 // write failed, or an exception while adding custom fields).
-int writeCrashReport(const std::string& applicationIdText, const wchar_t* moduleName, int32_t lineNumber,
-                     const wchar_t* errorText, const wchar_t* category, const wchar_t* errorData,
-                     const CrashCustomField* customFields, int32_t customFieldCount);
+int writeCrashReport(const std::string& applicationIdText, const wchar_t* moduleName,
+                     int32_t lineNumber, const wchar_t* errorText, const wchar_t* category,
+                     const wchar_t* errorData, const CrashCustomField* customFields,
+                     int32_t customFieldCount);
 
 // <Local AppData>/<CrashReportPath of HKCU\Software\Corvane\Vesk_SDK>, or
 // <Local AppData>/Corvane/CorvaneSkyfoldSDK/CrashReports when that value is

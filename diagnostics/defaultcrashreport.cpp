@@ -113,8 +113,7 @@ void DefaultCrashReport::collectLineNumber()
         m_lineNumber = m_callStack->entries().front().lineNumber;
 }
 
-int DefaultCrashReport::reportCrash(StoreLink* storeLink,
-                                    const platform::FaultInformation* fault)
+int DefaultCrashReport::reportCrash(StoreLink* storeLink, const platform::FaultInformation* fault)
 {
     if (fault)
         m_callStack->capture(*fault);

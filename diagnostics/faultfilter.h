@@ -3,7 +3,9 @@
 
 #include <atomic>
 
-namespace platform { struct FaultInformation; }
+namespace platform {
+struct FaultInformation;
+}
 
 namespace com { namespace corvane { namespace vesk {
 

@@ -58,8 +58,8 @@ bool openLogFile(std::ofstream& file)
             return false;
         const std::wstring path = platform::joinPath(folder, name + L".log");
         const bool first = !openedBefore.exchange(true);
-        file.open(platform::toFileSystemPath(path), first ? std::ios::out | std::ios::trunc
-                                                          : std::ios::out | std::ios::app);
+        file.open(platform::toFileSystemPath(path),
+                  first ? std::ios::out | std::ios::trunc : std::ios::out | std::ios::app);
         return file.is_open();
     } catch (...) {
         return false;

@@ -22,7 +22,8 @@ public:
     virtual int SendCrashReport(const wchar_t* moduleName, const wchar_t* errorText,
                                 const wchar_t* category, int32_t lineNumber,
                                 const wchar_t* errorData, CrashCustomField* customFields,
-                                int32_t customFieldCount) = 0;
+                                int32_t customFieldCount)
+        = 0;
     // From now on every exchange with the service, and closing the link, is
     // over by deadline: at a fault the watchdog's time is all there is.
     virtual void finishBy(std::chrono::steady_clock::time_point deadline) = 0;

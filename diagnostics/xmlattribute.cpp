@@ -2,7 +2,8 @@
 
 namespace com { namespace corvane { namespace vesk {
 
-XmlAttribute::XmlAttribute(const std::wstring& name, const std::wstring& value, const std::wstring& tag)
+XmlAttribute::XmlAttribute(const std::wstring& name, const std::wstring& value,
+                           const std::wstring& tag)
     : XmlElement(name, value)
     , m_tag(tag)
 {

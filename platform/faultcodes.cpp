@@ -36,21 +36,15 @@ uint32_t floatingPointCode(int signalCode)
 uint32_t exceptionCodeForSignal(int signalNumber, int signalCode, bool atStackGuard)
 {
     switch (signalNumber) {
-    case SIGSEGV:
-        return atStackGuard ? FaultStackOverflow : FaultAccessViolation;
-    case SIGBUS:
-        return signalCode == BUS_ADRALN ? FaultDatatypeMisalignment : FaultInPageError;
-    case SIGFPE:
-        return floatingPointCode(signalCode);
+    case SIGSEGV: return atStackGuard ? FaultStackOverflow : FaultAccessViolation;
+    case SIGBUS: return signalCode == BUS_ADRALN ? FaultDatatypeMisalignment : FaultInPageError;
+    case SIGFPE: return floatingPointCode(signalCode);
     case SIGILL:
-        return (signalCode == ILL_PRVOPC || signalCode == ILL_PRVREG)
-                   ? FaultPrivInstruction : FaultIllegalInstruction;
-    case SIGTRAP:
-        return signalCode == TRAP_TRACE ? FaultSingleStep : FaultBreakpoint;
-    case SIGABRT:
-        return FaultFatalAppExit;
-    default:
-        return unknownCode(signalNumber);
+        return (signalCode == ILL_PRVOPC || signalCode == ILL_PRVREG) ? FaultPrivInstruction
+                                                                      : FaultIllegalInstruction;
+    case SIGTRAP: return signalCode == TRAP_TRACE ? FaultSingleStep : FaultBreakpoint;
+    case SIGABRT: return FaultFatalAppExit;
+    default: return unknownCode(signalNumber);
     }
 }
 

@@ -91,13 +91,12 @@ void awaitReport(int fd, int64_t deadline)
 
 void tellHandler(char byte)
 {
-    while (write(s_donePipe[1], &byte, 1) < 0 && errno == EINTR) {
-    }
+    while (write(s_donePipe[1], &byte, 1) < 0 && errno == EINTR) { }
 }
 
 [[noreturn]] void endBySignal(int signalNumber)
 {
-    struct sigaction byDefault {};
+    struct sigaction byDefault { };
     byDefault.sa_handler = SIG_DFL;
     sigemptyset(&byDefault.sa_mask);
     sigaction(signalNumber, &byDefault, nullptr);
@@ -118,7 +117,7 @@ void onWatchdogAlarm(int)
 
 void armAlarmWatchdog()
 {
-    struct sigaction alarmAction {};
+    struct sigaction alarmAction { };
     alarmAction.sa_handler = onWatchdogAlarm;
     sigemptyset(&alarmAction.sa_mask);
     sigaction(SIGALRM, &alarmAction, nullptr);
@@ -250,7 +249,7 @@ bool FaultHandler::install(FaultCallback callback)
     startReportingThread();  // without it faults are reported inline
     pthread_atfork(nullptr, nullptr, forgetInChild);
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_sigaction = onFault;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);

@@ -8,9 +8,9 @@ namespace platform {
 // What the fault handler knows of a fault: the Windows exception code it maps
 // to, the signal behind it and the faulting thread's processor context.
 struct FaultInformation {
-    uint32_t exceptionCode = 0;     // e.g. 0xC0000005 for an access violation
-    int signalNumber = 0;           // SIGSEGV, SIGFPE, ...
-    int signalCode = 0;             // si_code
+    uint32_t exceptionCode = 0;  // e.g. 0xC0000005 for an access violation
+    int signalNumber = 0;        // SIGSEGV, SIGFPE, ...
+    int signalCode = 0;          // si_code
     const void* faultAddress = nullptr;
     const void* context = nullptr;  // the faulting thread's ucontext_t
     // The handler's own context (an unw_context_t captured in the handler):

@@ -9,8 +9,9 @@ std::tm localTimeNow(int* milliseconds)
     const auto clock = std::chrono::system_clock::now();
     const std::time_t now = std::chrono::system_clock::to_time_t(clock);
     if (milliseconds)
-        *milliseconds = int(std::chrono::duration_cast<std::chrono::milliseconds>(clock.time_since_epoch()).count()
-                            % 1000);
+        *milliseconds = int(
+            std::chrono::duration_cast<std::chrono::milliseconds>(clock.time_since_epoch()).count()
+            % 1000);
     std::tm local{};
 #ifdef _WIN32
     localtime_s(&local, &now);

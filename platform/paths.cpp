@@ -123,7 +123,8 @@ std::string userConfigFolder()
 
 std::wstring localAppDataPath()
 {
-    return Registry::instance().stringValue(RegistryRoot::CurrentUser, kShellFoldersKey, kLocalAppDataValue);
+    return Registry::instance().stringValue(RegistryRoot::CurrentUser, kShellFoldersKey,
+                                            kLocalAppDataValue);
 }
 
 }  // namespace platform

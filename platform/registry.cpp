@@ -118,7 +118,8 @@ std::wstring osPrettyName()
             if (line.compare(0, 12, "PRETTY_NAME=") != 0)
                 continue;
             std::string value = line.substr(12);
-            if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+            if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'')
+                && value.back() == value[0])
                 value = value.substr(1, value.size() - 2);
             return fromUtf8(value);
         }
@@ -185,8 +186,8 @@ void Registry::Data::apply(const RegistryFile::Key& fileKey)
 }
 
 // A value every Windows machine has, unless the file sets or removes it.
-void Registry::Data::addDefault(RegistryRoot root, const std::wstring& key, const std::wstring& name,
-                                const std::wstring& text)
+void Registry::Data::addDefault(RegistryRoot root, const std::wstring& key,
+                                const std::wstring& name, const std::wstring& text)
 {
     const KeyId id{root, normalisedKey(key)};
     for (const KeyId& removed : removedKeys) {
@@ -286,9 +287,11 @@ void Registry::reload()
     Data data;
     for (const RegistryFile::Key& key : file.keys())
         data.apply(key);
-    data.addDefault(RegistryRoot::CurrentUser, kShellFoldersKey, kLocalAppDataValue, userDataFolder());
+    data.addDefault(RegistryRoot::CurrentUser, kShellFoldersKey, kLocalAppDataValue,
+                    userDataFolder());
     data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, kProductNameValue, osPrettyName());
-    data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, kCurrentVersionValue, kernelRelease());
+    data.addDefault(RegistryRoot::LocalMachine, kWindowsNtKey, kCurrentVersionValue,
+                    kernelRelease());
 
     std::lock_guard<std::mutex> lock(m_mutex);
     *m_data = std::move(data);

@@ -40,7 +40,8 @@ public:
 
     // The text of a string value; empty when the key or the value is missing
     // or the value is not a string. Never throws.
-    std::wstring stringValue(RegistryRoot root, const std::wstring& key, const std::wstring& name) const;
+    std::wstring stringValue(RegistryRoot root, const std::wstring& key,
+                             const std::wstring& name) const;
     // The number of a DWORD value; nothing when the key or the value is
     // missing or the value is not a DWORD.
     std::optional<uint32_t> dwordValue(RegistryRoot root, const std::wstring& key,

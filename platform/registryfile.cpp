@@ -69,7 +69,8 @@ bool readDword(const std::wstring& digits, uint32_t& number)
         if (!std::iswxdigit(static_cast<wint_t>(c)))
             return false;
         const wchar_t lower = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-        number = number * 16 + static_cast<uint32_t>(lower <= L'9' ? lower - L'0' : lower - L'a' + 10);
+        number
+            = number * 16 + static_cast<uint32_t>(lower <= L'9' ? lower - L'0' : lower - L'a' + 10);
     }
     return true;
 }
@@ -90,7 +91,8 @@ RegistryFile::RegistryFile(const std::string& bytes)
         std::wstring line = trimmed(text.substr(start, end - start));
         start = end + 1;
         // Long hex values continue on the next line after ",\".
-        if (line.size() >= 2 && line.compare(line.size() - 2, 2, L",\\") == 0 && start <= text.size()) {
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, L",\\") == 0
+            && start <= text.size()) {
             pending += line.substr(0, line.size() - 1);
             continue;
         }

@@ -5,8 +5,8 @@
 namespace platform {
 
 // HKEY_CURRENT_USER: the user's shell folders.
-inline constexpr wchar_t kShellFoldersKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+inline constexpr wchar_t kShellFoldersKey[]
+    = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 inline constexpr wchar_t kLocalAppDataValue[] = L"Local AppData";
 
 // HKEY_LOCAL_MACHINE: the operating system's name and version.

@@ -113,8 +113,9 @@ std::wstring fromUtf16le(const std::string& bytes)
         char32_t unit = static_cast<unsigned char>(bytes[i])
                         | (static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
-            const char32_t low = static_cast<unsigned char>(bytes[i + 2])
-                                 | (static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 3])) << 8);
+            const char32_t low
+                = static_cast<unsigned char>(bytes[i + 2])
+                  | (static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 3])) << 8);
             if (low >= 0xDC00 && low <= 0xDFFF) {
                 appendCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 i += 2;

@@ -2,8 +2,8 @@
 
 #include "appmainwindowform.h"
 #include "constants.h"
-#include "webcore/appidentity.h"
 #include "web/sitespecificwebview.h"
+#include "webcore/appidentity.h"
 
 #include <QNetworkProxyFactory>
 #include <QPalette>

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-inline const QString CRITICAL_ERROR_MESSAGE =
-    QStringLiteral("The application experienced a critical error");
+inline const QString CRITICAL_ERROR_MESSAGE
+    = QStringLiteral("The application experienced a critical error");
 
 #endif

@@ -1,3 +1,4 @@
+#include "diagnostics/logmessage.h"
 #include "shell/application.h"
 #include "shell/appmainwindow.h"
 #include "shell/commandline.h"
@@ -5,10 +6,9 @@
 #include "shell/quitsignalhandler.h"
 #include "shell/runtimecontextstartup.h"
 #include "shell/singleinstance.h"
-#include "webcore/appidentity.h"
 #include "web/sitespecificcookiejar.h"
 #include "web/sitespecificwebpage.h"
-#include "diagnostics/logmessage.h"
+#include "webcore/appidentity.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -122,7 +122,7 @@ int main(int argc, char* argv[])
         result = app.exec();
         if (!window.bundleLoaded())
             result = 1;  // there was no application to run
-    }  // the window unregisters the bundle and saves its geometry here
+    }                    // the window unregisters the bundle and saves its geometry here
     runtimeContext.reset();
     return result;
 }

@@ -18,7 +18,7 @@ namespace {
 int s_socketPair[2] = {-1, -1};
 int s_deadlinePipe[2] = {-1, -1};
 std::atomic<int> s_signal{0};  // the first quit signal that arrived
-}
+}  // namespace
 
 QuitSignalHandler::QuitSignalHandler(QObject* parent)
     : QObject(parent)

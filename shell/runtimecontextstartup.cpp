@@ -14,14 +14,16 @@ QString RuntimeContextStartup::initializationFailedText(int code)
 {
     switch (code) {
     case 2:
-        return QStringLiteral("The application could not connect to the store service and cannot start.");
-    case 3:
-        return QStringLiteral("The store service refused to start the application.");
+        return QStringLiteral(
+            "The application could not connect to the store service and cannot start.");
+    case 3: return QStringLiteral("The store service refused to start the application.");
     case 9:
-        return QStringLiteral("The store service did not answer in time, so the application cannot start.");
+        return QStringLiteral(
+            "The store service did not answer in time, so the application cannot start.");
     default:
         return QStringLiteral("The application could not start its link to the store service "
-                              "(error %1) and cannot start.").arg(code);
+                              "(error %1) and cannot start.")
+            .arg(code);
     }
 }
 

@@ -7,7 +7,9 @@
 class QMessageBox;
 class QString;
 
-namespace com { namespace corvane { namespace vesk { class Application; } } }
+namespace com { namespace corvane { namespace vesk {
+class Application;
+}}}  // namespace com::corvane::vesk
 
 // The guarded start-up step of a store build: creates the runtime context.
 // When that fails with InitializationException or VeskRuntimeException it

@@ -8,14 +8,8 @@ struct ApplicationId {
     uint32_t words[4];
 
     // Set: every word non-zero. Unset: every word zero. A mix is neither.
-    bool isSet() const
-    {
-        return words[0] && words[1] && words[2] && words[3];
-    }
-    bool isUnset() const
-    {
-        return !words[0] && !words[1] && !words[2] && !words[3];
-    }
+    bool isSet() const { return words[0] && words[1] && words[2] && words[3]; }
+    bool isUnset() const { return !words[0] && !words[1] && !words[2] && !words[3]; }
 };
 
 // Defined once per executable (shell/applicationid.cpp), from the build's

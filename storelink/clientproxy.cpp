@@ -24,8 +24,8 @@ int beginEvent()
         return 1;
     if (session().begun().load() != 0)
         return 0;
-    const int result = session().exchange(
-        "application_begin_set", EventPayload::begin(session().applicationIdBuffer()));
+    const int result = session().exchange("application_begin_set",
+                                          EventPayload::begin(session().applicationIdBuffer()));
     if (result == 0)
         session().begun() = 1;
     return result;
@@ -59,9 +59,8 @@ ClientProxy::~ClientProxy()
 void ClientProxy::setApplicationIdentifier(const uint32_t words[4])
 {
     char text[40];
-    std::snprintf(text, sizeof text, "%08x-%04x-%04x-%04x-%04x%08x", words[0],
-                  words[1] >> 16, words[1] & 0xffffu, words[2] >> 16, words[2] & 0xffffu,
-                  words[3]);
+    std::snprintf(text, sizeof text, "%08x-%04x-%04x-%04x-%04x%08x", words[0], words[1] >> 16,
+                  words[1] & 0xffffu, words[2] >> 16, words[2] & 0xffffu, words[3]);
     session().setApplicationIdText(text);
 }
 

@@ -27,9 +27,8 @@ public:
     // Writes the crash report, the module list beside it, and sends the
     // crash-report event. Never raises.
     int SendCrashReport(const wchar_t* moduleName, const wchar_t* errorText,
-                        const wchar_t* category, int32_t lineNumber,
-                        const wchar_t* errorData, CrashCustomField* customFields,
-                        int32_t customFieldCount) override;
+                        const wchar_t* category, int32_t lineNumber, const wchar_t* errorData,
+                        CrashCustomField* customFields, int32_t customFieldCount) override;
     void finishBy(std::chrono::steady_clock::time_point deadline) override;
 };
 

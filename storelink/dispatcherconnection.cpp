@@ -8,14 +8,16 @@
 namespace com { namespace corvane { namespace vesk {
 
 DispatcherConnection::DispatcherConnection(const std::string& endpoint, Deadline deadline)
-    : m_endpoint(endpoint), m_proxy(SOAP_C_UTFSTRING)
+    : m_endpoint(endpoint)
+    , m_proxy(SOAP_C_UTFSTRING)
 {
     configure(true, deadline);
 }
 
 DispatcherConnection::DispatcherConnection(const std::string& endpoint,
                                            PollInterrupter& interrupter)
-    : m_endpoint(endpoint), m_proxy(SOAP_C_UTFSTRING)
+    : m_endpoint(endpoint)
+    , m_proxy(SOAP_C_UTFSTRING)
 {
     configure(false);
     interrupter.attach(m_proxy.soap);
@@ -32,7 +34,8 @@ namespace {
 // microseconds. A deadline already passed leaves one millisecond.
 int cutTo(int seconds, std::chrono::microseconds left)
 {
-    const long long us = std::max<long long>(1000, std::min<long long>(left.count(), seconds * 1000000LL));
+    const long long us
+        = std::max<long long>(1000, std::min<long long>(left.count(), seconds * 1000000LL));
     return -static_cast<int>(us);
 }
 

@@ -53,7 +53,9 @@ DispatcherSession& DispatcherSession::instance()
 }
 
 DispatcherSession::DispatcherSession()
-    : m_token(kBlankId), m_applicationIdBuffer(kBlankId), m_replyTimeout(300)
+    : m_token(kBlankId)
+    , m_applicationIdBuffer(kBlankId)
+    , m_replyTimeout(300)
 {
 }
 
@@ -353,7 +355,8 @@ int DispatcherSession::awaitReply(const std::string& correlationId)
             }
             auto pause = std::chrono::milliseconds(100);
             if (deadline != Deadline())
-                pause = std::min(pause, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
+                pause = std::min(
+                    pause, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
             std::this_thread::sleep_for(pause);
         }
         return 9;

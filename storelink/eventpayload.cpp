@@ -33,9 +33,9 @@ std::string EventPayload::begin(const std::string& applicationId)
 
 std::string EventPayload::completion(const std::string& applicationId)
 {
-    return document("applicationCompletionSet", {{"Version", kVersion},
-                                                 {"ApplicationUUID", applicationId},
-                                                 {"ExitCode", "OK"}});
+    return document(
+        "applicationCompletionSet",
+        {{"Version", kVersion}, {"ApplicationUUID", applicationId}, {"ExitCode", "OK"}});
 }
 
 std::string EventPayload::crashReport(const std::string& applicationId,

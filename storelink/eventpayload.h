@@ -19,8 +19,7 @@ public:
     static std::string statusRequest();
     static std::string begin(const std::string& applicationId);
     static std::string completion(const std::string& applicationId);
-    static std::string crashReport(const std::string& applicationId,
-                                   const std::string& reportPath);
+    static std::string crashReport(const std::string& applicationId, const std::string& reportPath);
 
     // The result of a status reply: 3 when the Status child of
     // //applicationServiceStatus[1] is "1", otherwise 0.

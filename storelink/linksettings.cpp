@@ -33,7 +33,8 @@ bool readDWord(const wchar_t* key, const wchar_t* name, int& result)
 int LinkSettings::replyTimeoutRounds()
 {
     int seconds = kDefaultTimeoutSeconds;
-    if (!readDWord(platform::kSdkKey, platform::kTimeOutValue, seconds) || seconds < 3 || seconds > 180)
+    if (!readDWord(platform::kSdkKey, platform::kTimeOutValue, seconds) || seconds < 3
+        || seconds > 180)
         seconds = kDefaultTimeoutSeconds;
     return seconds * 10;
 }
@@ -52,8 +53,8 @@ int LinkSettings::dispatcherPort()
 
 const std::vector<int>& LinkSettings::fallbackPorts()
 {
-    static const std::vector<int> ports = {8888,  16996, 16997, 16998, 16999,
-                                           17000, 17001, 17002, 17003, 17004};
+    static const std::vector<int> ports
+        = {8888, 16996, 16997, 16998, 16999, 17000, 17001, 17002, 17003, 17004};
     return ports;
 }
 

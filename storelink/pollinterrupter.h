@@ -28,8 +28,7 @@ public:
     void rearm();
 
 private:
-    static SOAP_SOCKET onOpen(struct soap* soap, const char* endpoint, const char* host,
-                              int port);
+    static SOAP_SOCKET onOpen(struct soap* soap, const char* endpoint, const char* host, int port);
     static int onClose(struct soap* soap);
     static int onCloseSocket(struct soap* soap, SOAP_SOCKET socket);
     void shutdownLocked();

@@ -1,7 +1,7 @@
 // The operations of the generated DispatcherService skeleton, served from the
 // LocalDispatcher that the service's context carries in soap->user.
-#include "soapDispatcherService.h"
 #include "localdispatcher.h"
+#include "soapDispatcherService.h"
 
 #include <poll.h>
 #include <sys/socket.h>

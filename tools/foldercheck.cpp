@@ -1,9 +1,9 @@
 #include "foldercheck.h"
 
-#include "webcore/appidentity.h"
-#include "webcore/bundlereply.h"
 #include "web/sitespecificwebpage.h"
 #include "web/zemnetworkaccessmanager.h"
+#include "webcore/appidentity.h"
+#include "webcore/bundlereply.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -12,7 +12,8 @@ const auto kPollCheck = std::chrono::milliseconds(100);
 }  // namespace
 
 LocalDispatcher::LocalDispatcher(const ServiceOptions& options, MessageLog& log)
-    : m_options(options), m_log(log)
+    : m_options(options)
+    , m_log(log)
 {
 }
 
@@ -61,9 +62,12 @@ void LocalDispatcher::endSession(const std::string& token)
 void LocalDispatcher::sendMessage(const Message& message)
 {
     m_log.write("SendMessage",
-                {{"token", message.token}, {"topic", message.topic},
-                 {"replyTopic", message.replyTopic}, {"type", message.type},
-                 {"sessionId", message.sessionId}, {"messageId", message.messageId},
+                {{"token", message.token},
+                 {"topic", message.topic},
+                 {"replyTopic", message.replyTopic},
+                 {"type", message.type},
+                 {"sessionId", message.sessionId},
+                 {"messageId", message.messageId},
                  {"payload", message.payload}},
                 {{"priority", message.priority}});
     if (!m_options.answers(message.type))
@@ -146,6 +150,6 @@ void LocalDispatcher::stop()
 
 std::string LocalDispatcher::statusPayload(int status)
 {
-    return "<applicationServiceStatus><Status>" + std::to_string(status) +
-           "</Status></applicationServiceStatus>";
+    return "<applicationServiceStatus><Status>" + std::to_string(status)
+           + "</Status></applicationServiceStatus>";
 }

@@ -1,9 +1,9 @@
 // quillet-dispatcher: a local dispatcher service to try a store build
 // against. See ServiceOptions::usage().
-#include "soapDispatcherService.h"
 #include "localdispatcher.h"
 #include "messagelog.h"
 #include "serviceoptions.h"
+#include "soapDispatcherService.h"
 
 #include <atomic>
 #include <chrono>
@@ -27,7 +27,7 @@ void requestStop(int)
 
 void installSignalHandlers()
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
@@ -76,7 +76,8 @@ int main(int argc, char** argv)
     ServiceOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
-        std::fprintf(stderr, "quillet-dispatcher: %s\n\n%s", error.c_str(), ServiceOptions::usage());
+        std::fprintf(stderr, "quillet-dispatcher: %s\n\n%s", error.c_str(),
+                     ServiceOptions::usage());
         return 2;
     }
     if (options.help) {

@@ -10,8 +10,8 @@ std::string utcTime()
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const long millis = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000);
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count()
+        % 1000);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[40];
@@ -24,7 +24,8 @@ std::string utcTime()
 }  // namespace
 
 MessageLog::MessageLog(const std::string& path)
-    : m_file(path.empty() ? stdout : std::fopen(path.c_str(), "a")), m_ownsFile(!path.empty())
+    : m_file(path.empty() ? stdout : std::fopen(path.c_str(), "a"))
+    , m_ownsFile(!path.empty())
 {
 }
 

@@ -49,9 +49,9 @@ bool ServiceOptions::parse(const std::vector<std::string>& args, std::string& er
             floodBytes = number;
         } else if (arg == "--delay" && toInt(value, 0, 3600000, number)) {
             delayMs = number;
-        } else if (arg == "--status-for" && value.find('=') != std::string::npos &&
-                   value.find('=') > 0 &&
-                   toInt(value.substr(value.find('=') + 1), -999999, 999999, number)) {
+        } else if (arg == "--status-for" && value.find('=') != std::string::npos
+                   && value.find('=') > 0
+                   && toInt(value.substr(value.find('=') + 1), -999999, 999999, number)) {
             statusForType[value.substr(0, value.find('='))] = number;
         } else if (arg == "--no-reply-for") {
             noReplyForType.insert(value);

@@ -9,14 +9,14 @@
 // Command line of the local dispatcher service.
 struct ServiceOptions {
     int port = 16996;
-    int status = 0;                           // Status of every reply ...
-    std::map<std::string, int> statusForType; // ... unless set for the type
+    int status = 0;                            // Status of every reply ...
+    std::map<std::string, int> statusForType;  // ... unless set for the type
     int delayMs = 0;
     bool noReply = false;
     std::set<std::string> noReplyForType;
     bool holdPolls = false;
-    int floodBytes = 0;                       // unsolicited payload per poll
-    std::string logPath;                      // empty: standard output
+    int floodBytes = 0;   // unsolicited payload per poll
+    std::string logPath;  // empty: standard output
     bool help = false;
 
     // Parses the arguments; on error returns false with a message in error.

@@ -3,10 +3,10 @@
 #include "blobchannel.h"
 #include "screenhelper.h"
 #include "sitespecificwebview.h"
-#include "zemdownloadmgr.h"
 #include "webcore/documentfullscreen.h"
 #include "webcore/navigationpolicy.h"
 #include "webcore/pageconsole.h"
+#include "zemdownloadmgr.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -26,16 +26,11 @@ namespace {
 PageConsole::Level consoleLevel(QWebPage::MessageLevel level)
 {
     switch (level) {
-    case QWebPage::ErrorMessageLevel:
-        return PageConsole::Level::Error;
-    case QWebPage::WarningMessageLevel:
-        return PageConsole::Level::Warning;
-    case QWebPage::InfoMessageLevel:
-        return PageConsole::Level::Info;
-    case QWebPage::DebugMessageLevel:
-        return PageConsole::Level::Debug;
-    default:
-        return PageConsole::Level::Log;
+    case QWebPage::ErrorMessageLevel: return PageConsole::Level::Error;
+    case QWebPage::WarningMessageLevel: return PageConsole::Level::Warning;
+    case QWebPage::InfoMessageLevel: return PageConsole::Level::Info;
+    case QWebPage::DebugMessageLevel: return PageConsole::Level::Debug;
+    default: return PageConsole::Level::Log;
     }
 }
 
@@ -45,7 +40,8 @@ SiteSpecificWebPage::SiteSpecificWebPage(QObject* parent)
     : QWebPage(parent)
 {
     m_screenHelper = new ScreenHelper(this, this);
-    m_fullScreen = new DocumentFullScreen(m_screenHelper, [this] { leaveDocumentFullScreen(); }, this);
+    m_fullScreen = new DocumentFullScreen(
+        m_screenHelper, [this] { leaveDocumentFullScreen(); }, this);
     connect(mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this,
             &SiteSpecificWebPage::addCasewrightJSObject);
     connect(this, &QWebPage::windowCloseRequested, this, &SiteSpecificWebPage::closeJSWindow);
@@ -119,14 +115,12 @@ bool SiteSpecificWebPage::acceptNavigationRequest(QWebFrame* frame, const QNetwo
 {
     const QUrl url = request.url();
     switch (NavigationPolicy::decide(url, type == QWebPage::NavigationTypeBackOrForward)) {
-    case NavigationPolicy::Decision::Refuse:
-        return false;
+    case NavigationPolicy::Decision::Refuse: return false;
     case NavigationPolicy::Decision::HandToDesktop:
         QDesktopServices::openUrl(url);
         closeIfNeverLoaded(frame);
         return false;
-    case NavigationPolicy::Decision::Follow:
-        break;
+    case NavigationPolicy::Decision::Follow: break;
     }
     return QWebPage::acceptNavigationRequest(frame, request, type);
 }
@@ -212,8 +206,7 @@ void SiteSpecificWebPage::cleanUpDownloadMgr(FileDownload* mgr)
 // not connected and get nothing.
 void SiteSpecificWebPage::addCasewrightJSObject()
 {
-    mainFrame()->addToJavaScriptWindowObject(QStringLiteral("corvane_skyfold_zem"),
-                                             m_screenHelper);
+    mainFrame()->addToJavaScriptWindowObject(QStringLiteral("corvane_skyfold_zem"), m_screenHelper);
     mainFrame()->evaluateJavaScript(ScreenHelper::namespaceScript());
     m_blobChannel->forgetBlobs();
     mainFrame()->addToJavaScriptWindowObject(BlobChannel::scriptName(), m_blobChannel);
@@ -241,8 +234,8 @@ void SiteSpecificWebPage::applyFullScreenRequest(QWebFullScreenRequest request)
 
 void SiteSpecificWebPage::leaveDocumentFullScreen()
 {
-    mainFrame()->evaluateJavaScript(QStringLiteral(
-        "if (document.webkitExitFullscreen) document.webkitExitFullscreen();"));
+    mainFrame()->evaluateJavaScript(
+        QStringLiteral("if (document.webkitExitFullscreen) document.webkitExitFullscreen();"));
 }
 
 // Key presses reach the page from its view before the document sees them.

@@ -65,10 +65,10 @@ private:
     ZemDownloadMgr* newDownloadMgr();
     void leaveDocumentFullScreen();
 
-    BlobChannel* m_blobChannel = nullptr;              // child object
-    DocumentFullScreen* m_fullScreen = nullptr;        // child object
+    BlobChannel* m_blobChannel = nullptr;        // child object
+    DocumentFullScreen* m_fullScreen = nullptr;  // child object
 
-    ScreenHelper* m_screenHelper = nullptr;           // child object
+    ScreenHelper* m_screenHelper = nullptr;          // child object
     QList<FileDownload*>* m_downloadMgrs = nullptr;  // managers not yet completed
     QMutex m_downloadMgrsLock;
 };

@@ -1,9 +1,9 @@
 #include "sitespecificwebview.h"
 
-#include "webcore/appidentity.h"
-#include "webcore/appwindow.h"
 #include "sitespecificcookiejar.h"
 #include "sitespecificwebpage.h"
+#include "webcore/appidentity.h"
+#include "webcore/appwindow.h"
 #include "zemnetworkaccessmanager.h"
 
 #include <QContextMenuEvent>

@@ -15,8 +15,7 @@ public:
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
-                                 const QNetworkRequest& request,
-                                 QIODevice* outgoingData) override;
+                                 const QNetworkRequest& request, QIODevice* outgoingData) override;
 };
 
 #endif

@@ -18,8 +18,8 @@ QString contentTypeFor(const QString& path)
     auto known = bySuffix.constFind(suffix);
     if (known != bySuffix.constEnd())
         return *known;
-    const QString type =
-        QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
+    const QString type
+        = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
     bySuffix.insert(suffix, type);
     return type;
 }
@@ -94,8 +94,7 @@ BundleReply::BundleReply(QNetworkAccessManager::Operation op, const QUrl& bundle
 
 BundleReply::~BundleReply() = default;
 
-void BundleReply::answer(int status, const char* reason, const QString& contentType,
-                         qint64 length)
+void BundleReply::answer(int status, const char* reason, const QString& contentType, qint64 length)
 {
     setAttribute(QNetworkRequest::HttpStatusCodeAttribute, status);
     setAttribute(QNetworkRequest::HttpReasonPhraseAttribute, QByteArray(reason));

@@ -18,8 +18,7 @@ class DocumentFullScreen : public QObject {
     Q_OBJECT
 public:
     // leaveDocument: asks the engine to take the document out of full screen.
-    DocumentFullScreen(WindowBridge* bridge, std::function<void()> leaveDocument,
-                       QObject* parent);
+    DocumentFullScreen(WindowBridge* bridge, std::function<void()> leaveDocument, QObject* parent);
 
     // Whether a document holds the full screen.
     bool isOn() const { return m_on; }

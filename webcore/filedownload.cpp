@@ -20,7 +20,7 @@ namespace {
 // Bounded read buffer of the transfer: the socket is throttled instead of the
 // reply buffering a fast body in memory, and each chunk goes straight to disk.
 constexpr qint64 kReadBufferSize = 1024 * 1024;
-}
+}  // namespace
 
 FileDownload::FileDownload(QObject* parent)
     : QObject(parent)
@@ -68,7 +68,7 @@ void FileDownload::start(QWidget* view, const QUrl& url, const QString& suggeste
 }
 
 QString FileDownload::proposedFileName(const QUrl& url, const QString& suggestedName,
-                                         const QString& contentType)
+                                       const QString& contentType)
 {
     // A page's name never chooses a folder, nor makes a hidden file.
     QString name = suggestedName;
@@ -83,15 +83,18 @@ QString FileDownload::proposedFileName(const QUrl& url, const QString& suggested
         return QFileInfo(url.path(QUrl::FullyDecoded)).fileName();
     QString type = contentType;
     if (scheme == QLatin1String("data"))
-        type = url.path(QUrl::FullyDecoded).section(QLatin1Char(','), 0, 0).section(QLatin1Char(';'), 0, 0);
-    const QString suffix = QMimeDatabase().mimeTypeForName(type.trimmed().toLower()).preferredSuffix();
+        type = url.path(QUrl::FullyDecoded)
+                   .section(QLatin1Char(','), 0, 0)
+                   .section(QLatin1Char(';'), 0, 0);
+    const QString suffix
+        = QMimeDatabase().mimeTypeForName(type.trimmed().toLower()).preferredSuffix();
     return suffix.isEmpty() ? QStringLiteral("download") : QStringLiteral("download.") + suffix;
 }
 
 QString FileDownload::proposedFilePath(const QString& fileName) const
 {
     return QStandardPaths::writableLocation(QStandardPaths::HomeLocation) + QDir::separator()
-        + fileName;
+           + fileName;
 }
 
 // An empty path is a dismissed dialog: nothing to say. A file that cannot be
@@ -111,7 +114,9 @@ bool FileDownload::openOutputFile(const QString& filePath)
     return false;
 }
 
-void FileDownload::refused(const QUrl&) {}
+void FileDownload::refused(const QUrl&)
+{
+}
 
 void FileDownload::startTransfer(const QUrl& url)
 {
@@ -126,10 +131,8 @@ void FileDownload::startTransfer(const QUrl& url)
 
     connect(m_reply, &QNetworkReply::finished, this, &FileDownload::fileDownloadFinished);
     connect(m_reply, &QNetworkReply::readyRead, this, &FileDownload::fileReadyRead);
-    connect(m_reply, &QNetworkReply::downloadProgress, this,
-            &FileDownload::updateFileReadProgress);
-    connect(m_progressDialog, &QProgressDialog::canceled, this,
-            &FileDownload::cancelFileDownload);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &FileDownload::updateFileReadProgress);
+    connect(m_progressDialog, &QProgressDialog::canceled, this, &FileDownload::cancelFileDownload);
 }
 
 void FileDownload::fileReadyRead()

@@ -21,16 +21,11 @@ bool consoleWanted()
 const char* levelWord(PageConsole::Level level)
 {
     switch (level) {
-    case PageConsole::Level::Error:
-        return "error";
-    case PageConsole::Level::Warning:
-        return "warning";
-    case PageConsole::Level::Info:
-        return "info";
-    case PageConsole::Level::Debug:
-        return "debug";
-    default:
-        return "log";
+    case PageConsole::Level::Error: return "error";
+    case PageConsole::Level::Warning: return "warning";
+    case PageConsole::Level::Info: return "info";
+    case PageConsole::Level::Debug: return "debug";
+    default: return "log";
     }
 }
 
@@ -41,8 +36,7 @@ void PageConsole::setErrorLog(const ErrorLog& log)
     errorLog() = log;
 }
 
-void PageConsole::show(Level level, const QString& message, int lineNumber,
-                       const QString& sourceID)
+void PageConsole::show(Level level, const QString& message, int lineNumber, const QString& sourceID)
 {
     const bool problem = level == Level::Error || level == Level::Warning;
     if (!problem && !consoleWanted())

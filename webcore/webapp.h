@@ -8,8 +8,8 @@
 inline const QString APPLICATION_NAME = QStringLiteral("Quillet");
 inline const QString APPLICATION_TITLE = QStringLiteral("Quillet");
 inline const QString ORGANIZATION_NAME = QStringLiteral("brambleKiln");
-inline const QString APPLICATION_HOST =
-    QStringLiteral("5E0B7D21-3F4C-4B9A-8C2D-9A1E6F3B7C40.casewright");
+inline const QString APPLICATION_HOST
+    = QStringLiteral("5E0B7D21-3F4C-4B9A-8C2D-9A1E6F3B7C40.casewright");
 inline const QString RESOURCE_BUNDLE_FILE = QStringLiteral("Widget.rcc");
 
 #endif

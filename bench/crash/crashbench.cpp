@@ -73,7 +73,8 @@ Latency measure(int runs, const std::vector<std::string>& child, std::vector<dou
             continue;
         ++latency.reported;
         latency.toReport.push_back(double(written - result.faultAt(true)) / 1e6);
-        latency.toEvent.push_back(double(receivedAt(events[0]["time"]) - result.faultAt(true)) / 1e6);
+        latency.toEvent.push_back(double(receivedAt(events[0]["time"]) - result.faultAt(true))
+                                  / 1e6);
         latency.toExit.push_back(result.faultToExitSeconds() * 1000);
     }
     return latency;
@@ -88,8 +89,8 @@ int main(int argc, char* argv[])
     // A shallow stack, and one through the Qt event loop (more modules whose
     // call-frame information the unwinder reads).
     const char* const faults[] = {"null-write", "event-loop-slot"};
-    const std::pair<const char*, const char*> walks[] = {{"unwind", nullptr},
-                                                         {"frame pointers", "--frame-pointers"}};
+    const std::pair<const char*, const char*> walks[]
+        = {{"unwind", nullptr}, {"frame pointers", "--frame-pointers"}};
     std::vector<double> baseline;
     std::vector<std::pair<std::string, Latency>> rows;
     for (const char* fault : faults)

@@ -56,8 +56,9 @@ ManagedSave saveBlob(SiteSpecificWebView& view, qint64 size, const QString& targ
     settle.exec();
 
     return saveThroughManager(view, target, [&] {
-        frame->evaluateJavaScript("var a = document.createElement('a'); a.href = url;"
-                                  "a.download = 'export.bin'; a.click(); URL.revokeObjectURL(url);");
+        frame->evaluateJavaScript(
+            "var a = document.createElement('a'); a.href = url;"
+            "a.download = 'export.bin'; a.click(); URL.revokeObjectURL(url);");
     });
 }
 

@@ -23,7 +23,8 @@
 namespace {
 
 // One download of url into target through the view and its manager.
-ManagedSave downloadThroughManager(SiteSpecificWebView& view, const QString& url, const QString& target)
+ManagedSave downloadThroughManager(SiteSpecificWebView& view, const QString& url,
+                                   const QString& target)
 {
     return saveThroughManager(view, target, [&] { view.load(QUrl(url)); });
 }
@@ -43,7 +44,8 @@ double mibPerSecond(qint64 size, double seconds)
 int main(int argc, char** argv)
 {
     int sizeMiB = 1024, rounds = 3;
-    readBenchArguments(argc, argv, "downloadbench [size in MiB (1024)] [rounds (3)]", {&sizeMiB, &rounds});
+    readBenchArguments(argc, argv, "downloadbench [size in MiB (1024)] [rounds (3)]",
+                       {&sizeMiB, &rounds});
     const qint64 size = sizeMiB * 1048576LL;
     const IsolatedEnvironment environment;
     const QString home = QString::fromStdString(environment.home());
@@ -61,7 +63,8 @@ int main(int argc, char** argv)
     // Once untimed: the first load and the first dialogs set up what every
     // later download reuses.
     const QString warmupFile = QDir(home).filePath("warmup.bin");
-    if (!saved(downloadThroughManager(view, server.url("/files/warmup.bin"), warmupFile), warmupFile, 1 << 20)) {
+    if (!saved(downloadThroughManager(view, server.url("/files/warmup.bin"), warmupFile),
+               warmupFile, 1 << 20)) {
         std::printf("warm-up download failed\n");
         return 1;
     }
@@ -72,15 +75,16 @@ int main(int argc, char** argv)
     std::printf("download of %lld MiB over loopback, %d rounds\n", size / 1048576, rounds);
     for (int round = 1; round <= rounds; ++round) {
         const QString curlFile = home + "/curl.bin";
-        const ChildResult curl = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
-                                           server.url("/files/data.bin").toStdString()},
-                                          600000, home.toStdString());
+        const ChildResult curl
+            = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
+                        server.url("/files/data.bin").toStdString()},
+                       600000, home.toStdString());
         const bool curlOk = curl.ok() && QFileInfo(curlFile).size() == size;
         QFile::remove(curlFile);
 
         const QString target = home + "/saved.bin";
-        const ManagedSave manager
-            = downloadThroughManager(view, server.url(QString("/files/data%1.bin").arg(round)), target);
+        const ManagedSave manager = downloadThroughManager(
+            view, server.url(QString("/files/data%1.bin").arg(round)), target);
         const bool managerOk = saved(manager, target, size);
         QFile::remove(target);
         if (!curlOk || !managerOk) {

@@ -6,8 +6,8 @@
 //
 //   originbench [rounds] [small files] [large file MiB]   (default 21 200 8)
 #include "benchsupport.h"
-#include "webcore/webapp.h"
 #include "web/zemnetworkaccessmanager.h"
+#include "webcore/webapp.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,13 +53,14 @@ bool makeBundle(const QString& dir, int smallFiles, int largeMiB, Bundle* bundle
     QByteArray qrc = "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/\">\n";
     auto add = [&](const QString& relative, const QByteArray& content) {
         bundle->bytes += content.size();
-        qrc += "<file alias=\"widget" + relative.toUtf8() + "\">" + (dir + "/src" + relative).toUtf8()
-            + "</file>\n";
+        qrc += "<file alias=\"widget" + relative.toUtf8() + "\">"
+               + (dir + "/src" + relative).toUtf8() + "</file>\n";
         return writeFile(dir + "/src" + relative, content);
     };
     static const char* kinds[] = {"js", "css", "html", "json"};
     for (int i = 0; i < smallFiles; ++i) {
-        const QString path = QStringLiteral("/assets/file%1.%2").arg(i).arg(QLatin1String(kinds[i % 4]));
+        const QString path
+            = QStringLiteral("/assets/file%1.%2").arg(i).arg(QLatin1String(kinds[i % 4]));
         if (!add(path, randomBytes(1024 + QRandomGenerator::global()->bounded(3 * 1024))))
             return false;
         bundle->smallPaths.append(path);
@@ -75,7 +76,8 @@ bool makeBundle(const QString& dir, int smallFiles, int largeMiB, Bundle* bundle
     if (!writeFile(dir + "/bench.qrc", qrc))
         return false;
     QProcess rcc;
-    rcc.start(QStringLiteral(QUILLET_RCC), {"-binary", dir + "/bench.qrc", "-o", dir + "/bench.rcc"});
+    rcc.start(QStringLiteral(QUILLET_RCC),
+              {"-binary", dir + "/bench.qrc", "-o", dir + "/bench.rcc"});
     if (!rcc.waitForFinished(120000) || rcc.exitCode() != 0)
         return false;
     return QResource::registerResource(dir + "/bench.rcc");
@@ -120,7 +122,8 @@ qint64 sizeOf(const QString& widgetPath)
 int main(int argc, char* argv[])
 {
     int rounds = 21, smallFiles = 200, largeMiB = 8;
-    readBenchArguments(argc, argv, "originbench [rounds (21)] [small files (200)] [large file MiB (8)]",
+    readBenchArguments(argc, argv,
+                       "originbench [rounds (21)] [small files (200)] [large file MiB (8)]",
                        {&rounds, &smallFiles, &largeMiB});
     QCoreApplication app(argc, argv);
 
@@ -168,8 +171,9 @@ int main(int argc, char* argv[])
         td.push_back(sd[i] + ld[i]);
     }
 
-    std::printf("origin benchmark: %d rounds, %d small files (%.1f KiB), one large file (%.1f MiB)\n",
-                rounds, smallFiles, smallBytes / 1024.0, largeBytes / 1048576.0);
+    std::printf(
+        "origin benchmark: %d rounds, %d small files (%.1f KiB), one large file (%.1f MiB)\n",
+        rounds, smallFiles, smallBytes / 1024.0, largeBytes / 1048576.0);
     std::printf("%-14s %12s %12s %8s\n", "set", "origin ms", "qrc: ms", "ratio");
     auto row = [](const char* name, const std::vector<double>& o, const std::vector<double>& d) {
         std::printf("%-14s %12.2f %12.2f %7.2fx\n", name, median(o) * 1e3, median(d) * 1e3,

@@ -61,17 +61,19 @@ void bareSendMessage(const std::string& endpoint, const std::string& payload)
 int main(int argc, char* argv[])
 {
     int rounds = 5, events = 20;
-    readBenchArguments(argc, argv, "storelinkbench [opens (5)] [events per open (20)]", {&rounds, &events});
+    readBenchArguments(argc, argv, "storelinkbench [opens (5)] [events per open (20)]",
+                       {&rounds, &events});
     const IsolatedEnvironment environment;
     {
-        DispatcherProcess dispatcher({"--no-reply-for", "bench_baseline"}, environment.root() / "messages.jsonl");
+        DispatcherProcess dispatcher({"--no-reply-for", "bench_baseline"},
+                                     environment.root() / "messages.jsonl");
         if (dispatcher.port() <= 0) {
             std::fprintf(stderr, "the dispatcher did not start\n");
             return 1;
         }
         environment.writeRegistry(linkRegistry(dispatcher.port(), 0));
-        const std::string endpoint = "http://127.0.0.1:" + std::to_string(dispatcher.port()) +
-                                     "/DispatcherProxy";
+        const std::string endpoint
+            = "http://127.0.0.1:" + std::to_string(dispatcher.port()) + "/DispatcherProxy";
         const std::string payload = EventPayload::begin(std::string(36, ' '));
 
         std::vector<double> open, bareOpen, event, bareEvent;

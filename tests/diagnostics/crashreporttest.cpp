@@ -22,7 +22,8 @@ protected:
     // The only report in the folder, parsed; m_path names it.
     pugi::xml_node report(const std::filesystem::path& folder)
     {
-        const std::vector<std::filesystem::path> files(std::filesystem::directory_iterator{folder}, {});
+        const std::vector<std::filesystem::path> files(std::filesystem::directory_iterator{folder},
+                                                       {});
         EXPECT_EQ(files.size(), 1u);
         m_path = files.empty() ? std::filesystem::path() : files[0];
         const auto parsed = m_document.load_file(m_path.c_str());
@@ -40,39 +41,55 @@ TEST_F(CrashReportTest, DocumentInTheRegistrysFolderWithAPathLongerThan260Bytes)
     writeRegistry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n"
                   "\"ProductName\"=\"Test OS\"\n\"CurrentVersion\"=\"6.1\"\n"
                   "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n"
-                  "\"CrashReportPath\"=\"" + segment + "\\\\" + segment + "\\\\" + segment + "\"\n");
+                  "\"CrashReportPath\"=\""
+                  + segment + "\\\\" + segment + "\\\\" + segment + "\"\n");
     CrashCustomField fields[] = {{L"user name", L"alice"}, {L"session", L"42"}};
-    ASSERT_EQ(writeCrashReport(kAppId, L"Quillet.exe", -12, L"Access violation", L"EXCEPTION_ACCESS_VIOLATION",
-                               L"frame 1 frame 2", fields, 2),
+    ASSERT_EQ(writeCrashReport(kAppId, L"Quillet.exe", -12, L"Access violation",
+                               L"EXCEPTION_ACCESS_VIOLATION", L"frame 1 frame 2", fields, 2),
               0);
     report(dataFolder() / segment / segment / segment);
     EXPECT_GT(m_path.string().size(), 300u);
     EXPECT_EQ(lastCrashReportPath(), m_path.string());
     const std::string fileName = m_path.filename().string();
-    EXPECT_TRUE(std::regex_match(fileName, std::regex(R"(diagnosticstest \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)")))
+    EXPECT_TRUE(std::regex_match(
+        fileName, std::regex(R"(diagnosticstest \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)")))
         << fileName;
 
     const std::string text = readFile(m_path);
     std::smatch stamp;
-    ASSERT_TRUE(std::regex_search(text, stamp, std::regex(R"(<Timestamp>(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.000)<)")));
+    ASSERT_TRUE(std::regex_search(
+        text, stamp, std::regex(R"(<Timestamp>(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.000)<)")));
     std::smatch compiler;  // the compiler that built the program, not a fixed text
-    ASSERT_TRUE(std::regex_search(text, compiler, std::regex(R"(<RuntimeVersion>((GCC|Clang) \d+\.\d+\.\d+)<)")));
-    const std::vector<std::pair<std::string, std::string>> elements = {
-        {"ApplicationID", kAppId}, {"ModuleName", "Quillet.exe"}, {"LineNumber", "-12"},
-        {"Error", "Access violation"}, {"Category", "EXCEPTION_ACCESS_VIOLATION"}, {"Runtime", "C/C++"},
-        {"RuntimeVersion", compiler[1]}, {"OS", "Test OS"}, {"OSVersion", "6.1"}, {"SDKVersion", "1.1.2"},
-        {"Timestamp", stamp[1]}, {"ErrorData", "frame 1 frame 2"}};
-    std::string expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CrashReport>\n\t<diagnosticstest>\n";
+    ASSERT_TRUE(std::regex_search(text, compiler,
+                                  std::regex(R"(<RuntimeVersion>((GCC|Clang) \d+\.\d+\.\d+)<)")));
+    const std::vector<std::pair<std::string, std::string>> elements
+        = {{"ApplicationID", kAppId},
+           {"ModuleName", "Quillet.exe"},
+           {"LineNumber", "-12"},
+           {"Error", "Access violation"},
+           {"Category", "EXCEPTION_ACCESS_VIOLATION"},
+           {"Runtime", "C/C++"},
+           {"RuntimeVersion", compiler[1]},
+           {"OS", "Test OS"},
+           {"OSVersion", "6.1"},
+           {"SDKVersion", "1.1.2"},
+           {"Timestamp", stamp[1]},
+           {"ErrorData", "frame 1 frame 2"}};
+    std::string expected
+        = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CrashReport>\n\t<diagnosticstest>\n";
     for (const auto& [name, value] : elements)
         expected += "\t<" + name + ">" + value + "</" + name + ">\n";
-    EXPECT_EQ(text, expected + "\t<CustomFields>\n\t<CustomField name=\"user_name\">alice</CustomField>\n"
-                               "\t<CustomField name=\"session\">42</CustomField>\n\t</CustomFields>\n"
-                               "\t</diagnosticstest>\n</CrashReport>\n");
+    EXPECT_EQ(text,
+              expected
+                  + "\t<CustomFields>\n\t<CustomField name=\"user_name\">alice</CustomField>\n"
+                    "\t<CustomField name=\"session\">42</CustomField>\n\t</CustomFields>\n"
+                    "\t</diagnosticstest>\n</CrashReport>\n");
 }
 
 TEST_F(CrashReportTest, LimitsAndAbsentTexts)
 {
-    // Texts cut at 80 characters, at most 20 fields, unnamed fields skipped, data over 4000 left out.
+    // Texts cut at 80 characters, at most 20 fields, unnamed fields skipped, data over 4000 left
+    // out.
     const std::wstring long81 = std::wstring(80, L'x') + L"y";
     std::vector<std::wstring> names;
     for (int i = 0; i < 25; ++i)
@@ -81,8 +98,8 @@ TEST_F(CrashReportTest, LimitsAndAbsentTexts)
     for (const std::wstring& name : names)
         fields.push_back({name.c_str(), fields.empty() ? long81.c_str() : L"v"});
     fields[1].name = nullptr;
-    ASSERT_EQ(writeCrashReport(kAppId, long81.c_str(), 0, long81.c_str(), nullptr, std::wstring(4001, L'd').c_str(),
-                               fields.data(), 25),
+    ASSERT_EQ(writeCrashReport(kAppId, long81.c_str(), 0, long81.c_str(), nullptr,
+                               std::wstring(4001, L'd').c_str(), fields.data(), 25),
               4);
     auto node = report(defaultFolder());
     const std::string cut(80, 'x');
@@ -92,8 +109,10 @@ TEST_F(CrashReportTest, LimitsAndAbsentTexts)
     EXPECT_FALSE(node.child("ErrorData"));
     std::vector<std::string> written;
     for (const auto& field : node.child("CustomFields").children())
-        written.push_back(field.attribute("name").as_string() + std::string("=") + field.child_value());
-    std::vector<std::string> expected{cut + "=" + cut};  // the first 20, less the one without a name
+        written.push_back(field.attribute("name").as_string() + std::string("=")
+                          + field.child_value());
+    std::vector<std::string> expected{cut + "="
+                                      + cut};  // the first 20, less the one without a name
     for (int i = 2; i < 20; ++i)
         expected.push_back("field_" + std::to_string(i) + "=v");
     EXPECT_EQ(written, expected);
@@ -106,7 +125,9 @@ TEST_F(CrashReportTest, LimitsAndAbsentTexts)
         EXPECT_EQ(node.child_value(name), kNotProvided) << name;
     EXPECT_EQ(node.last_child().name(), std::string("ErrorData"));  // no CustomFields element
     std::filesystem::remove(m_path);
-    ASSERT_EQ(writeCrashReport(kAppId, L"m", 7, L"e", L"c", std::wstring(4000, L'd').c_str(), fields.data(), 0), 0);
+    ASSERT_EQ(writeCrashReport(kAppId, L"m", 7, L"e", L"c", std::wstring(4000, L'd').c_str(),
+                               fields.data(), 0),
+              0);
     EXPECT_EQ(report(defaultFolder()).child_value("ErrorData"), std::string(4000, 'd'));
     EXPECT_NE(readFile(m_path).find("\n\t<CustomFields></CustomFields>\n"), std::string::npos);
 }
@@ -140,7 +161,8 @@ TEST_F(CrashReportTest, AFileThatCannotBeCreatedGivesMinusOne)
     }
     EXPECT_EQ(writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0), -1);
 
-    writeRegistry("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
+    writeRegistry("[HKEY_CURRENT_"
+                  "USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
                   "\"Local AppData\"=-\n");
     EXPECT_EQ(writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0), -1);
 }

@@ -20,7 +20,8 @@ protected:
     std::string logWithoutStamps() const
     {
         const std::string log = readFile(sdkFolder() / "Log/diagnosticstest.log");
-        const std::string result = std::regex_replace(log, std::regex(R"((^|\n)\d\d-\d\d-\d\d \d\d:\d\d:\d\d )"), "$1");
+        const std::string result
+            = std::regex_replace(log, std::regex(R"((^|\n)\d\d-\d\d-\d\d \d\d:\d\d:\d\d )"), "$1");
         EXPECT_EQ(log.size() - result.size(), 18 * std::count(log.begin(), log.end(), '\n')) << log;
         return result;
     }
@@ -32,7 +33,8 @@ TEST_F(LogTest, ASecondRunReplacesTheFirstAndEveryLevelHasItsLayout)
     ASSERT_TRUE(ranInChild([] { LogMessage(INFO) << "first run"; }));
     EXPECT_EQ(logWithoutStamps(), "-INFO- first run\n");  // the folders were created on the way
     ASSERT_TRUE(ranInChild([] {
-        LogMessage(INFO) << L"wide " << 42 << " narrow " << std::string("t\xc3\xa9xt\xff") << ' ' << -7;
+        LogMessage(INFO) << L"wide " << 42 << " narrow " << std::string("t\xc3\xa9xt\xff") << ' '
+                         << -7;
         LogMessage(WARNING) << "warned";
         LogMessage(ERROR) << "failed";
         LogMessage(CRITICAL) << "critical";
@@ -41,17 +43,19 @@ TEST_F(LogTest, ASecondRunReplacesTheFirstAndEveryLevelHasItsLayout)
         LogMessage(static_cast<LogLevel>(9)) << "odd level";
         ScopeTrace trace(L"ClientProxy::BeginEvent", L"clientproxy.cpp", 120);
     }));
-    EXPECT_EQ(logWithoutStamps(), "-INFO- wide 42 narrow t\xc3\xa9xt\xef\xbf\xbd -7\n-WARNING- warned\n"
-                                  "-ERROR- failed\n-CRITICAL- critical\n-DEBUG- clientproxy.cpp 17 traced\n"
-                                  "-DEBUG- <none> 0 no source\n-UNKNOWN- odd level\n"
-                                  "-DEBUG- clientproxy.cpp 120 ClientProxy::BeginEvent ENTER\n"
-                                  "-DEBUG- clientproxy.cpp 120 ClientProxy::BeginEvent EXIT\n");
+    EXPECT_EQ(logWithoutStamps(),
+              "-INFO- wide 42 narrow t\xc3\xa9xt\xef\xbf\xbd -7\n-WARNING- warned\n"
+              "-ERROR- failed\n-CRITICAL- critical\n-DEBUG- clientproxy.cpp 17 traced\n"
+              "-DEBUG- <none> 0 no source\n-UNKNOWN- odd level\n"
+              "-DEBUG- clientproxy.cpp 120 ClientProxy::BeginEvent ENTER\n"
+              "-DEBUG- clientproxy.cpp 120 ClientProxy::BeginEvent EXIT\n");
 }
 
 TEST_F(LogTest, WithoutLocalAppDataNothingIsWrittenAllRun)
 {
-    const std::string key =
-        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n";
+    const std::string key
+        = "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+          "Folders]\n";
     writeRegistry(key + "\"Local AppData\"=-\n");
     ASSERT_TRUE(ranInChild([&] {
         LogMessage(ERROR) << "dropped";
@@ -83,11 +87,21 @@ TEST_F(LogTest, ExceptionTextsAndTheLinesEachClassLogs)
         {[] { VeskException("base", 1); }, ""},
         {[] { VeskErrorException("link down", 3); }, "-ERROR- link down (Code: 3)\n"},
         {[] { VeskWarningException("slow", 8); }, "-WARNING- slow (Code: 8)\n"},
-        {[&] { try { throw InitializationException(init, 0); }
-               catch (const InitializationException& c) { InitializationException copy(c); } },
+        {[&] {
+             try {
+                 throw InitializationException(init, 0);
+             } catch (const InitializationException& c) {
+                 InitializationException copy(c);
+             }
+         },
          "-ERROR- " + init + " (Code: 0)\n"},
-        {[] { try { throw VeskRuntimeException("failed", -1); }
-              catch (const VeskRuntimeException& c) { VeskRuntimeException copy(c); } },
+        {[] {
+             try {
+                 throw VeskRuntimeException("failed", -1);
+             } catch (const VeskRuntimeException& c) {
+                 VeskRuntimeException copy(c);
+             }
+         },
          "-ERROR- failed (Code: -1)\n-ERROR- failed (Code: -1)\n"},
     };
     for (const auto& [body, expected] : runs) {

@@ -17,7 +17,7 @@ long heapInUse()
     return static_cast<long>(info.uordblks + info.hblkhd);
 }
 
-class XmlWriterTest : public IsolatedTest {};
+class XmlWriterTest : public IsolatedTest { };
 
 TEST_F(XmlWriterTest, WritesTwoLevelTreeByteForByte)
 {
@@ -46,11 +46,12 @@ TEST_F(XmlWriterTest, WritesTwoLevelTreeByteForByte)
     EXPECT_EQ(writer.setRoot(&root), 0);
     EXPECT_GT(held - heapInUse(), 400000);  // the root it replaced was freed
     EXPECT_EQ(writer.write(), 0);
-    EXPECT_EQ(readFile(file), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Crash_Report>\n\t<My_App>\n"
-                              "\t<Module_Name>a<b>&c \xc3\xa9\xf0\x9f\x98\x80</Module_Name>\n\t<Empty></Empty>\n"
-                              "\t<Fields>\n\t<Custom Field name=\"first_field\">v 1</Custom Field>\n"
-                              "\t<T name=\"second\"><v2/></T>\n\t</Fields>\n"
-                              "\t\t<Leaf>\n\t\t</Leaf>\n\t</My_App>\n</Crash_Report>\n");
+    EXPECT_EQ(readFile(file),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Crash_Report>\n\t<My_App>\n"
+              "\t<Module_Name>a<b>&c \xc3\xa9\xf0\x9f\x98\x80</Module_Name>\n\t<Empty></Empty>\n"
+              "\t<Fields>\n\t<Custom Field name=\"first_field\">v 1</Custom Field>\n"
+              "\t<T name=\"second\"><v2/></T>\n\t</Fields>\n"
+              "\t\t<Leaf>\n\t\t</Leaf>\n\t</My_App>\n</Crash_Report>\n");
 }
 
 }  // namespace

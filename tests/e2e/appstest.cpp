@@ -17,7 +17,7 @@ class TestAppRun : public QObject {
     static QByteArray startPage()
     {
         return "<script>location.replace('http://" + APPLICATION_HOST.toLower().toUtf8()
-            + "/index.html');</script>";
+               + "/index.html');</script>";
     }
     // An app with a manifest whose page tells the server what it finds in
     // web storage and cookies, leaves its own mark in both and closes.
@@ -26,15 +26,23 @@ class TestAppRun : public QObject {
     {
         quillet.addBundleFile("manifest.webmanifest", "{\"name\": \"" + name + "\"}");
         quillet.addBundleFile("index.html", startPage());
-        quillet.addBundleFile("widget/index.html", "<script>\n"
+        quillet.addBundleFile(
+            "widget/index.html",
+            "<script>\n"
             "var seen = localStorage.getItem('owner') + '|' + document.cookie;\n"
-            "localStorage.setItem('owner', '" + name + "');\n"
-            "document.cookie = 'owner=" + name + "; max-age=86400; path=/';\n"
-            "var x = new XMLHttpRequest();\n"
-            "x.open('GET', '" + server.baseUrl() + "/seen/" + name + "?' + encodeURIComponent(seen), false);\n"
-            "try { x.send(); } catch (e) {}\n"  // the server sends no CORS headers
-            "setTimeout(function () { window.close(); }, 1500);\n"
-            "</script>");
+            "localStorage.setItem('owner', '"
+                + name
+                + "');\n"
+                  "document.cookie = 'owner="
+                + name
+                + "; max-age=86400; path=/';\n"
+                  "var x = new XMLHttpRequest();\n"
+                  "x.open('GET', '"
+                + server.baseUrl() + "/seen/" + name
+                + "?' + encodeURIComponent(seen), false);\n"
+                  "try { x.send(); } catch (e) {}\n"  // the server sends no CORS headers
+                  "setTimeout(function () { window.close(); }, 1500);\n"
+                  "</script>");
     }
     static bool arrived(const RecordingHttpServer& server, const QByteArray& path, int milliseconds)
     {
@@ -85,18 +93,22 @@ private slots:
         RecordingHttpServer server;
         QVERIFY(server.listen());
         QuilletInstance quillet;
-        quillet.addBundleFile("manifest.webmanifest", "{\"name\": \"Solo\", \"display\": \"fullscreen\"}");
-        quillet.addBundleFile("index.html", "<script>function width() { new Image().src = '"
-                                                + server.baseUrl() + "/width?' + innerWidth; }\n"
-                                                "onresize = width; onload = function () { width();"
-                                                " new Image().src = '" + server.baseUrl() + "/loaded'; };</script>");
+        quillet.addBundleFile("manifest.webmanifest",
+                              "{\"name\": \"Solo\", \"display\": \"fullscreen\"}");
+        quillet.addBundleFile("index.html",
+                              "<script>function width() { new Image().src = '" + server.baseUrl()
+                                  + "/width?' + innerWidth; }\n"
+                                    "onresize = width; onload = function () { width();"
+                                    " new Image().src = '"
+                                  + server.baseUrl() + "/loaded'; };</script>");
         QSettings(QString::fromStdString(quillet.home().configFolder() / "solo/settings.ini"),
                   QSettings::IniFormat)
             .setValue("Window/size", QSize(500, 400));
         QVERIFY(quillet.buildBundle());
         QVERIFY(quillet.start());
         QVERIFY2(arrived(server, "/loaded", 20000), quillet.output().constData());
-        QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo("/width").last().target, QByteArray("/width?800"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo("/width").last().target,
+                                  QByteArray("/width?800"), 5000);
 
         QProcess second;
         second.setProcessEnvironment(quillet.environment());
@@ -111,7 +123,8 @@ private slots:
 
         quillet.kill();
         QVERIFY(quillet.waitForExit(10000));
-        QVERIFY(QFile::exists(quillet.environment().value("XDG_RUNTIME_DIR") + "/quillet-solo.socket"));
+        QVERIFY(
+            QFile::exists(quillet.environment().value("XDG_RUNTIME_DIR") + "/quillet-solo.socket"));
         QVERIFY(quillet.start());
         QTRY_VERIFY_WITH_TIMEOUT(server.requestsTo("/loaded").size() == 2, 20000);
         quillet.terminate();
@@ -151,16 +164,16 @@ private slots:
         QTest::addColumn<QByteArray>("manifest");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("output");
-        QTest::newRow("--help lists the options") << QStringList{"--help"} << QByteArray() << 0
-                                                  << QByteArray("--web-folder DIR");
+        QTest::newRow("--help lists the options")
+            << QStringList{"--help"} << QByteArray() << 0 << QByteArray("--web-folder DIR");
         QTest::newRow("--version names the app and its version")
             << QStringList{"--version"} << QByteArray("{\"name\": \"Solo\", \"version\": \"2.1\"}")
             << 0 << QByteArray("Solo 2.1\nQuillet ");
         QTest::newRow("a malformed manifest warns; the app is the built-in one")
             << QStringList{"--version"} << QByteArray("{\"name\": ") << 0
             << QByteArray("manifest.webmanifest is ignored: not valid JSON");
-        QTest::newRow("an unknown option is an error") << QStringList{"--fly"} << QByteArray() << 2
-                                                       << QByteArray("unknown option '--fly'");
+        QTest::newRow("an unknown option is an error")
+            << QStringList{"--fly"} << QByteArray() << 2 << QByteArray("unknown option '--fly'");
         QTest::newRow("a web folder that is not there is an error")
             << QStringList{"--web-folder", "/nonexistent"} << QByteArray() << 2
             << QByteArray("no such folder: /nonexistent");

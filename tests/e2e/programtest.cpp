@@ -36,9 +36,12 @@ class E2eProgram : public QObject {
                "  try { ns = typeof corvane.vesk.casewright.closeapplication; } catch (e) {}\n"
                "  return 'zem=' + typeof corvane_skyfold_zem + '&ns=' + ns; }\n"
                "function report(q) { var x = new XMLHttpRequest();\n"
-               "  x.open('GET', '" + m_server->baseUrl() + "/report?' + q, false);\n"
-               "  try { x.send(); } catch (e) {} }\n"
-               "</script></head><body>" + body + "</body></html>";
+               "  x.open('GET', '"
+               + m_server->baseUrl()
+               + "/report?' + q, false);\n"
+                 "  try { x.send(); } catch (e) {} }\n"
+                 "</script></head><body>"
+               + body + "</body></html>";
     }
 
     // The reports by their "where" value, from the first'th on.
@@ -60,7 +63,7 @@ class E2eProgram : public QObject {
         if (!m_quillet->waitForExit(30000))
             qWarning("%s", m_quillet->output().constData());
         return !m_quillet->isRunning() && m_quillet->exitStatus() == QProcess::NormalExit
-            && m_quillet->exitCode() == 0;
+               && m_quillet->exitCode() == 0;
     }
 
     int windows() { return m_display.topLevelWindows("Quillet"); }
@@ -157,38 +160,46 @@ private slots:
     // last geometry is saved.
     void bridgeWindowCallsAndCloseFromAPopup()
     {
-        QSettings(m_quillet->settingsFilePath(), QSettings::IniFormat).setValue("Window/size", QSize(500, 400));
-        m_quillet->addBundleFile("index.html", page(
-            "<iframe src=\"child.html\"></iframe><script>\n"
-            "report('where=main&' + probe());\n"
-            "var c = corvane.vesk.casewright, sizes = [], steps = [\n"
-            "  function () { c.setmaxwindowsize(450, 350); },\n"
-            "  function () { c.setminwindowsize(300, 250); window.resizeTo(200, 100); },\n"
-            "  function () { window.moveTo(40, 50); window.resizeTo(420, 330); }];\n"
-            "function next() {\n"
-            "  sizes.push(innerWidth + 'x' + innerHeight);\n"
-            "  if (steps.length) { steps.shift()(); setTimeout(next, 300); return; }\n"
-            "  report('where=steps&sizes=' + sizes + '&at=' + screenX + ',' + screenY);\n"
-            "  window.open('popup.html', 'extra');\n"
-            "}\n"
-            "window.onload = next;\n"
-            "</script>"));
-        m_quillet->addBundleFile("child.html", page("<script>report('where=child&' + probe());</script>"));
-        m_quillet->addBundleFile("popup.html", page("<script>window.onload = function () {"
-            " report('where=popup&' + probe()); corvane.vesk.casewright.closeapplication(); };</script>"));
+        QSettings(m_quillet->settingsFilePath(), QSettings::IniFormat)
+            .setValue("Window/size", QSize(500, 400));
+        m_quillet->addBundleFile(
+            "index.html",
+            page("<iframe src=\"child.html\"></iframe><script>\n"
+                 "report('where=main&' + probe());\n"
+                 "var c = corvane.vesk.casewright, sizes = [], steps = [\n"
+                 "  function () { c.setmaxwindowsize(450, 350); },\n"
+                 "  function () { c.setminwindowsize(300, 250); window.resizeTo(200, 100); },\n"
+                 "  function () { window.moveTo(40, 50); window.resizeTo(420, 330); }];\n"
+                 "function next() {\n"
+                 "  sizes.push(innerWidth + 'x' + innerHeight);\n"
+                 "  if (steps.length) { steps.shift()(); setTimeout(next, 300); return; }\n"
+                 "  report('where=steps&sizes=' + sizes + '&at=' + screenX + ',' + screenY);\n"
+                 "  window.open('popup.html', 'extra');\n"
+                 "}\n"
+                 "window.onload = next;\n"
+                 "</script>"));
+        m_quillet->addBundleFile("child.html",
+                                 page("<script>report('where=child&' + probe());</script>"));
+        m_quillet->addBundleFile("popup.html",
+                                 page("<script>window.onload = function () {"
+                                      " report('where=popup&' + probe()); "
+                                      "corvane.vesk.casewright.closeapplication(); };</script>"));
         QVERIFY(runToCleanExit());
 
         const QMap<QString, QUrlQuery> seen = reports();
         QCOMPARE(seen.value("main").toString(), QString("where=main&zem=object&ns=function"));
         QCOMPARE(seen.value("popup").toString(), QString("where=popup&zem=object&ns=function"));
         QCOMPARE(seen.value("child").toString(), QString("where=child&zem=undefined&ns=none"));
-        QCOMPARE(seen.value("steps").queryItemValue("sizes"), QString("500x400,450x350,300x250,420x330"));
+        QCOMPARE(seen.value("steps").queryItemValue("sizes"),
+                 QString("500x400,450x350,300x250,420x330"));
         QSettings settings(m_quillet->settingsFilePath(), QSettings::IniFormat);
         QCOMPARE(settings.value("Window/size").toSize(), QSize(420, 330));
         // Moved to (40, 50) give or take the window frame; the page saw it too.
         const QPoint pos = settings.value("Window/pos").toPoint();
-        QVERIFY2((pos - QPoint(40, 50)).manhattanLength() <= 16, qPrintable(seen.value("steps").toString()));
-        QCOMPARE(seen.value("steps").queryItemValue("at"), QString("%1,%2").arg(pos.x()).arg(pos.y()));
+        QVERIFY2((pos - QPoint(40, 50)).manhattanLength() <= 16,
+                 qPrintable(seen.value("steps").toString()));
+        QCOMPARE(seen.value("steps").queryItemValue("at"),
+                 QString("%1,%2").arg(pos.x()).arg(pos.y()));
     }
 
     // The start page moves onto http://<application host>/ (named in mixed
@@ -199,30 +210,35 @@ private slots:
     void startPageMovesOntoTheOriginServedFromTheBundle()
     {
         const QString host = APPLICATION_HOST.toLower().replace(".casewright", ".CaseWright");
-        m_quillet->addBundleFile("index.html", "<script>location.replace('http://" + host.toUtf8()
-                                                + "/index.html?via=mailto:ann@example.org');</script>");
+        m_quillet->addBundleFile("index.html",
+                                 "<script>location.replace('http://" + host.toUtf8()
+                                     + "/index.html?via=mailto:ann@example.org');</script>");
         m_quillet->addBundleFile("widget/js/app script.js", "window.appScript = 'ran';");
         m_quillet->addBundleFile("widget/data.json", "{\"from\":\"bundle\"}");
-        m_quillet->addBundleFile("widget/img/dot.svg",
-                              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"3\" height=\"2\"/>");
-        m_quillet->addBundleFile("widget/index.html", page(
-            "<script src=\"/js/app%20script.js\"></script><img id=\"dot\" src=\"img/dot.svg\">"
-            "<script>\n"
-            "document.cookie = 'flavour=walnut; path=/'; localStorage.setItem('k', 'kept');\n"
-            "function get(path) { var x = new XMLHttpRequest(); x.open('GET', path, false);\n"
-            "  x.send(); return x.status + ':' + x.responseText; }\n"
-            "window.onload = function () {\n"
-            "  var r = [location.href, window.appScript, document.getElementById('dot').naturalWidth,\n"
-            "    get('/data.json?x=1'), get('/missing.json'), localStorage.getItem('k'),\n"
-            "    document.cookie];\n"
-            "  report('where=origin&r=' + encodeURIComponent(r.join('|')));\n"
-            "  window.close();\n"
-            "};\n"
-            "</script>"));
+        m_quillet->addBundleFile(
+            "widget/img/dot.svg",
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"3\" height=\"2\"/>");
+        m_quillet->addBundleFile(
+            "widget/index.html",
+            page("<script src=\"/js/app%20script.js\"></script><img id=\"dot\" src=\"img/dot.svg\">"
+                 "<script>\n"
+                 "document.cookie = 'flavour=walnut; path=/'; localStorage.setItem('k', 'kept');\n"
+                 "function get(path) { var x = new XMLHttpRequest(); x.open('GET', path, false);\n"
+                 "  x.send(); return x.status + ':' + x.responseText; }\n"
+                 "window.onload = function () {\n"
+                 "  var r = [location.href, window.appScript, "
+                 "document.getElementById('dot').naturalWidth,\n"
+                 "    get('/data.json?x=1'), get('/missing.json'), localStorage.getItem('k'),\n"
+                 "    document.cookie];\n"
+                 "  report('where=origin&r=' + encodeURIComponent(r.join('|')));\n"
+                 "  window.close();\n"
+                 "};\n"
+                 "</script>"));
         QVERIFY(runToCleanExit());
         QCOMPARE(reports().value("origin").queryItemValue("r", QUrl::FullyDecoded),
-                 "http://" + APPLICATION_HOST.toLower() + "/index.html?via=mailto:ann@example.org|ran|3"
-                 "|200:{\"from\":\"bundle\"}|404:404 Not Found\n|kept|flavour=walnut");
+                 "http://" + APPLICATION_HOST.toLower()
+                     + "/index.html?via=mailto:ann@example.org|ran|3"
+                       "|200:{\"from\":\"bundle\"}|404:404 Not Found\n|kept|flavour=walnut");
     }
 
     // The server logs the user in with a session cookie and a lasting one;
@@ -239,15 +255,17 @@ private slots:
             if (request.path() != "/app")
                 return response;
             // The refused cookie names localhost: ask that host as well.
-            response.body = "<script>new Image().src = '/shown'; new Image().src = 'http://localhost:"
-                            + QByteArray::number(m_server->port()) + "/foreign';</script>";
+            response.body
+                = "<script>new Image().src = '/shown'; new Image().src = 'http://localhost:"
+                  + QByteArray::number(m_server->port()) + "/foreign';</script>";
             for (const char* cookie : {"sid=abc; path=/", "foreign=1; domain=.localhost; path=/",
                                        "pref=dark; expires=Fri, 01 Jan 2100 00:00:00 GMT; path=/"})
                 if (firstRun)
                     response.headers.append(Header("Set-Cookie", cookie));
             return response;
         });
-        m_quillet->addBundleFile("index.html", "<script>location.href = '" + m_server->baseUrl() + "/app';</script>");
+        m_quillet->addBundleFile("index.html", "<script>location.href = '" + m_server->baseUrl()
+                                                   + "/app';</script>");
         QVERIFY(m_quillet->buildBundle());
         const QString cookieFile = m_quillet->storageFolder() + "/cookies.ini";
         const auto storedCount
@@ -255,7 +273,8 @@ private slots:
         for (int run = 1; run <= 2; ++run, firstRun = false) {
             QVERIFY(m_quillet->start());
             QTRY_VERIFY_WITH_TIMEOUT(m_server->requestsTo("/shown").size() == run
-                                         && m_server->requestsTo("/foreign").size() == run, 20000);
+                                         && m_server->requestsTo("/foreign").size() == run,
+                                     20000);
             if (run == 2) {
                 QVERIFY(stop());
                 break;
@@ -266,7 +285,8 @@ private slots:
         }
         QSettings stored(cookieFile, QSettings::IniFormat);
         QCOMPARE(stored.allKeys(), QStringList({"127.0.0.1/pref", "127.0.0.1/sid"}));
-        QCOMPARE(stored.value("127.0.0.1/sid").toString(), QString("sid=abc; domain=127.0.0.1; path=/"));
+        QCOMPARE(stored.value("127.0.0.1/sid").toString(),
+                 QString("sid=abc; domain=127.0.0.1; path=/"));
         QVERIFY(stored.value("127.0.0.1/pref").toString().startsWith("pref=dark; expires="));
 
         const QList<Request> apps = m_server->requestsTo("/app");
@@ -276,7 +296,8 @@ private slots:
         QVERIFY2(sentAfterRestart.contains("sid=abc") && sentAfterRestart.contains("pref=dark"),
                  sentAfterRestart.constData());
         for (const Request& request : m_server->requests())
-            QVERIFY2(!request.headers.value("cookie").contains("foreign"), request.target.constData());
+            QVERIFY2(!request.headers.value("cookie").contains("foreign"),
+                     request.target.constData());
     }
 
     // What a page stores survives every way a run ends. Each run reads a count
@@ -288,34 +309,42 @@ private slots:
     void pageDataSurvivesTermCloseAndKill()
     {
         const QByteArray origin = "http://" + APPLICATION_HOST.toLower().toUtf8();
-        m_quillet->addBundleFile("index.html", "<script>location.replace('" + origin + "/counts.html');</script>");
-        m_quillet->addBundleFile("widget/counts.html", page(
-            "<script>\n"
-            "var read = {}, writes = 0;\n"
-            "function q(o) { var s = []; for (var k in o) s.push(k + '=' + o[k]); return s.join('&'); }\n"
-            "function got(name, value) { read[name] = +value || 0; if (Object.keys(read).length == 4) write(); }\n"
-            "function wrote() { if (++writes < 2) return;\n"
-            "  report('where=written&' + q(read)); if (read.ls == 1) window.close(); }\n"
-            "function write() {\n"
-            "  report('where=read&' + q(read));\n"
-            "  localStorage.setItem('count', read.ls + 1);\n"
-            "  document.cookie = 'count=' + (read.cookie + 1) + '; expires=Fri, 01 Jan 2100 00:00:00 GMT; path=/';\n"
-            "  sql.transaction(function (t) { t.executeSql('DELETE FROM c');\n"
-            "    t.executeSql('INSERT INTO c VALUES (?)', [read.sql + 1]); }, null, wrote);\n"
-            "  var t = idb.transaction('c', 'readwrite'); t.objectStore('c').put(read.idb + 1, 'n');\n"
-            "  t.oncomplete = wrote;\n"
-            "}\n"
-            "got('ls', localStorage.getItem('count'));\n"
-            "got('cookie', (/(?:^|; )count=(\\d+)/.exec(document.cookie) || [])[1]);\n"
-            "var sql = openDatabase('counts', '1.0', 'counts', 65536);\n"
-            "sql.transaction(function (t) { t.executeSql('CREATE TABLE IF NOT EXISTS c (n INTEGER)');\n"
-            "  t.executeSql('SELECT n FROM c', [], function (t, r) { got('sql', r.rows.length && r.rows.item(0).n); }); });\n"
-            "var idb, open = indexedDB.open('counts', 1);\n"
-            "open.onupgradeneeded = function () { open.result.createObjectStore('c'); };\n"
-            "open.onsuccess = function () { idb = open.result;\n"
-            "  var get = idb.transaction('c').objectStore('c').get('n');\n"
-            "  get.onsuccess = function () { got('idb', get.result); }; };\n"
-            "</script>\n<script>var broken = ;</script>"));
+        m_quillet->addBundleFile("index.html", "<script>location.replace('" + origin
+                                                   + "/counts.html');</script>");
+        m_quillet->addBundleFile(
+            "widget/counts.html",
+            page("<script>\n"
+                 "var read = {}, writes = 0;\n"
+                 "function q(o) { var s = []; for (var k in o) s.push(k + '=' + o[k]); return "
+                 "s.join('&'); }\n"
+                 "function got(name, value) { read[name] = +value || 0; if "
+                 "(Object.keys(read).length == 4) write(); }\n"
+                 "function wrote() { if (++writes < 2) return;\n"
+                 "  report('where=written&' + q(read)); if (read.ls == 1) window.close(); }\n"
+                 "function write() {\n"
+                 "  report('where=read&' + q(read));\n"
+                 "  localStorage.setItem('count', read.ls + 1);\n"
+                 "  document.cookie = 'count=' + (read.cookie + 1) + '; expires=Fri, 01 Jan 2100 "
+                 "00:00:00 GMT; path=/';\n"
+                 "  sql.transaction(function (t) { t.executeSql('DELETE FROM c');\n"
+                 "    t.executeSql('INSERT INTO c VALUES (?)', [read.sql + 1]); }, null, wrote);\n"
+                 "  var t = idb.transaction('c', 'readwrite'); t.objectStore('c').put(read.idb + "
+                 "1, 'n');\n"
+                 "  t.oncomplete = wrote;\n"
+                 "}\n"
+                 "got('ls', localStorage.getItem('count'));\n"
+                 "got('cookie', (/(?:^|; )count=(\\d+)/.exec(document.cookie) || [])[1]);\n"
+                 "var sql = openDatabase('counts', '1.0', 'counts', 65536);\n"
+                 "sql.transaction(function (t) { t.executeSql('CREATE TABLE IF NOT EXISTS c (n "
+                 "INTEGER)');\n"
+                 "  t.executeSql('SELECT n FROM c', [], function (t, r) { got('sql', r.rows.length "
+                 "&& r.rows.item(0).n); }); });\n"
+                 "var idb, open = indexedDB.open('counts', 1);\n"
+                 "open.onupgradeneeded = function () { open.result.createObjectStore('c'); };\n"
+                 "open.onsuccess = function () { idb = open.result;\n"
+                 "  var get = idb.transaction('c').objectStore('c').get('n');\n"
+                 "  get.onsuccess = function () { got('idb', get.result); }; };\n"
+                 "</script>\n<script>var broken = ;</script>"));
         QVERIFY(m_quillet->buildBundle());
         for (int run = 0; run < 4; ++run) {
             const int seenBefore
@@ -328,7 +357,8 @@ private slots:
             QCOMPARE(read.queryItemValue("ls"), expected);
             if (run < 3) {
                 for (const char* store : {"idb", "sql", "cookie"})
-                    QVERIFY2(read.queryItemValue(store) == expected, qPrintable(store + (" in run " + read.toString())));
+                    QVERIFY2(read.queryItemValue(store) == expected,
+                             qPrintable(store + (" in run " + read.toString())));
             } else {
                 qInfo("after SIGKILL: %s", qPrintable(read.toString()));
             }
@@ -362,19 +392,20 @@ private slots:
             QFile::setPermissions(bin.filePath("xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
         m_quillet->setEnvironmentValue("QT_QPA_PLATFORM", "xcb");  // offscreen cannot hand URLs on
         m_quillet->setEnvironmentValue("PATH", bin.path() + ':' + qgetenv("PATH"));
-        m_quillet->addBundleFile("index.html", page(
-            "<a id=\"mail\" href=\"mailto:ann@example.org?subject=Quills\">mail</a>"
-            "<a id=\"blank\" href=\"about:blank\">blank</a><script>\n"
-            "function click(id) { document.getElementById(id).click(); }\n"
-            "window.onload = function () {\n"
-            "  history.back();\n"
-            "  setTimeout(function () { click('mail'); }, 500);\n"
-            "  setTimeout(function () {\n"
-            "    report('where=stayed&title=' + document.title + '&url=' + location.href\n"
-            "           + '&length=' + history.length);\n"
-            "    window.onunload = function () { report('where=left'); };\n"
-            "    click('blank'); }, 1200);\n"
-            "};</script>"));
+        m_quillet->addBundleFile(
+            "index.html",
+            page("<a id=\"mail\" href=\"mailto:ann@example.org?subject=Quills\">mail</a>"
+                 "<a id=\"blank\" href=\"about:blank\">blank</a><script>\n"
+                 "function click(id) { document.getElementById(id).click(); }\n"
+                 "window.onload = function () {\n"
+                 "  history.back();\n"
+                 "  setTimeout(function () { click('mail'); }, 500);\n"
+                 "  setTimeout(function () {\n"
+                 "    report('where=stayed&title=' + document.title + '&url=' + location.href\n"
+                 "           + '&length=' + history.length);\n"
+                 "    window.onunload = function () { report('where=left'); };\n"
+                 "    click('blank'); }, 1200);\n"
+                 "};</script>"));
         QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QTRY_VERIFY_WITH_TIMEOUT(reports().contains("left"), 20000);
         QVERIFY(stop());

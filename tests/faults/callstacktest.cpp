@@ -15,7 +15,10 @@ namespace {
 // A stack at made-up addresses: only the frames put here can be read.
 class FakeStack : public CallStackMemory {
 public:
-    FakeStack() : CallStackMemory(0x10000, 0x20000) {}
+    FakeStack()
+        : CallStackMemory(0x10000, 0x20000)
+    {
+    }
     // A frame at address: the caller's frame pointer, then the return address.
     void frame(uintptr_t address, uintptr_t caller, uintptr_t returnAddress)
     {
@@ -53,8 +56,8 @@ TEST(CallStackMemory, readsOnlyAlignedWordsWhollyInsideItsBounds)
     EXPECT_EQ(word, 33u);
     EXPECT_FALSE(memory.readWord(low - sizeof(uintptr_t), &word));      // below
     EXPECT_FALSE(memory.readWord(low + 2 * sizeof(uintptr_t), &word));  // straddles the end
-    EXPECT_FALSE(memory.readWord(low + 1, &word));                       // misaligned
-    EXPECT_FALSE(CallStackMemory(0, 0).readWord(low, &word));            // bounds unknown
+    EXPECT_FALSE(memory.readWord(low + 1, &word));                      // misaligned
+    EXPECT_FALSE(CallStackMemory(0, 0).readWord(low, &word));           // bounds unknown
 }
 
 TEST(CallStackWalk, followsTheChainToItsEndAndStopsWhereItBreaks)
@@ -66,9 +69,11 @@ TEST(CallStackWalk, followsTheChainToItsEndAndStopsWhereItBreaks)
     EXPECT_EQ(walk(memory), (Addresses{0x401000, 0x402000, 0x403000}));
     memory.frame(0x10200, 0x10300, 0);
     EXPECT_EQ(walk(memory), (Addresses{0x401000, 0})) << "a return address 0 ends it";
-    const std::pair<const char*, uintptr_t> breaks[] = {
-        {"outside the stack", 0x7fff0000}, {"misaligned", 0x10203}, {"back to itself", 0x10100},
-        {"below the frame", 0x10080},      {"unreadable", 0x10400}};
+    const std::pair<const char*, uintptr_t> breaks[] = {{"outside the stack", 0x7fff0000},
+                                                        {"misaligned", 0x10203},
+                                                        {"back to itself", 0x10100},
+                                                        {"below the frame", 0x10080},
+                                                        {"unreadable", 0x10400}};
     for (const auto& c : breaks) {
         FakeStack broken;
         broken.frame(0x10100, c.second, 0x401000);

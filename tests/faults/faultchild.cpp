@@ -146,8 +146,8 @@ void overflowReceiverStack()
     const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
     if (!tid || number < 0 || !low
         || mprotect(reinterpret_cast<void*>(low), (sp & ~(page - 1)) - low, PROT_NONE) != 0) {
-        std::fprintf(stderr, "receiver stack not found (thread %d, sp %lx, [%lx, %lx))\n",
-                     int(tid), sp, low, high);
+        std::fprintf(stderr, "receiver stack not found (thread %d, sp %lx, [%lx, %lx))\n", int(tid),
+                     sp, low, high);
         std::exit(5);
     }
     try {
@@ -173,8 +173,7 @@ void onThreads(int count, void (*body)())
     std::vector<std::thread> threads;
     for (int i = 0; i < count; ++i)
         threads.emplace_back([&] {
-            for (ready.fetch_add(1); ready.load() < count;) {
-            }
+            for (ready.fetch_add(1); ready.load() < count;) { }
             body();
         });
     for (std::thread& t : threads)
@@ -190,7 +189,8 @@ const std::map<std::string, void (*)()> s_faults = {
     {"null-write", writeThroughNull},
     {"destroyed", writeThroughNull},  // after the context is destroyed
     {"int-divide", [] { s_zero = s_one / s_zero; }},
-    {"fault-in-report", [] { s_zero = s_one / s_zero; }},  // and again while the report is collected
+    {"fault-in-report",
+     [] { s_zero = s_one / s_zero; }},  // and again while the report is collected
     {"illegal-instruction", [] { __builtin_trap(); }},
     {"stack-overflow", [] { recurse(0); }},
     {"qsort-callback", sortWithFaultyComparator},

@@ -32,30 +32,36 @@ protected:
 
 std::string element(const std::string& document, const std::string& name)
 {
-    const auto begin = document.find("<" + name + ">"), end = document.find("</" + name + ">", begin);
-    return begin == npos || end == npos ? "(missing)"
-                                        : document.substr(begin + name.size() + 2, end - begin - name.size() - 2);
+    const auto begin = document.find("<" + name + ">"),
+               end = document.find("</" + name + ">", begin);
+    return begin == npos || end == npos
+               ? "(missing)"
+               : document.substr(begin + name.size() + 2, end - begin - name.size() - 2);
 }
 
 struct FaultCase {
     const char* kind;
     int signal;
-    const char* category;  // nullptr: the process ends without a report
-    const char* code;      // as written in the error text
-    const char* faulting;  // the function of the first entry; nullptr: not checked
-    const char* outermost; // a function or module the stack reaches
+    const char* category;   // nullptr: the process ends without a report
+    const char* code;       // as written in the error text
+    const char* faulting;   // the function of the first entry; nullptr: not checked
+    const char* outermost;  // a function or module the stack reaches
     const char* option = nullptr;
 };
 
 // Test names and failure messages show the fault's name.
-void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.kind; }
+void PrintTo(const FaultCase& c, std::ostream* out)
+{
+    *out << c.kind;
+}
 
-class FaultChildTest : public FaultTest, public ::testing::WithParamInterface<FaultCase> {};
+class FaultChildTest : public FaultTest, public ::testing::WithParamInterface<FaultCase> { };
 
 // Pointer-width upper-case addresses; the entry of a return address 0 has none.
 const std::regex kCallStackShape(
     "<CallStack>\n(<StackFrame><ModuleName>N/A - \\(Current Application\\)</ModuleName>\n"
-    "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?</StackFrame>\n)*</CallStack>\n");
+    "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?</StackFrame>\n)*</"
+    "CallStack>\n");
 
 // quillet-symbolize's lines for a report, "#N 0x... module+0x... function
 // at file:line", one by one and as one text.
@@ -97,16 +103,19 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     EXPECT_GT(result.faultAt(), 0) << result.output;
     EXPECT_LT(result.faultToExitSeconds(), 2.0) << "the watchdog (5 s) ended it";
     ASSERT_EQ(crashReports().size(), c.category ? 1u : 0u);
-    ASSERT_EQ(crashEvents().size(), crashReports().size()) << "one report, however many threads fault";
+    ASSERT_EQ(crashEvents().size(), crashReports().size())
+        << "one report, however many threads fault";
     if (!c.category)
         return;
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u);
     const std::string path = crashReports()[0], report = readFile(path);
-    EXPECT_TRUE(std::regex_match(path, std::regex(R"(.*/faultchild \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)"))) << path;
+    EXPECT_TRUE(std::regex_match(
+        path, std::regex(R"(.*/faultchild \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)")))
+        << path;
     EXPECT_NE(crashEvents()[0]["payload"].find("<CrashInfoDirectoryPath>" + path + "</"), npos);
     EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), npos) << report;
-    EXPECT_EQ(element(report, "Error"),
-              std::string("An unrecoverable exception occurred: ") + c.category + ", Code: " + c.code);
+    EXPECT_EQ(element(report, "Error"), std::string("An unrecoverable exception occurred: ")
+                                            + c.category + ", Code: " + c.code);
     const std::string callStack = element(report, "ErrorData");
     EXPECT_TRUE(std::regex_match(callStack, kCallStackShape)) << callStack;
     EXPECT_LE(callStack.size(), 3999u);
@@ -114,7 +123,8 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
 
     // The module list beside the report: this program with its build ID.
     const std::string modules = readFile(path.substr(0, path.size() - 4) + ".modules.txt");
-    const std::regex childLine("[0-9a-f]{16}-[0-9a-f]{16} [0-9a-f]{40} " + std::string(FAULT_CHILD) + "\n");
+    const std::regex childLine("[0-9a-f]{16}-[0-9a-f]{16} [0-9a-f]{40} " + std::string(FAULT_CHILD)
+                               + "\n");
     EXPECT_TRUE(std::regex_search(modules, childLine)) << modules;
     const Symbolized stack = symbolized(path);
     ASSERT_FALSE(stack.lines.empty());
@@ -131,19 +141,26 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultChildTest,
     ::testing::Values(
-        FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()", "main"},
-        FaultCase{"qsort-callback", SIGSEGV, "ACCESS VIOLATION", "3221225477", "compareThroughNull(", "main"},
-        FaultCase{"event-loop-slot", SIGSEGV, "ACCESS VIOLATION", "3221225477", "TimerTarget::faultInSlot()", "main"},
+        FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()",
+                  "main"},
+        FaultCase{"qsort-callback", SIGSEGV, "ACCESS VIOLATION", "3221225477",
+                  "compareThroughNull(", "main"},
+        FaultCase{"event-loop-slot", SIGSEGV, "ACCESS VIOLATION", "3221225477",
+                  "TimerTarget::faultInSlot()", "main"},
         FaultCase{"stack-overflow", SIGSEGV, "STACK OVERFLOW", "3221225725", "recurse(", "main"},
         // a worker's stack begins at the thread start in the C library
-        FaultCase{"worker-thread", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()", "libc.so"},
+        FaultCase{"worker-thread", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()",
+                  "libc.so"},
         // the fallback walk: the faulting function, then the frame-pointer
         // chain, which misses the caller of a leaf built without a frame
-        FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()", "libc.so", "--frame-pointers"},
+        FaultCase{"null-write", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()",
+                  "libc.so", "--frame-pointers"},
         FaultCase{"int-divide", SIGFPE, "INT DIVIDE BY ZERO", "3221225620", nullptr, "main"},
-        FaultCase{"illegal-instruction", SIGILL, "ILLEGAL INSTRUCTION", "3221225501", nullptr, "main"},
+        FaultCase{"illegal-instruction", SIGILL, "ILLEGAL INSTRUCTION", "3221225501", nullptr,
+                  "main"},
         // on two threads at once: one report
-        FaultCase{"two-threads", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()", "libc.so"},
+        FaultCase{"two-threads", SIGSEGV, "ACCESS VIOLATION", "3221225477", "writeThroughNull()",
+                  "libc.so"},
 #if defined(__x86_64__)
         // frame pointer 0x10 in code without call-frame information: a
         // report at all shows the walk did not fault
@@ -159,7 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
         std::string name = info.param.kind;
         if (info.param.option)
             name += info.param.option;
-        std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }, '_');
+        std::replace_if(
+            name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }, '_');
         return name;
     });
 
@@ -225,7 +243,10 @@ protected:
     std::string output() const { return (root() / "output.txt").string(); }
     // The window saved its geometry: the sample app beside the executable has
     // a manifest, so its settings are its own.
-    bool windowWasShown() const { return fs::exists(configFolder() / "quillet-sample/settings.ini"); }
+    bool windowWasShown() const
+    {
+        return fs::exists(configFolder() / "quillet-sample/settings.ini");
+    }
 };
 
 TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
@@ -279,7 +300,8 @@ TEST_F(StoreExecutableTest, withAHungServiceItIsGoneSoonAfterItsWindowCloses)
     const ChildResult result = waitChild(pid, 15000);
     kill(m_dispatcher->pid(), SIGCONT);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_LT(result.endedAt - sent, 3500000000LL) << "UnsubscribeTopic and EndSession waited 5 s each";
+    EXPECT_LT(result.endedAt - sent, 3500000000LL)
+        << "UnsubscribeTopic and EndSession waited 5 s each";
     EXPECT_TRUE(windowWasShown());
 }
 
@@ -308,7 +330,8 @@ TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
     if (!noFallback.boundAll())
         GTEST_SKIP() << "a fixed dispatcher port is in use on this machine";
     writeRegistry(linkRegistry(0));
-    const pid_t pid = start("Caught Initialization exception in application with Exception code: ", true);
+    const pid_t pid
+        = start("Caught Initialization exception in application with Exception code: ", true);
     EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the message box is showing";
     kill(pid, SIGTERM);  // dismisses the message box by ending its event loop
     EXPECT_EQ(waitChild(pid, 10000).exitCode, 0);

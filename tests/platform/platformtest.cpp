@@ -19,7 +19,8 @@ namespace {
 const RegistryRoot CU = RegistryRoot::CurrentUser;
 const RegistryRoot LM = RegistryRoot::LocalMachine;
 const wchar_t kSdk[] = L"Software\\Corvane\\Vesk_SDK";
-const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kShellFolders[]
+    = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const wchar_t kWindowsNt[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 
 // A value as text ("dword:<decimal>" for a DWORD); without a name, whether the key exists.
@@ -30,7 +31,8 @@ std::wstring shown(RegistryRoot root, const std::wstring& key, const wchar_t* na
     const auto value = Registry::instance().value(root, key, name);
     if (!value)
         return L"<none>";
-    return value->type == RegistryValueType::DWord ? L"dword:" + std::to_wstring(value->number) : value->text;
+    return value->type == RegistryValueType::DWord ? L"dword:" + std::to_wstring(value->number)
+                                                   : value->text;
 }
 
 struct Expected {
@@ -40,8 +42,8 @@ struct Expected {
     std::wstring value;
 };
 
-class RegistryTest : public IsolatedTest {};
-class PathsTest : public IsolatedTest {};
+class RegistryTest : public IsolatedTest { };
+class PathsTest : public IsolatedTest { };
 
 TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
 {
@@ -56,52 +58,73 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"Max\"=dword:FFFFFFFF\r\n",
          {{CU, kSdk, L"CrashReportPath", L"Corvane\\Reports \"x\""},
           {CU, L"software\\CORVANE\\vesk_sdk\\", L"crashreportpath", L"Corvane\\Reports \"x\""},
-          {CU, kSdk, L"", L"default"}, {LM, L"SOFTWARE\\Other", L"Max", L"dword:4294967295"},
-          {LM, kSdk, L"CrashReportPath", L"<none>"}, {CU, L"Software\\Corvane", nullptr, L"<key>"},
-          {CU, L"Software\\Corv", nullptr, L"<none>"}, {CU, L"Software\\Corvane\\Vesk_SDK\\Sub", nullptr, L"<none>"}}},
-        {"[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
+          {CU, kSdk, L"", L"default"},
+          {LM, L"SOFTWARE\\Other", L"Max", L"dword:4294967295"},
+          {LM, kSdk, L"CrashReportPath", L"<none>"},
+          {CU, L"Software\\Corvane", nullptr, L"<key>"},
+          {CU, L"Software\\Corv", nullptr, L"<none>"},
+          {CU, L"Software\\Corvane\\Vesk_SDK\\Sub", nullptr, L"<none>"}}},
+        {"[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+         "Folders]\n"
          "\"Local AppData\"=-\n"
-         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n\"ProductName\"=\"Test OS\"\n"
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+         "NT\\CurrentVersion]\n\"ProductName\"=\"Test OS\"\n"
          "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n\"A\"=\"1\"\n\"B\"=\"2\"\n\"A\"=-\n"
-         "[HKEY_CURRENT_USER\\Software\\Gone]\n\"C\"=\"3\"\n[HKEY_CURRENT_USER\\Software\\Gone\\Child]\n"
+         "[HKEY_CURRENT_USER\\Software\\Gone]\n\"C\"=\"3\"\n[HKEY_CURRENT_"
+         "USER\\Software\\Gone\\Child]\n"
          "[-HKEY_CURRENT_USER\\Software\\Gone]\n",
-         {{CU, kShellFolders, L"Local AppData", L"<none>"}, {LM, kWindowsNt, L"ProductName", L"Test OS"},
-          {LM, kWindowsNt, L"CurrentVersion", kernel}, {CU, kSdk, L"A", L"<none>"}, {CU, kSdk, L"B", L"2"},
-          {CU, L"Software\\Gone", nullptr, L"<none>"}, {CU, L"Software\\Gone\\Child", nullptr, L"<none>"}}},
+         {{CU, kShellFolders, L"Local AppData", L"<none>"},
+          {LM, kWindowsNt, L"ProductName", L"Test OS"},
+          {LM, kWindowsNt, L"CurrentVersion", kernel},
+          {CU, kSdk, L"A", L"<none>"},
+          {CU, kSdk, L"B", L"2"},
+          {CU, L"Software\\Gone", nullptr, L"<none>"},
+          {CU, L"Software\\Gone\\Child", nullptr, L"<none>"}}},
         // Removing the whole key takes the machine defaults in it along.
         {"[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT]\n",
-         {{LM, kWindowsNt, L"CurrentVersion", L"<none>"}, {CU, kShellFolders, L"Local AppData", appData}}},
-        {std::string("garbage before the header\n\"Orphan\"=\"outside any key\"\n"
-                     "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n"
-                     "\"Unterminated\"=\"abc\n\"NoEquals\" \"x\"\n\"BadDword\"=dword:123456789\n"
-                     "\"NotHex\"=dword:zz\n\"Binary\"=hex:01,02,\\\n  03,04\n\"Trailing\"=\"a\" junk\n"
-                     "\"Good\"=\"yes\"\n[HKEY_CLASSES_ROOT\\Ignored]\n\"InIgnored\"=\"no\"\n"
-                     "[HKEY_CURRENT_USER\\Software\\Broken\n\"AfterBroken\"=\"no\"\n"
-                     "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n\"TimeOut\"=dword:1e\n")
+         {{LM, kWindowsNt, L"CurrentVersion", L"<none>"},
+          {CU, kShellFolders, L"Local AppData", appData}}},
+        {std::string(
+             "garbage before the header\n\"Orphan\"=\"outside any key\"\n"
+             "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n"
+             "\"Unterminated\"=\"abc\n\"NoEquals\" \"x\"\n\"BadDword\"=dword:123456789\n"
+             "\"NotHex\"=dword:zz\n\"Binary\"=hex:01,02,\\\n  03,04\n\"Trailing\"=\"a\" junk\n"
+             "\"Good\"=\"yes\"\n[HKEY_CLASSES_ROOT\\Ignored]\n\"InIgnored\"=\"no\"\n"
+             "[HKEY_CURRENT_USER\\Software\\Broken\n\"AfterBroken\"=\"no\"\n"
+             "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n\"TimeOut\"=dword:1e\n")
              + std::string("\0\xff\xfe\x80 binary\n", 10),
-         {{CU, kSdk, L"Good", L"yes"}, {CU, kSdk, L"TimeOut", L"dword:30"}, {CU, kSdk, L"Unterminated", L"<none>"},
-          {CU, kSdk, L"NoEquals", L"<none>"}, {CU, kSdk, L"BadDword", L"<none>"}, {CU, kSdk, L"NotHex", L"<none>"},
-          {CU, kSdk, L"Binary", L"<none>"}, {CU, kSdk, L"Trailing", L"<none>"},
-          {CU, L"Software\\Broken", nullptr, L"<none>"}, {CU, kShellFolders, L"Local AppData", appData}}},
+         {{CU, kSdk, L"Good", L"yes"},
+          {CU, kSdk, L"TimeOut", L"dword:30"},
+          {CU, kSdk, L"Unterminated", L"<none>"},
+          {CU, kSdk, L"NoEquals", L"<none>"},
+          {CU, kSdk, L"BadDword", L"<none>"},
+          {CU, kSdk, L"NotHex", L"<none>"},
+          {CU, kSdk, L"Binary", L"<none>"},
+          {CU, kSdk, L"Trailing", L"<none>"},
+          {CU, L"Software\\Broken", nullptr, L"<none>"},
+          {CU, kShellFolders, L"Local AppData", appData}}},
     };
     for (size_t i = 0; i < files.size(); ++i) {
         writeRegistry(files[i].first);
         for (const Expected& e : files[i].second)
-            EXPECT_EQ(shown(e.root, e.key, e.name), e.value) << "file " << i << ", " << (e.name ? e.name : e.key);
+            EXPECT_EQ(shown(e.root, e.key, e.name), e.value)
+                << "file " << i << ", " << (e.name ? e.name : e.key);
     }
 }
 
 TEST_F(RegistryTest, MachineDefaultsFileLocationAndVolatileKeys)
 {
     // No file: the machine defaults only.
-    EXPECT_TRUE(!std::filesystem::exists("/etc/os-release") || shown(LM, kWindowsNt, L"ProductName") != L"<none>");
+    EXPECT_TRUE(!std::filesystem::exists("/etc/os-release")
+                || shown(LM, kWindowsNt, L"ProductName") != L"<none>");
     unsetenv("XDG_DATA_HOME");
     Registry::instance().reload();
     EXPECT_EQ(shown(CU, kShellFolders, L"Local AppData"), (home() / ".local" / "share").wstring());
 
     unsetenv("QUILLET_REGISTRY");
     unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(Registry::registryFilePath(), (home() / ".config" / "Corvane" / "registry.reg").string());
+    EXPECT_EQ(Registry::registryFilePath(),
+              (home() / ".config" / "Corvane" / "registry.reg").string());
 
     // Created keys live in memory only.
     Registry& registry = Registry::instance();
@@ -156,7 +179,7 @@ TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)
     EXPECT_TRUE(createFolders(folder));
     EXPECT_TRUE(std::filesystem::is_directory(toFileSystemPath(folder)));
     EXPECT_FALSE(std::filesystem::exists(marker));
-    EXPECT_TRUE(createFolders(folder));  // already there
+    EXPECT_TRUE(createFolders(folder));     // already there
     std::ofstream(root() / "file") << "x";  // a plain file in the way
     EXPECT_FALSE(createFolders(joinPath(root().wstring(), L"file\\sub")));
     EXPECT_FALSE(createFolders(L""));
@@ -164,43 +187,72 @@ TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)
 
 TEST(FaultCodes, EachSignalAndCauseHasItsExceptionCode)
 {
-    const struct { int signal, cause; bool atGuard; uint32_t code; } cases[] = {
-        {SIGSEGV, SEGV_MAPERR, false, FaultAccessViolation}, {SIGSEGV, SEGV_MAPERR, true, FaultStackOverflow},
-        {SIGBUS, BUS_ADRALN, false, FaultDatatypeMisalignment}, {SIGBUS, BUS_ADRERR, false, FaultInPageError},
-        {SIGFPE, FPE_INTDIV, false, FaultIntDivideByZero}, {SIGFPE, FPE_INTOVF, false, FaultIntOverflow},
-        {SIGFPE, FPE_FLTDIV, false, FaultFltDivideByZero}, {SIGFPE, FPE_FLTOVF, false, FaultFltOverflow},
-        {SIGFPE, FPE_FLTUND, false, FaultFltUnderflow}, {SIGFPE, FPE_FLTRES, false, FaultFltInexactResult},
-        {SIGFPE, FPE_FLTINV, false, FaultFltInvalidOperation}, {SIGFPE, FPE_FLTSUB, false, FaultArrayBoundsExceeded},
-        {SIGFPE, 0, false, 0xE0000000u + SIGFPE}, {SIGILL, ILL_ILLOPC, false, FaultIllegalInstruction},
-        {SIGILL, ILL_PRVOPC, false, FaultPrivInstruction}, {SIGILL, ILL_PRVREG, false, FaultPrivInstruction},
-        {SIGTRAP, TRAP_BRKPT, false, FaultBreakpoint}, {SIGTRAP, TRAP_TRACE, false, FaultSingleStep},
-        {SIGABRT, 0, false, FaultFatalAppExit}, {SIGUSR1, 0, false, 0xE0000000u + SIGUSR1}};
+    const struct {
+        int signal, cause;
+        bool atGuard;
+        uint32_t code;
+    } cases[] = {{SIGSEGV, SEGV_MAPERR, false, FaultAccessViolation},
+                 {SIGSEGV, SEGV_MAPERR, true, FaultStackOverflow},
+                 {SIGBUS, BUS_ADRALN, false, FaultDatatypeMisalignment},
+                 {SIGBUS, BUS_ADRERR, false, FaultInPageError},
+                 {SIGFPE, FPE_INTDIV, false, FaultIntDivideByZero},
+                 {SIGFPE, FPE_INTOVF, false, FaultIntOverflow},
+                 {SIGFPE, FPE_FLTDIV, false, FaultFltDivideByZero},
+                 {SIGFPE, FPE_FLTOVF, false, FaultFltOverflow},
+                 {SIGFPE, FPE_FLTUND, false, FaultFltUnderflow},
+                 {SIGFPE, FPE_FLTRES, false, FaultFltInexactResult},
+                 {SIGFPE, FPE_FLTINV, false, FaultFltInvalidOperation},
+                 {SIGFPE, FPE_FLTSUB, false, FaultArrayBoundsExceeded},
+                 {SIGFPE, 0, false, 0xE0000000u + SIGFPE},
+                 {SIGILL, ILL_ILLOPC, false, FaultIllegalInstruction},
+                 {SIGILL, ILL_PRVOPC, false, FaultPrivInstruction},
+                 {SIGILL, ILL_PRVREG, false, FaultPrivInstruction},
+                 {SIGTRAP, TRAP_BRKPT, false, FaultBreakpoint},
+                 {SIGTRAP, TRAP_TRACE, false, FaultSingleStep},
+                 {SIGABRT, 0, false, FaultFatalAppExit},
+                 {SIGUSR1, 0, false, 0xE0000000u + SIGUSR1}};
     for (const auto& c : cases)
-        EXPECT_EQ(exceptionCodeForSignal(c.signal, c.cause, c.atGuard), c.code) << c.signal << "/" << c.cause;
+        EXPECT_EQ(exceptionCodeForSignal(c.signal, c.cause, c.atGuard), c.code)
+            << c.signal << "/" << c.cause;
 }
 
 TEST(Text, ConvertsUtf8AndUtf16ReplacingWhatIsInvalid)
 {
     // UTF-8 in, wide text out, and that text written back as UTF-8.
     const std::string r = "\xef\xbf\xbd";  // U+FFFD
-    const struct { std::string utf8; std::wstring wide; std::string back; } utf8[] = {
-        {"", L"", ""}, {"a\x7f", L"a\x7f", "a\x7f"}, {"\xc3\xa9", L"\u00e9", "\xc3\xa9"},
-        {"\xe2\x82\xac", L"\u20ac", "\xe2\x82\xac"}, {"\xf0\x9f\x98\x80", L"\U0001F600", "\xf0\x9f\x98\x80"},
-        {"\xff", L"\ufffd", r}, {"\xc0\xaf", L"\ufffd\ufffd", r + r},                  // bad lead, overlong pair
-        {"\xe0\x80\xaf", L"\ufffd\ufffd\ufffd", r + r + r},                             // overlong triple
-        {"\xed\xa0\x80", L"\ufffd\ufffd\ufffd", r + r + r},                             // a surrogate
-        {"\xf4\x90\x80\x80", L"\ufffd\ufffd\ufffd\ufffd", r + r + r + r},               // past U+10FFFF
-        {"\xe2\x82x", L"\ufffd\ufffdx", r + r + "x"}};                                 // cut short
+    const struct {
+        std::string utf8;
+        std::wstring wide;
+        std::string back;
+    } utf8[] = {{"", L"", ""},
+                {"a\x7f", L"a\x7f", "a\x7f"},
+                {"\xc3\xa9", L"\u00e9", "\xc3\xa9"},
+                {"\xe2\x82\xac", L"\u20ac", "\xe2\x82\xac"},
+                {"\xf0\x9f\x98\x80", L"\U0001F600", "\xf0\x9f\x98\x80"},
+                {"\xff", L"\ufffd", r},
+                {"\xc0\xaf", L"\ufffd\ufffd", r + r},                // bad lead, overlong pair
+                {"\xe0\x80\xaf", L"\ufffd\ufffd\ufffd", r + r + r},  // overlong triple
+                {"\xed\xa0\x80", L"\ufffd\ufffd\ufffd", r + r + r},  // a surrogate
+                {"\xf4\x90\x80\x80", L"\ufffd\ufffd\ufffd\ufffd", r + r + r + r},  // past U+10FFFF
+                {"\xe2\x82x", L"\ufffd\ufffdx", r + r + "x"}};                     // cut short
     for (const auto& c : utf8) {
         EXPECT_EQ(fromUtf8(c.utf8), c.wide) << c.utf8;
         EXPECT_EQ(toUtf8(c.wide), c.back) << c.utf8;
     }
     EXPECT_EQ(toUtf8(std::wstring{wchar_t(0x110000), wchar_t(0xd800), L'a'}), r + r + "a");
     // Little-endian UTF-16 bytes in, wide text out.
-    const std::pair<std::string, std::wstring> utf16[] = {
-        {std::string("a\0\xe9\0", 4), L"a\u00e9"}, {std::string("\x3d\xd8\x00\xde", 4), L"\U0001F600"},
-        {std::string("\x00\xdc" "a\0", 4), L"\ufffda"}, {std::string("\x3d\xd8" "a\0", 4), L"\ufffda"},
-        {std::string("a\0b", 3), L"a"}};
+    const std::pair<std::string, std::wstring> utf16[]
+        = {{std::string("a\0\xe9\0", 4), L"a\u00e9"},
+           {std::string("\x3d\xd8\x00\xde", 4), L"\U0001F600"},
+           {std::string("\x00\xdc"
+                        "a\0",
+                        4),
+            L"\ufffda"},
+           {std::string("\x3d\xd8"
+                        "a\0",
+                        4),
+            L"\ufffda"},
+           {std::string("a\0b", 3), L"a"}};
     for (const auto& [bytes, wide] : utf16)
         EXPECT_EQ(fromUtf16le(bytes), wide) << bytes.size();
 }

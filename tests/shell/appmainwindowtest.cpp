@@ -1,8 +1,8 @@
 // The main window and the web view in-process: geometry kept across runs,
 // kept on screen, pop-up size, and the inspect-only context menu.
+#include "shell/appmainwindow.h"
 #include "modalanswerer.h"
 #include "quilletinstance.h"
-#include "shell/appmainwindow.h"
 #include "web/sitespecificwebview.h"
 
 #include <QApplication>
@@ -14,7 +14,6 @@
 #include <QSettings>
 #include <QTest>
 #include <QWebSettings>
-
 
 class TestAppMainWindow : public QObject {
     Q_OBJECT

@@ -15,8 +15,8 @@ private slots:
     void followsTheIdentifier()
     {
         AppMainWindow window;
-        const bool on =
-            QWebSettings::globalSettings()->testAttribute(QWebSettings::DeveloperExtrasEnabled);
+        const bool on
+            = QWebSettings::globalSettings()->testAttribute(QWebSettings::DeveloperExtrasEnabled);
         QCOMPARE(on, bool(EXPECT_DEVELOPER_EXTRAS));
         QCOMPARE(window.webView()->page()->settings()->testAttribute(
                      QWebSettings::DeveloperExtrasEnabled),

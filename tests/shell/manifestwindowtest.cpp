@@ -3,8 +3,8 @@
 // as edited meanwhile.
 #include "quilletinstance.h"
 #include "shell/appmainwindow.h"
-#include "webcore/appidentity.h"
 #include "web/sitespecificwebview.h"
+#include "webcore/appidentity.h"
 
 #include <QImage>
 #include <QTemporaryDir>

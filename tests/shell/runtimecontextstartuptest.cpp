@@ -1,12 +1,12 @@
 // The guarded start-up step of a store build: each failure of the runtime
 // context is written to the debug output and shown in the modal message box;
 // the step then gives no context, so the program ends without a window.
+#include "shell/runtimecontextstartup.h"
 #include "diagnostics/veskexception.h"
 #include "isolatedenvironment.h"
 #include "modalanswerer.h"
 #include "shell/application.h"
 #include "shell/constants.h"
-#include "shell/runtimecontextstartup.h"
 
 #include <QMessageBox>
 #include <QTest>
@@ -25,14 +25,17 @@ private slots:
         QTest::addColumn<bool>("initialization");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("boxText");
-        QTest::newRow("no store service") << true << 2
+        QTest::newRow("no store service")
+            << true << 2
             << "The application could not connect to the store service and cannot start.";
-        QTest::newRow("service refused") << true << 3
-            << "The store service refused to start the application.";
+        QTest::newRow("service refused")
+            << true << 3 << "The store service refused to start the application.";
         QTest::newRow("service did not reply")
-            << true << 9 << "The store service did not answer in time, so the application cannot start.";
+            << true << 9
+            << "The store service did not answer in time, so the application cannot start.";
         QTest::newRow("other link failure") << true << -1
-            << "The application could not start its link to the store service (error -1) and cannot start.";
+                                            << "The application could not start its link to the "
+                                               "store service (error -1) and cannot start.";
         QTest::newRow("runtime failure") << false << -1 << QString(CRITICAL_ERROR_MESSAGE);
     }
     void failureIsShownAndGivesNoContext()
@@ -47,14 +50,17 @@ private slots:
                 shownText = box.text();
             box.done(0);
         });
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Caught %1 exception in application with Exception code: %2\n")
-                                                         .arg(initialization ? "Initialization" : "Runtime")
-                                                         .arg(code)));
-        const auto context = RuntimeContextStartup::start(box, [&]() -> std::unique_ptr<Application> {
-            if (initialization)
-                throw InitializationException("no service", code);
-            throw VeskRuntimeException("broken", code);
-        });
+        QTest::ignoreMessage(
+            QtDebugMsg,
+            qPrintable(QString("Caught %1 exception in application with Exception code: %2\n")
+                           .arg(initialization ? "Initialization" : "Runtime")
+                           .arg(code)));
+        const auto context
+            = RuntimeContextStartup::start(box, [&]() -> std::unique_ptr<Application> {
+                  if (initialization)
+                      throw InitializationException("no service", code);
+                  throw VeskRuntimeException("broken", code);
+              });
         QVERIFY(!context);
         QCOMPARE(shownText, boxText);
     }
@@ -63,9 +69,9 @@ private slots:
     {
         QMessageBox box;
         QVERIFY_EXCEPTION_THROWN(
-            RuntimeContextStartup::start(box, []() -> std::unique_ptr<Application> {
-                throw std::runtime_error("not ours");
-            }),
+            RuntimeContextStartup::start(
+                box,
+                []() -> std::unique_ptr<Application> { throw std::runtime_error("not ours"); }),
             std::runtime_error);
     }
 };

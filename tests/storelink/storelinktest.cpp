@@ -14,8 +14,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <csignal>
+#include <ctime>
 #include <regex>
 #include <thread>
 
@@ -37,11 +37,12 @@ std::string event(const std::string& name, const std::string& elements)
 }
 
 // The head of a reply whose token never ends: the client finds its size only by reading.
-const std::string kEndlessToken =
-    "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nConnection: close\r\n\r\n"
-    "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-    "xmlns:ns1=\"urn:wharfline:dispatcher-proxy\" xmlns:ns3=\"urn:wharfline:service-contract\">"
-    "<SOAP-ENV:Body><ns1:BeginSessionResponse><ns1:Response><ns3:Token>";
+const std::string kEndlessToken
+    = "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nConnection: close\r\n\r\n"
+      "<?xml version=\"1.0\"?><SOAP-ENV:Envelope "
+      "xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+      "xmlns:ns1=\"urn:wharfline:dispatcher-proxy\" xmlns:ns3=\"urn:wharfline:service-contract\">"
+      "<SOAP-ENV:Body><ns1:BeginSessionResponse><ns1:Response><ns3:Token>";
 
 class LinkTest : public DispatcherTest {
 protected:
@@ -104,8 +105,11 @@ TEST_F(LinkTest, OpensWithStatusCheckAndClosesWithUnsubscribeAndEndSession)
 TEST_F(LinkTest, FailedStatusCheckFailsTheOpenAndEndsTheSession)
 {
     // No reply: the open's pause and 30 rounds of 100 ms.
-    const struct { Strings options; int code; double minSeconds, maxSeconds; } cases[] = {
-        {{"--status", "1"}, 3, 0, 2}, {{"--no-reply"}, 9, 3.5, 6}};
+    const struct {
+        Strings options;
+        int code;
+        double minSeconds, maxSeconds;
+    } cases[] = {{{"--status", "1"}, 3, 0, 2}, {{"--no-reply"}, 9, 3.5, 6}};
     for (const auto& c : cases) {
         DispatcherProcess& dispatcher = startDispatcher(c.options);
         double seconds = 0;
@@ -282,8 +286,11 @@ TEST_F(LinkTest, UnsolicitedFloodIsDroppedAndLoggedWhileRepliesStillArrive)
 
 TEST_F(LinkTest, ReplyTimeOutIsADWordBetween3And180ElseThirtySeconds)
 {
-    const std::pair<std::string, int> cases[] = {{"dword:00000002", 300}, {"dword:00000003", 30},
-        {"dword:000000b4", 1800}, {"dword:000000b5", 300}, {"\"45\"", 300}};
+    const std::pair<std::string, int> cases[] = {{"dword:00000002", 300},
+                                                 {"dword:00000003", 30},
+                                                 {"dword:000000b4", 1800},
+                                                 {"dword:000000b5", 300},
+                                                 {"\"45\"", 300}};
     for (const auto& c : cases) {
         writeRegistry(linkRegistry(0, 0) + "\"TimeOut\"=" + c.first + "\n");
         EXPECT_EQ(LinkSettings::replyTimeoutRounds(), c.second) << c.first;
@@ -298,7 +305,8 @@ TEST_F(LinkTest, EventsAreSentByteForByteBeginOnceEndEachTime)
               event("applicationServiceStatusReq", "<APILevel>3</APILevel>"));
     EXPECT_EQ(proxy.BeginEvent(), 0);
     EXPECT_EQ(payload("application_begin_set"),
-              event("applicationBeginSet", "<ApplicationUUID>" + std::string(36, ' ') + "</ApplicationUUID>"));
+              event("applicationBeginSet",
+                    "<ApplicationUUID>" + std::string(36, ' ') + "</ApplicationUUID>"));
     ClientProxy::setApplicationIdentifier(kWords);
     EXPECT_EQ(proxy.EndEvent(), 0);
     EXPECT_EQ(payload("application_completion_set"),
@@ -315,15 +323,21 @@ TEST_F(LinkTest, CrashReportIsAnnouncedOnlyWhenWrittenOnAnOpenLink)
     DispatcherProcess& dispatcher = startDispatcher();
     ClientProxy proxy;
     ClientProxy::setApplicationIdentifier(kWords);
-    EXPECT_EQ(proxy.SendCrashReport(L"main.cpp", L"boom", L"Access violation", 42, L"frames", nullptr, 0), 0);
+    EXPECT_EQ(
+        proxy.SendCrashReport(L"main.cpp", L"boom", L"Access violation", 42, L"frames", nullptr, 0),
+        0);
     const std::string report = lastCrashReportPath();
-    EXPECT_EQ(payload("crash_report_set"),
-              event("crashReportSet", kIdElement + "<CrashInfoDirectoryPath>" + report
-                                          + "</CrashInfoDirectoryPath>\n\t<NativeFlag>0</NativeFlag>"));
-    EXPECT_NE(EventPayload::crashReport(kIdText, "/tmp/a&b]]>c.xml").find(">/tmp/a&amp;b]]&gt;c.xml<"),
-              std::string::npos);
+    EXPECT_EQ(
+        payload("crash_report_set"),
+        event("crashReportSet", kIdElement + "<CrashInfoDirectoryPath>" + report
+                                    + "</CrashInfoDirectoryPath>\n\t<NativeFlag>0</NativeFlag>"));
+    EXPECT_NE(
+        EventPayload::crashReport(kIdText, "/tmp/a&b]]>c.xml").find(">/tmp/a&amp;b]]&gt;c.xml<"),
+        std::string::npos);
     // Error data over 4000 characters: the writer's result 4, no event.
-    EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, std::wstring(4001, L'x').c_str(), nullptr, 0), 4);
+    EXPECT_EQ(
+        proxy.SendCrashReport(L"m", L"e", L"c", 1, std::wstring(4001, L'x').c_str(), nullptr, 0),
+        4);
     EXPECT_EQ(dispatcher.messages("crash_report_set").size(), 1u);
     // A closed link: 1, and no report file.
     const auto written = crashReports().size();
@@ -336,7 +350,8 @@ TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing
 {
     DispatcherProcess& dispatcher = startDispatcher({"--status-for", "application_begin_set=1"});
     ClientProxy proxy;
-    const std::string warning = "The BeginEvent() function has not been called or failed. (Code: 8)";
+    const std::string warning
+        = "The BeginEvent() function has not been called or failed. (Code: 8)";
     const auto endEventWarning = [&proxy] {
         std::ostringstream text;
         try {
@@ -356,8 +371,9 @@ TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing
 TEST(CorrelationId, IsFiveDecimalGroupsForAnyText)
 {
     const std::regex shape(R"(\d{8}-\d{4}-\d{4}-\d{4}-\d{12})");
-    for (const std::string input : {"87654321-1234-4321-1234-123456789012", "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40",
-                                    "99999999-9999-9999-9999-99999999", "-1--2--3--4--5", "no digits", "4294967295"})
+    for (const std::string input :
+         {"87654321-1234-4321-1234-123456789012", "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40",
+          "99999999-9999-9999-9999-99999999", "-1--2--3--4--5", "no digits", "4294967295"})
         EXPECT_TRUE(std::regex_match(CorrelationId::derive(input), shape)) << input;
     EXPECT_EQ(CorrelationId::derive(""), "");
     EXPECT_TRUE(std::regex_match(CorrelationId::next(""), shape)) << "the default seed";
@@ -382,7 +398,8 @@ TEST(CorrelationId, SuccessiveIdentifiersDifferAtAnyHour)
                 std::fprintf(stderr, "local hour %d: %s twice\n", localHour, first.c_str());
                 _exit(1);
             }
-        })) << "local hour " << localHour;
+        })) << "local hour "
+            << localHour;
     }
 }
 

@@ -14,7 +14,8 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-void readBenchArguments(int argc, char* argv[], const char* usage, std::initializer_list<int*> values)
+void readBenchArguments(int argc, char* argv[], const char* usage,
+                        std::initializer_list<int*> values)
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {

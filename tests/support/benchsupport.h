@@ -11,6 +11,7 @@ double median(std::vector<double> values);
 // values (which hold the defaults). --help prints "usage: <usage>" and exits
 // with 0; an argument that is not such a number, or one too many, prints it
 // to standard error and exits with 2.
-void readBenchArguments(int argc, char* argv[], const char* usage, std::initializer_list<int*> values);
+void readBenchArguments(int argc, char* argv[], const char* usage,
+                        std::initializer_list<int*> values);
 
 #endif

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -82,8 +82,8 @@ ChildResult waitChild(pid_t pid, int timeoutMs)
 ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs, const std::string& folder,
                      const std::vector<std::string>& environment)
 {
-    const auto outputPath = std::filesystem::temp_directory_path()
-                            / ("quillet-child-" + std::to_string(getpid()));
+    const auto outputPath
+        = std::filesystem::temp_directory_path() / ("quillet-child-" + std::to_string(getpid()));
     ChildResult result = waitChild(startChild(argv, outputPath, folder, environment), timeoutMs);
     result.output = readFile(outputPath);
     std::filesystem::remove(outputPath);
@@ -98,7 +98,8 @@ bool ranInChild(const std::function<void()>& body)
         _exit(0);
     }
     int status = 0;
-    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)
+           && WEXITSTATUS(status) == 0;
 }
 
 // Processor time of a process in clock ticks, user and system, all threads.
@@ -111,8 +112,8 @@ static long long processorTicks(pid_t pid)
         return -1;
     long long user = 0, system = 0;
     // Fields after the name: state is the 3rd field, utime the 14th, stime the 15th.
-    std::sscanf(text.c_str() + afterName + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld",
-                &user, &system);
+    std::sscanf(text.c_str() + afterName + 2,
+                "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld", &user, &system);
     return user + system;
 }
 

@@ -39,7 +39,8 @@ pid_t startChild(const std::vector<std::string>& argv, const std::string& output
 // Waits for a started child, SIGKILL after timeoutMs.
 ChildResult waitChild(pid_t pid, int timeoutMs);
 // Starts, waits and reads the output.
-ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs, const std::string& folder = "",
+ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs,
+                     const std::string& folder = "",
                      const std::vector<std::string>& environment = {});
 // Waits until a running child has used no processor time for quietMs (it
 // waits in its event loop), at most timeoutMs; true when it went quiet.

@@ -20,8 +20,10 @@ DispatcherProcess::Entry parseLine(const std::string& line)
     for (size_t i = line.find('{') + 1; i < line.size(); ++i) {
         if (line[i] == '"') {
             for (items.emplace_back(); ++i < line.size() && line[i] != '"';)
-                items.back() += line[i] != '\\' ? line[i]
-                                : line[++i] == 'n' ? '\n' : line[i] == 't' ? '\t' : line[i];
+                items.back() += line[i] != '\\'    ? line[i]
+                                : line[++i] == 'n' ? '\n'
+                                : line[i] == 't'   ? '\t'
+                                                   : line[i];
         } else if (!std::strchr(",:}", line[i])) {
             const size_t end = line.find_first_of(",}", i);
             items.push_back(line.substr(i, end - i));
@@ -43,9 +45,10 @@ std::string linkRegistry(int port, int timeOut)
         std::snprintf(text, sizeof text, "\"%s\"=dword:%08x\n", name, unsigned(value));
         return value > 0 ? std::string(text) : std::string();
     };
-    return "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Wharfline]\n"
-           + dword("DispatcherServicePort", port) + "\n[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Vesk_SDK]\n"
-           + dword("TimeOut", timeOut);
+    return "Windows Registry Editor Version "
+           "5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Wharfline]\n"
+           + dword("DispatcherServicePort", port)
+           + "\n[HKEY_LOCAL_MACHINE\\Software\\Corvane\\Vesk_SDK]\n" + dword("TimeOut", timeOut);
 }
 
 DispatcherProcess::DispatcherProcess(const std::vector<std::string>& options,
@@ -80,7 +83,8 @@ std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::stri
     std::ifstream in(m_logPath);
     for (std::string line; std::getline(in, line);) {
         Entry entry = parseLine(line);
-        if ((operation.empty() || entry["operation"] == operation) && (type.empty() || entry["type"] == type))
+        if ((operation.empty() || entry["operation"] == operation)
+            && (type.empty() || entry["type"] == type))
             result.push_back(entry);
     }
     return result;

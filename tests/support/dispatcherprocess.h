@@ -23,8 +23,12 @@ public:
     pid_t pid() const { return m_pid; }
     // Logged requests of this operation (all for ""), and of this message
     // type (any for ""), oldest first, field -> text.
-    std::vector<Entry> entries(const std::string& operation = "", const std::string& type = "") const;
-    std::vector<Entry> messages(const std::string& type) const { return entries("SendMessage", type); }
+    std::vector<Entry> entries(const std::string& operation = "",
+                               const std::string& type = "") const;
+    std::vector<Entry> messages(const std::string& type) const
+    {
+        return entries("SendMessage", type);
+    }
     // SIGTERM; its exit code (-1: it did not exit by itself).
     int terminate();
 

@@ -25,7 +25,8 @@ bool ownSocket(int clientPort)
 
 }  // namespace
 
-FakeListener::FakeListener(const std::vector<int>& ports, Behaviour behaviour, const std::string& floodHead)
+FakeListener::FakeListener(const std::vector<int>& ports, Behaviour behaviour,
+                           const std::string& floodHead)
     : m_behaviour(behaviour)
     , m_floodHead(floodHead)
 {
@@ -36,7 +37,8 @@ FakeListener::FakeListener(const std::vector<int>& ports, Behaviour behaviour, c
         sockaddr_in address{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t length = sizeof address;
         m_boundAll = m_boundAll && !bind(fd, (sockaddr*)&address, length)
-                     && (behaviour == Closed || !listen(fd, 16)) && !getsockname(fd, (sockaddr*)&address, &length);
+                     && (behaviour == Closed || !listen(fd, 16))
+                     && !getsockname(fd, (sockaddr*)&address, &length);
         m_fds.push_back({fd, POLLIN, 0});
         m_ports.push_back(ntohs(address.sin_port));
     }
@@ -66,7 +68,8 @@ void FakeListener::run()
         for (size_t i = 0; i < m_fds.size(); ++i) {
             sockaddr_in peer{};
             socklen_t length = sizeof peer;
-            const int client = m_fds[i].revents & POLLIN ? accept(m_fds[i].fd, (sockaddr*)&peer, &length) : -1;
+            const int client
+                = m_fds[i].revents & POLLIN ? accept(m_fds[i].fd, (sockaddr*)&peer, &length) : -1;
             if (client < 0)
                 continue;
             if (ownSocket(ntohs(peer.sin_port))) {

@@ -19,7 +19,8 @@ public:
     enum Behaviour { Closed, Refuse, Silent, Flood };
 
     // Port 0: a free one. boundAll() is false when a port is taken.
-    FakeListener(const std::vector<int>& ports, Behaviour behaviour, const std::string& floodHead = "");
+    FakeListener(const std::vector<int>& ports, Behaviour behaviour,
+                 const std::string& floodHead = "");
     ~FakeListener();
     bool boundAll() const { return m_boundAll; }
     int port(size_t index) const { return m_ports.at(index); }

@@ -10,7 +10,7 @@
 #include <memory>
 
 // Each test in its own isolated environment (HOME, XDG_*, registry file).
-class IsolatedTest : public ::testing::Test, protected IsolatedEnvironment {};
+class IsolatedTest : public ::testing::Test, protected IsolatedEnvironment { };
 
 // With the local dispatcher service on demand, named in the registry file.
 class DispatcherTest : public IsolatedTest {
@@ -19,7 +19,8 @@ protected:
     {
         m_dispatcher.reset();
         std::filesystem::remove(root() / "messages.jsonl");
-        m_dispatcher = std::make_unique<DispatcherProcess>(options, (root() / "messages.jsonl").string());
+        m_dispatcher
+            = std::make_unique<DispatcherProcess>(options, (root() / "messages.jsonl").string());
         EXPECT_GT(m_dispatcher->port(), 0) << "the dispatcher did not start";
         writeRegistry(linkRegistry(m_dispatcher->port()));
         return *m_dispatcher;

@@ -33,8 +33,11 @@ IsolatedEnvironment::~IsolatedEnvironment()
 
 std::vector<std::pair<std::string, std::string>> IsolatedEnvironment::variables() const
 {
-    return {{"HOME", home()}, {"XDG_CONFIG_HOME", configFolder()}, {"XDG_DATA_HOME", dataFolder()},
-            {"XDG_RUNTIME_DIR", m_root / "run"}, {"QUILLET_REGISTRY", registryPath()}};
+    return {{"HOME", home()},
+            {"XDG_CONFIG_HOME", configFolder()},
+            {"XDG_DATA_HOME", dataFolder()},
+            {"XDG_RUNTIME_DIR", m_root / "run"},
+            {"QUILLET_REGISTRY", registryPath()}};
 }
 
 void IsolatedEnvironment::writeRegistry(const std::string& bytes) const

@@ -64,7 +64,7 @@ bool QuilletInstance::buildBundle()
     package.start(QStringLiteral(QUILLET_PACKAGE),
                   {root() + "/bundle", installFolder(), installFolder() + "/icon.ico"});
     return package.waitForFinished(30000) && package.exitStatus() == QProcess::NormalExit
-        && package.exitCode() == 0;
+           && package.exitCode() == 0;
 }
 
 bool QuilletInstance::useSampleBundle()

@@ -19,10 +19,10 @@ class RecordingHttpServer : public QObject {
 public:
     struct Request {
         QByteArray method;
-        QByteArray target;                   // path with query, as sent
+        QByteArray target;                     // path with query, as sent
         QMap<QByteArray, QByteArray> headers;  // names in lower case
         QByteArray body;
-        QByteArray path() const;             // target without the query
+        QByteArray path() const;  // target without the query
     };
 
     struct Response {

@@ -1,7 +1,7 @@
 // The app's identity from its manifest: each member, where its data go, and
 // the manifests that are ignored with a warning.
-#include "quilletinstance.h"
 #include "webcore/appidentity.h"
+#include "quilletinstance.h"
 
 #include <QFile>
 #include <QSettings>
@@ -13,8 +13,14 @@
 class TestAppIdentity : public QObject {
     Q_OBJECT
     IsolatedEnvironment m_home;
-    QString inConfig(const char* path) const { return QString::fromStdString(m_home.configFolder() / path); }
-    QString inData(const char* path) const { return QString::fromStdString(m_home.dataFolder() / path); }
+    QString inConfig(const char* path) const
+    {
+        return QString::fromStdString(m_home.configFolder() / path);
+    }
+    QString inData(const char* path) const
+    {
+        return QString::fromStdString(m_home.dataFolder() / path);
+    }
 
     // A web folder with the given files.
     static AppIdentity readFolder(const QMap<QString, QByteArray>& files, QStringList* warnings)
@@ -29,17 +35,20 @@ private slots:
     void manifestMembersMakeTheApp()
     {
         QStringList warnings;
-        const AppIdentity app = readFolder(
-            {{"widget/manifest.webmanifest",
-              "{\"name\": \"Field Notes\", \"short_name\": \"Notes\", \"id\": \"org.example.Notes\", "
-              "\"description\": \"Notes in the field.\", \"version\": \"2.0.1\", "
-              "\"display\": \"fullscreen\", \"background_color\": \"#102030\", "
-              "\"icons\": [{\"src\": \"/icons/n-192.png\", \"sizes\": \"192x192\", \"type\": \"image/png\"}, "
-              "{\"src\": \"icons/n.svg\", \"type\": \"image/svg+xml\"}, "
-              "{\"src\": \"../gone.png\"}, "
-              "{\"src\": \"https://cdn.example.com/n.png\"}]}"},
-             {"widget/icons/n-192.png", "png"}, {"widget/icons/n.svg", "<svg/>"}},
-            &warnings);
+        const AppIdentity app
+            = readFolder({{"widget/manifest.webmanifest",
+                           "{\"name\": \"Field Notes\", \"short_name\": \"Notes\", \"id\": "
+                           "\"org.example.Notes\", "
+                           "\"description\": \"Notes in the field.\", \"version\": \"2.0.1\", "
+                           "\"display\": \"fullscreen\", \"background_color\": \"#102030\", "
+                           "\"icons\": [{\"src\": \"/icons/n-192.png\", \"sizes\": \"192x192\", "
+                           "\"type\": \"image/png\"}, "
+                           "{\"src\": \"icons/n.svg\", \"type\": \"image/svg+xml\"}, "
+                           "{\"src\": \"../gone.png\"}, "
+                           "{\"src\": \"https://cdn.example.com/n.png\"}]}"},
+                          {"widget/icons/n-192.png", "png"},
+                          {"widget/icons/n.svg", "<svg/>"}},
+                         &warnings);
         QVERIFY(app.hasManifest());
         QCOMPARE(app.name(), QString("Field Notes"));
         QCOMPARE(app.title(), QString("Field Notes"));
@@ -70,21 +79,33 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("warning");
         QTest::newRow("short_name alone names the app")
-            << QByteArray("{\"short_name\": \"Jot\"}") << "Jot" << "jot" << "";
+            << QByteArray("{\"short_name\": \"Jot\"}") << "Jot"
+            << "jot"
+            << "";
         QTest::newRow("without id the name gives the folders, in key form")
-            << QByteArray("{\"name\": \"My Notes!\", \"id\": \"/\"}") << "My Notes!" << "my-notes" << "";
+            << QByteArray("{\"name\": \"My Notes!\", \"id\": \"/\"}") << "My Notes!"
+            << "my-notes"
+            << "";
         QTest::newRow("an id cannot climb out of the data folder")
-            << QByteArray("{\"name\": \"N\", \"id\": \"../../etc/..x\"}") << "N" << "etc-.x" << "";
+            << QByteArray("{\"name\": \"N\", \"id\": \"../../etc/..x\"}") << "N"
+            << "etc-.x"
+            << "";
         QTest::newRow("a name without Latin letters gets a key of its own")
-            << QByteArray("{\"name\": \"ノート\"}") << "ノート" << "app-" << "";
+            << QByteArray("{\"name\": \"ノート\"}") << "ノート"
+            << "app-"
+            << "";
         QTest::newRow("a name that is not text is ignored, with a warning")
-            << QByteArray("{\"name\": 7, \"short_name\": \"Seven\"}") << "Seven" << "seven"
+            << QByteArray("{\"name\": 7, \"short_name\": \"Seven\"}") << "Seven"
+            << "seven"
             << "\"name\" is not text";
         QTest::newRow("an unknown display is standalone, with a warning")
-            << QByteArray("{\"name\": \"D\", \"display\": \"kiosk\", \"id\": \"dd\"}") << "D" << "dd"
+            << QByteArray("{\"name\": \"D\", \"display\": \"kiosk\", \"id\": \"dd\"}") << "D"
+            << "dd"
             << "\"display\" \"kiosk\" is unknown";
         QTest::newRow("a colour that is none is ignored, with a warning")
-            << QByteArray("{\"name\": \"C\", \"background_color\": \"dusk\", \"id\": \"cc\"}") << "C" << "cc"
+            << QByteArray("{\"name\": \"C\", \"background_color\": \"dusk\", \"id\": \"cc\"}")
+            << "C"
+            << "cc"
             << "\"background_color\" \"dusk\" is not a colour";
     }
     void membersFallBack()

@@ -36,7 +36,8 @@ class TestDownload : public QObject {
     std::unique_ptr<RecordingHttpServer> m_server;
     std::unique_ptr<SiteSpecificWebView> m_view;
     QString m_typed;
-    QStringList m_seen;  // "save:<offered path, home as ~>[ (page reply running)]", "<title>|<text>"
+    QStringList
+        m_seen;  // "save:<offered path, home as ~>[ (page reply running)]", "<title>|<text>"
     QUrl m_opened;
     bool m_noteRunningReplies = true;
     ModalAnswerer m_answerer{[this](QWidget* modal) { answerModalDialog(modal); }};
@@ -101,7 +102,8 @@ class TestDownload : public QObject {
         QVERIFY(!loaded.isEmpty() || loaded.wait(10000));
         m_view->page()->mainFrame()->evaluateJavaScript(
             "function bytes(n) { var b = new Uint8Array(n);"
-            " for (var i = 0; i < n; ++i) b[i] = (i * 131 + (i >> 12)) & 255; return b; }\n" + script);
+            " for (var i = 0; i < n; ++i) b[i] = (i * 131 + (i >> 12)) & 255; return b; }\n"
+            + script);
     }
 
     // Waits for the manager's own transfer (WebKit's requests name their
@@ -128,10 +130,7 @@ class TestDownload : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        qRegisterMetaType<QNetworkReply*>();
-    }
+    void initTestCase() { qRegisterMetaType<QNetworkReply*>(); }
 
     // The previous test's view goes first: it uses the server and the home.
     void init()
@@ -189,7 +188,8 @@ private slots:
     void transferEndsWithTheWholeFileOrNone_data()
     {
         const QStringList asked("save:~/data.bin");
-        const QStringList failed{asked[0], "Download Error|The download failed. Nothing was saved."};
+        const QStringList failed{asked[0],
+                                 "Download Error|The download failed. Nothing was saved."};
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QStringList>("seen");
         QTest::newRow("with length: exactly the bytes sent") << "length" << asked;
@@ -222,7 +222,8 @@ private slots:
              ending.startsWith("drop") ? 300 << 10 : -1);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const rlimit limited{ending == "write" ? rlim_t(256 << 10) : saved.rlim_cur, saved.rlim_max};
+        const rlimit limited{ending == "write" ? rlim_t(256 << 10) : saved.rlim_cur,
+                             saved.rlim_max};
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         QList<int> maxima;
@@ -263,9 +264,11 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("name");
         QTest::addColumn<qint64>("size");
-        const QString blob = "var url = URL.createObjectURL(new Blob([bytes(%1)], {type: '%2'}));\n";
-        const QString detached = "var a = document.createElement('a'); a.href = url; a.download = '%1';"
-                                 " a.click(); URL.revokeObjectURL(url);";
+        const QString blob
+            = "var url = URL.createObjectURL(new Blob([bytes(%1)], {type: '%2'}));\n";
+        const QString detached
+            = "var a = document.createElement('a'); a.href = url; a.download = '%1';"
+              " a.click(); URL.revokeObjectURL(url);";
         QTest::newRow("blob: made by an Export button, revoked at once (several chunks)")
             << blob.arg((3 << 20) + 5).arg("text/csv") + detached.arg("report.csv") << "report.csv"
             << qint64((3 << 20) + 5);
@@ -279,8 +282,8 @@ private slots:
             << blob.arg(70000).arg("application/zip")
                    + "var a = document.createElement('a'); a.href = url; a.click();"
             << "download.zip" << qint64(70000);
-        QTest::newRow("empty blob") << blob.arg(0).arg("") + detached.arg("empty.txt")
-                                    << "empty.txt" << qint64(0);
+        QTest::newRow("empty blob")
+            << blob.arg(0).arg("") + detached.arg("empty.txt") << "empty.txt" << qint64(0);
         QTest::newRow("data: link with a download attribute")
             << "var a = document.createElement('a'); a.download = 'd.bin';"
                " a.href = 'data:application/octet-stream;base64,' + btoa(String.fromCharCode.apply("
@@ -315,20 +318,26 @@ private slots:
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QStringList>("seen");
         QTest::newRow("page cancels the click") << "prevented" << QStringList();
-        QTest::newRow("cancelled in the progress dialog") << "cancel" << QStringList("save:~/big.bin");
-        QTest::newRow("page navigates away") << "navigate" << QStringList{"save:~/big.bin",
-            "Download Error|The download failed. Nothing was saved."};
+        QTest::newRow("cancelled in the progress dialog")
+            << "cancel" << QStringList("save:~/big.bin");
+        QTest::newRow("page navigates away")
+            << "navigate"
+            << QStringList{"save:~/big.bin",
+                           "Download Error|The download failed. Nothing was saved."};
     }
 
     void blobDownloadsThatDoNotCompleteLeaveNoFile()
     {
         QFETCH(QString, ending);
         QFETCH(QStringList, seen);
-        runOnServerPage(QString("var url = URL.createObjectURL(new Blob([bytes(%1)]));"
-                                "var a = document.body.appendChild(document.createElement('a'));"
-                                "a.href = url; a.download = 'big.bin';"
-                                "a.onclick = function (e) { if (%2) e.preventDefault(); }; a.click();")
-                            .arg(48 << 20).arg(ending == "prevented" ? "true" : "false"), 48 << 20);
+        runOnServerPage(
+            QString("var url = URL.createObjectURL(new Blob([bytes(%1)]));"
+                    "var a = document.body.appendChild(document.createElement('a'));"
+                    "a.href = url; a.download = 'big.bin';"
+                    "a.onclick = function (e) { if (%2) e.preventDefault(); }; a.click();")
+                .arg(48 << 20)
+                .arg(ending == "prevented" ? "true" : "false"),
+            48 << 20);
         if (ending != "prevented") {
             // The transfer has begun (file open, dialog made; nothing under the
             // chosen name until the end); a fast one may end soon after, so the

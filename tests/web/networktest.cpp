@@ -4,8 +4,8 @@
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
 #include "web/sitespecificcookiejar.h"
-#include "webcore/webapp.h"
 #include "web/zemnetworkaccessmanager.h"
+#include "webcore/webapp.h"
 
 #include <QFile>
 #include <QNetworkCookie>
@@ -22,7 +22,8 @@ class TestNetwork : public QObject {
     std::unique_ptr<IsolatedEnvironment> m_home;
     RecordingHttpServer m_proxy;  // requests that go to the network meet it, as sent
 
-    static void setCookie(SiteSpecificCookieJar& jar, const QByteArray& setCookieLine, const QString& url)
+    static void setCookie(SiteSpecificCookieJar& jar, const QByteArray& setCookieLine,
+                          const QString& url)
     {
         jar.setCookiesFromUrl(QNetworkCookie::parseCookies(setCookieLine), QUrl(url));
     }
@@ -33,17 +34,19 @@ private slots:
 
     void servesBundleOrNetwork_data()
     {
-        QTest::addColumn<QString>("call");        // "[METHOD ]url"
-        QTest::addColumn<int>("status");          // 0: goes to the network; no further columns
+        QTest::addColumn<QString>("call");  // "[METHOD ]url"
+        QTest::addColumn<int>("status");    // 0: goes to the network; no further columns
         QTest::addColumn<QString>("type");
         QTest::addColumn<QByteArray>("content");  // the bundle file's text
         const QString host = APPLICATION_HOST, origin = "http://" + APPLICATION_HOST;
         QTest::newRow("query, fragment, port and user information are dropped")
-            << "http://joe@" + host + ":8080/img/dot.png?a#b" << 200 << "image/png" << QByteArray("PNG");
+            << "http://joe@" + host + ":8080/img/dot.png?a#b" << 200 << "image/png"
+            << QByteArray("PNG");
         QTest::newRow("encoded percent is decoded once only")
             << origin + "/pct%2541.txt" << 200 << "text/plain" << QByteArray("percent file");
         QTest::newRow("encoded dot segments stay inside the widget folder")
-            << origin + "/css/%2e%2e/%2E%2E/%2e%2e/img/dot.png" << 200 << "image/png" << QByteArray("PNG");
+            << origin + "/css/%2e%2e/%2E%2E/%2e%2e/img/dot.png" << 200 << "image/png"
+            << QByteArray("PNG");
         QTest::newRow("empty path names the widget folder, which is no file")
             << origin << 403 << "text/plain" << QByteArray();
         QTest::newRow("HEAD gets the headers of GET without the body")
@@ -55,7 +58,8 @@ private slots:
             << QByteArray("405 Method Not Allowed");
         QTest::newRow("POST elsewhere goes to the network")
             << "POST http://example.com/data.json" << 0;
-        QTest::newRow("https to the origin host goes to the network") << "https://" + host + "/a" << 0;
+        QTest::newRow("https to the origin host goes to the network")
+            << "https://" + host + "/a" << 0;
         QTest::newRow("host that merely starts with the origin host goes to the network")
             << origin + ".example/data.json" << 0;
     }
@@ -71,10 +75,12 @@ private slots:
         nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy.port()));
         const int seenBefore = m_proxy.requests().size();
         const QNetworkRequest request{QUrl(url)};
-        std::unique_ptr<QNetworkReply> reply(method == "GET"    ? nam.get(request)
-                                             : method == "HEAD" ? nam.head(request)
-                                                                : nam.post(request, QByteArray("x")));
-        QVERIFY(reply->isFinished() || QSignalSpy(reply.get(), &QNetworkReply::finished).wait(5000));
+        std::unique_ptr<QNetworkReply> reply(method == "GET" ? nam.get(request)
+                                             : method == "HEAD"
+                                                 ? nam.head(request)
+                                                 : nam.post(request, QByteArray("x")));
+        QVERIFY(reply->isFinished()
+                || QSignalSpy(reply.get(), &QNetworkReply::finished).wait(5000));
         QCOMPARE(reply->url(), QUrl(url));
 
         if (status == 0) {

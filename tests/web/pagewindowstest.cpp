@@ -34,9 +34,15 @@ class TestPageWindows : public QObject {
     SiteSpecificWebView* m_view = nullptr;
 
     QWebFrame* frame() const { return m_view->page()->mainFrame(); }
-    static QString js(QWebFrame* f, const QString& code) { return f->evaluateJavaScript(code).toString(); }
+    static QString js(QWebFrame* f, const QString& code)
+    {
+        return f->evaluateJavaScript(code).toString();
+    }
     // Pages of the test bundle (bundle/widget) on the application's origin.
-    static QUrl originUrl(const QString& path) { return "http://" + APPLICATION_HOST.toLower() + path; }
+    static QUrl originUrl(const QString& path)
+    {
+        return "http://" + APPLICATION_HOST.toLower() + path;
+    }
     bool load(const QString& path)
     {
         QSignalSpy loaded(m_view->page(), &QWebPage::loadFinished);
@@ -73,14 +79,19 @@ private slots:
         QVERIFY(load("/frames.html"));
     }
 
-    void cleanup() { m_window.reset(); qDeleteAll(popups()); }
+    void cleanup()
+    {
+        m_window.reset();
+        qDeleteAll(popups());
+    }
 
     // A page's own corvane replaces the namespace but not the bridge object,
     // which scripts cannot delete either; a reload gets a fresh bridge.
     void pagesCannotRemoveTheBridgeAndAReloadGetsAFreshOne()
     {
         js(frame(), "var corvane = {mine: true};");
-        QCOMPARE(js(frame(), "String(corvane.mine) + ' ' + typeof corvane.vesk"), QStringLiteral("true undefined"));
+        QCOMPARE(js(frame(), "String(corvane.mine) + ' ' + typeof corvane.vesk"),
+                 QStringLiteral("true undefined"));
         js(frame(), "window.marker = 1; corvane_skyfold_zem.setMinWindowSize(220, 180);"
                     "corvane_skyfold_zem.deleteLater(); corvane_skyfold_zem = null;");
         QCOMPARE(m_window->minimumSize(), QSize(220, 180));
@@ -240,19 +251,21 @@ private slots:
             const QString pdf = out.filePath("printed.pdf");
             QPointer<QWidget> parent;
             bool answered = false;
-            const ModalAnswerer answerer([&](QWidget* modal) {
-                auto* dialog = qobject_cast<QPrintDialog*>(modal);
-                if (!dialog || std::exchange(answered, true))
-                    return;
-                parent = dialog->parentWidget();
-                dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
-                dialog->printer()->setOutputFileName(pdf);
-                if (auto* printers = dialog->findChild<QComboBox*>("printers"))
-                    printers->setCurrentIndex(printers->count() - 1);  // "Print to File (PDF)"
-                if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
-                    fileName->setText(pdf);
-                accept ? dialog->accept() : dialog->reject();
-            }, 50);
+            const ModalAnswerer answerer(
+                [&](QWidget* modal) {
+                    auto* dialog = qobject_cast<QPrintDialog*>(modal);
+                    if (!dialog || std::exchange(answered, true))
+                        return;
+                    parent = dialog->parentWidget();
+                    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+                    dialog->printer()->setOutputFileName(pdf);
+                    if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+                        printers->setCurrentIndex(printers->count() - 1);  // "Print to File (PDF)"
+                    if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
+                        fileName->setText(pdf);
+                    accept ? dialog->accept() : dialog->reject();
+                },
+                50);
             // WebKit may defer the request until the document has finished loading.
             js(frame(), "setTimeout(function () { window.print(); }, 0)");
             QTRY_VERIFY_WITH_TIMEOUT(answered && !QApplication::activeModalWidget(), 10000);
@@ -261,7 +274,8 @@ private slots:
             text.start("pdftotext", {pdf, "-"});
             QVERIFY(text.waitForFinished(10000));
             QCOMPARE(text.readAllStandardOutput().simplified(),
-                     accept ? QByteArray("Walnut ledger printout Seventeen amber quills.") : QByteArray());
+                     accept ? QByteArray("Walnut ledger printout Seventeen amber quills.")
+                            : QByteArray());
         }
     }
 
