@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QWebPage>
 
 #include <cstdio>
@@ -52,8 +51,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString curlPath = QStandardPaths::findExecutable("curl");
-    if (curlPath.isEmpty()) {
+    if (!curlFound()) {
         std::printf("curl not found\n");
         return 1;
     }
@@ -75,10 +73,7 @@ int main(int argc, char** argv)
     std::printf("download of %lld MiB over loopback, %d rounds\n", size / 1048576, rounds);
     for (int round = 1; round <= rounds; ++round) {
         const QString curlFile = home + "/curl.bin";
-        const ChildResult curl
-            = runChild({curlPath.toStdString(), "-s", "-o", curlFile.toStdString(),
-                        server.url("/files/data.bin").toStdString()},
-                       600000, home.toStdString());
+        const ChildResult curl = curlDownload(server.url("/files/data.bin"), curlFile, home);
         const bool curlOk = curl.ok() && QFileInfo(curlFile).size() == size;
         QFile::remove(curlFile);
 

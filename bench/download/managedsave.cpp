@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -57,4 +58,20 @@ ManagedSave saveThroughManager(SiteSpecificWebView& view, const QString& target,
     loop.exec();
     run.growthKiB = memoryKiB("VmHWM:") - before;
     return run;
+}
+
+static QString curlPath()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("curl"));
+}
+
+bool curlFound()
+{
+    return !curlPath().isEmpty();
+}
+
+ChildResult curlDownload(const QString& url, const QString& file, const QString& folder)
+{
+    return runChild({curlPath().toStdString(), "-s", "-o", file.toStdString(), url.toStdString()},
+                    600000, folder.toStdString());
 }

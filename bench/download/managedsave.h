@@ -1,6 +1,8 @@
 #ifndef QUILLET_BENCH_MANAGEDSAVE_H
 #define QUILLET_BENCH_MANAGEDSAVE_H
 
+#include "childprocess.h"
+
 #include <QString>
 
 #include <functional>
@@ -17,5 +19,10 @@ struct ManagedSave {
 };
 ManagedSave saveThroughManager(SiteSpecificWebView& view, const QString& target,
                                const std::function<void()>& start);
+
+// The baseline: `curl -s -o file url` run in folder. Not run, and false from
+// curlFound(), when curl is not installed.
+bool curlFound();
+ChildResult curlDownload(const QString& url, const QString& file, const QString& folder);
 
 #endif
