@@ -13,10 +13,15 @@ function(quillet_library name)
   target_include_directories(${name} PUBLIC "${_include}")
 endfunction()
 
-# quillet_application_id(<target> <id>): compiles the application identifier
-# <id> ("w0,w1,w2,w3") into <target>, with shell/applicationid.cpp. The
-# libraries are shared by every variant.
+# quillet_application_id(<target> <id> [<engine library>]): compiles the
+# application identifier <id> ("w0,w1,w2,w3") into <target>, with
+# shell/applicationid.cpp, and links the engine's adapter (quillet_web, the
+# QtWebKit one, by default). The libraries are shared by every variant.
 function(quillet_application_id target id)
+  set(_engine quillet_web)
+  if(ARGC GREATER 2)
+    set(_engine ${ARGV2})
+  endif()
   string(REPLACE "," ";" _words "${id}")
   list(LENGTH _words _n)
   if(NOT _n EQUAL 4)
@@ -24,13 +29,20 @@ function(quillet_application_id target id)
   endif()
   target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/shell/applicationid.cpp")
   target_compile_definitions(${target} PRIVATE "QUILLET_APPLICATION_ID_WORDS=${id}")
-  target_link_libraries(${target} PRIVATE quillet_shell)
+  target_link_libraries(${target} PRIVATE quillet_shell ${_engine})
 endfunction()
 
-# quillet_add_executable(<name> <id>): the program with the identifier <id>.
+# quillet_add_executable(<name> <id> [<engine folder>]): the program with the
+# identifier <id> on the engine of that folder (web, QtWebKit, by default),
+# whose main.cpp it is.
 function(quillet_add_executable name id)
-  add_executable(${name} "${PROJECT_SOURCE_DIR}/shell/main.cpp")
-  quillet_application_id(${name} "${id}")
+  set(_folder web)
+  if(ARGC GREATER 2)
+    set(_folder ${ARGV2})
+  endif()
+  set(_library quillet_${_folder})
+  add_executable(${name} "${PROJECT_SOURCE_DIR}/${_folder}/main.cpp")
+  quillet_application_id(${name} "${id}" ${_library})
 endfunction()
 
 # quillet_add_test(<target> [GTEST] [PORTS] [DISPLAY] [TIMEOUT <s>]): the test

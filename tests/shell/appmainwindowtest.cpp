@@ -1,6 +1,6 @@
 // The main window and the web view in-process: geometry kept across runs,
 // kept on screen, pop-up size, and the inspect-only context menu.
-#include "shell/appmainwindow.h"
+#include "web/appmainwindow.h"
 #include "modalanswerer.h"
 #include "quilletinstance.h"
 #include "web/sitespecificwebview.h"

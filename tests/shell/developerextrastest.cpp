@@ -1,7 +1,7 @@
 // Developer extras follow the build's application identifier: on only when it
 // is unset (all words zero); off when set and when only some words are zero.
 #include "isolatedenvironment.h"
-#include "shell/appmainwindow.h"
+#include "web/appmainwindow.h"
 #include "web/sitespecificwebview.h"
 
 #include <QTest>

@@ -2,7 +2,7 @@
 // colour until the page has loaded, its icon; run unpacked, F5 shows the page
 // as edited meanwhile.
 #include "quilletinstance.h"
-#include "shell/appmainwindow.h"
+#include "web/appmainwindow.h"
 #include "web/sitespecificwebview.h"
 #include "webcore/appidentity.h"
 

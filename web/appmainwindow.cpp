@@ -1,8 +1,8 @@
 #include "appmainwindow.h"
 
 #include "appmainwindowform.h"
-#include "constants.h"
-#include "web/sitespecificwebview.h"
+#include "shell/constants.h"
+#include "sitespecificwebview.h"
 #include "webcore/appidentity.h"
 
 #include <QNetworkProxyFactory>

@@ -1,6 +1,6 @@
 #include "appmainwindowform.h"
 
-#include "web/sitespecificwebview.h"
+#include "sitespecificwebview.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>

@@ -1,14 +1,15 @@
+#include "program.h"
+
 #include "diagnostics/logmessage.h"
 #include "shell/application.h"
-#include "shell/appmainwindow.h"
 #include "shell/commandline.h"
 #include "shell/constants.h"
 #include "shell/quitsignalhandler.h"
 #include "shell/runtimecontextstartup.h"
 #include "shell/singleinstance.h"
-#include "web/sitespecificcookiejar.h"
-#include "web/sitespecificwebpage.h"
 #include "webcore/appidentity.h"
+#include "webcore/appwindow.h"
+#include "webcore/pageconsole.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -49,7 +50,7 @@ void bringToFront(QWidget& window)
 
 }  // namespace
 
-int main(int argc, char* argv[])
+int runProgram(int argc, char* argv[], const Engine& engine)
 {
     const CommandLine command(argumentsOf(argc, argv));
     if (command.action() == CommandLine::Action::Error) {
@@ -73,6 +74,8 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    if (engine.prepare)
+        engine.prepare();
     QApplication app(argc, argv);
     QMessageBox messageBox;  // shown only when a store build cannot start
 
@@ -99,20 +102,21 @@ int main(int argc, char* argv[])
         if (!runtimeContext || QuitSignalHandler::wasRequested())
             return 0;
         // Script errors of the pages go to the log as well as to standard error.
-        SiteSpecificWebPage::setErrorLog([](const QString& line) {
+        PageConsole::setErrorLog([](const QString& line) {
             com::corvane::vesk::LogMessage(com::corvane::vesk::ERROR) << line.toStdWString();
         });
     }
 
     int result = 0;
     {
-        AppMainWindow window(nullptr);
+        const std::unique_ptr<AppWindow> mainWindow = engine.createMainWindow();
+        AppWindow& window = *mainWindow;
         // Saved at once on a quit signal: a busy page may keep the
         // destructors and the end of the loop from coming before the deadline.
         QObject::connect(&quitOnSignal, &QuitSignalHandler::quitRequested, &window,
-                         &AppMainWindow::saveWindowSettings);
-        QObject::connect(&quitOnSignal, &QuitSignalHandler::quitRequested,
-                         SiteSpecificCookieJar::instance(), &SiteSpecificCookieJar::savePending);
+                         &AppWindow::saveWindowSettings);
+        QObject::connect(&quitOnSignal, &QuitSignalHandler::quitRequested, &window,
+                         engine.savePendingCookies);
         QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                          [&window] { bringToFront(window); });
         if (identity.display() == AppIdentity::Display::Fullscreen)

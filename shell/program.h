@@ -1,0 +1,26 @@
+#ifndef QUILLET_SHELL_PROGRAM_H
+#define QUILLET_SHELL_PROGRAM_H
+
+#include <functional>
+#include <memory>
+
+class AppWindow;
+
+// What a web engine brings to the program: its main window and the steps
+// that depend on it. Everything else (the command line, one instance per app,
+// the store build's runtime context, the quit signals) is the program's own.
+struct Engine {
+    // Runs before the application object exists: attributes and switches
+    // the engine reads at start.
+    std::function<void()> prepare;
+    // The main window, which loads the app's start page.
+    std::function<std::unique_ptr<AppWindow>()> createMainWindow;
+    // Writes cookies that wait to be saved, at once (on a quit signal).
+    std::function<void()> savePendingCookies;
+};
+
+// The program's main(): reads the command line, starts the app in engine and
+// runs it to its end; returns the exit code.
+int runProgram(int argc, char* argv[], const Engine& engine);
+
+#endif
