@@ -40,7 +40,7 @@ class TestAppRun : public QObject {
                   "x.open('GET', '"
                 + server.baseUrl() + "/seen/" + name
                 + "?' + encodeURIComponent(seen), false);\n"
-                  "try { x.send(); } catch (e) {}\n"  // the server sends no CORS headers
+                  "try { x.send(); } catch (e) {}\n"
                   "setTimeout(function () { window.close(); }, 1500);\n"
                   "</script>");
     }
