@@ -1,6 +1,7 @@
 #include "engineprofile.h"
 
 #include "enginebridge.h"
+#include "enginedownload.h"
 #include "originserver.h"
 #include "webcore/appidentity.h"
 #include "webcore/cookiefile.h"
@@ -10,11 +11,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QWebEngineCookieStore>
+#include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QtDebug>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +68,16 @@ bool sameCookie(const QNetworkCookie& a, const QNetworkCookie& b)
 
 }  // namespace
 
+// The engine's sandbox cannot start for the root user: only then is it off.
+void EngineProfile::prepare()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        std::fputs("Running as root: the web engine's sandbox is off.\n", stderr);
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+}
+
 EngineProfile* EngineProfile::instance()
 {
     static EngineProfile* s_instance = new EngineProfile;
@@ -85,6 +100,7 @@ EngineProfile::EngineProfile()
     m_profile->setUrlRequestInterceptor(new OriginRequestInterceptor(m_server->secret(), this));
     keepCookies();
     addBridgeScript();
+    connect(m_profile, &QWebEngineProfile::downloadRequested, this, &EngineDownload::start);
 }
 
 EngineProfile::~EngineProfile() = default;

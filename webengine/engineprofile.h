@@ -17,6 +17,9 @@ class QWebEngineProfile;
 class EngineProfile : public QObject {
     Q_OBJECT
 public:
+    // Before the application object: what the engine reads at its start.
+    static void prepare();
+
     // Made at first use, after the application object; it lives as long as
     // the application does.
     static EngineProfile* instance();

@@ -110,6 +110,8 @@ void OriginConnection::answer(const QByteArray& method, const QByteArray& target
             m_bodyToSkip = value.toLongLong();
         else if (name == "transfer-encoding")
             chunked = true;
+        else if (name == "connection")
+            m_closing = value.toLower() == "close";
     }
     if (m_secret.isEmpty() || secret != m_secret) {
         refuse(403, "Forbidden");
@@ -149,6 +151,10 @@ void OriginConnection::sendBody()
         const QByteArray chunk = m_reply->read(64 * 1024);
         if (chunk.isEmpty()) {
             delete m_reply.data();
+            if (m_closing) {
+                m_socket->disconnectFromHost();
+                return;
+            }
             // The next request may already wait in the buffer.
             QMetaObject::invokeMethod(this, &OriginConnection::readRequests, Qt::QueuedConnection);
             return;
