@@ -5,6 +5,7 @@
 #include "shell/constants.h"
 #include "webcore/appidentity.h"
 
+#include <QFile>
 #include <QShortcut>
 #include <QUrl>
 
@@ -19,12 +20,31 @@ EngineMainWindow::EngineMainWindow(QWidget* parent)
     configure();
     restoreGeometry();
     if (bundleLoaded)
-        m_view->setUrl(QUrl(QStringLiteral("qrc:/index.html")));
+        showStartPage();
     else
         m_view->setHtml(bundleProblemPage());
 }
 
 EngineMainWindow::~EngineMainWindow() = default;
+
+// The engine reads qrc: from registered resources only: a web folder run
+// unpacked has its start page handed over as content with the same address
+// (the profile sends what it names under qrc:/widget/ to the origin).
+void EngineMainWindow::showStartPage()
+{
+    const QUrl start(QStringLiteral("qrc:/index.html"));
+    const AppIdentity& app = AppIdentity::current();
+    if (app.webFolder().isEmpty()) {
+        m_view->setUrl(start);
+        return;
+    }
+    QFile page(app.bundleFilePath(start.path()));
+    if (!page.open(QIODevice::ReadOnly)) {
+        m_view->setHtml(bundleProblemPage());
+        return;
+    }
+    m_view->setHtml(QString::fromUtf8(page.readAll()), start);
+}
 
 void EngineMainWindow::configure()
 {

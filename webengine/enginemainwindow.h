@@ -17,6 +17,7 @@ public:
 
 private:
     void configure();
+    void showStartPage();
 
     EngineWebView* m_view;  // child object
 };

@@ -38,11 +38,29 @@ public:
         const QUrl url = info.requestUrl();
         if (url.scheme() == QLatin1String("http") && url.host() == m_host && url.port(80) == 80)
             info.setHttpHeader(OriginServer::kSecretHeader, m_secret);
+        else if (url.scheme() == QLatin1String("qrc") && !m_webFolder.isEmpty())
+            redirectToOrigin(info);
+    }
+
+private:
+    // A web folder run unpacked is not a registered resource: what its start
+    // page names under qrc:/widget/ is the same file on the origin.
+    void redirectToOrigin(QWebEngineUrlRequestInfo& info)
+    {
+        const QString path = info.requestUrl().path(QUrl::FullyDecoded);
+        if (!path.startsWith(QLatin1String("/widget/")))
+            return;
+        QUrl origin;
+        origin.setScheme(QStringLiteral("http"));
+        origin.setHost(m_host);
+        origin.setPath(path.mid(int(strlen("/widget"))), QUrl::DecodedMode);
+        info.redirect(origin);
     }
 
 private:
     const QByteArray m_secret;
     const QString m_host;
+    const QString m_webFolder = AppIdentity::current().webFolder();
 };
 
 // Switches the engine reads once, when its first profile is made: the
