@@ -87,9 +87,12 @@ bool sameCookie(const QNetworkCookie& a, const QNetworkCookie& b)
 }  // namespace
 
 // The engine's sandbox cannot start for the root user: only then is it off.
+// Drawing offscreen, the engine aborts when it tries for a GL context.
 void EngineProfile::prepare()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen")
+        qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
         std::fputs("Running as root: the web engine's sandbox is off.\n", stderr);
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
