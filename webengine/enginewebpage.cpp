@@ -63,6 +63,8 @@ EngineWebPage::EngineWebPage(QObject* parent)
     });
     connect(this, &QWebEnginePage::fullScreenRequested, this,
             &EngineWebPage::applyFullScreenRequest);
+    connect(this, &QWebEnginePage::renderProcessTerminated, this,
+            &EngineWebPage::recoverFromEndedRenderer);
     // The dialog runs an event loop of its own: not inside the page's signal.
     connect(this, &QWebEnginePage::printRequested, this, &EngineWebPage::printPage,
             Qt::QueuedConnection);
@@ -175,6 +177,25 @@ void EngineWebPage::printPage()
         return;
     }
     print(printer, [printer](bool) { delete printer; });
+}
+
+// The page's own process ended under it (a crash, out of memory, killed):
+// the window would stay blank. The page is loaded again, unless it ended
+// again soon after the last reload, which would only repeat.
+void EngineWebPage::recoverFromEndedRenderer(RenderProcessTerminationStatus status, int exitCode)
+{
+    if (status == NormalTerminationStatus)
+        return;
+    const bool again = m_lastRecovery.isValid() && m_lastRecovery.elapsed() < 10000;
+    PageConsole::show(PageConsole::Level::Error,
+                      QStringLiteral("the page's process ended unexpectedly (code %1)%2")
+                          .arg(exitCode)
+                          .arg(again ? QString() : QStringLiteral("; the page is loaded again")),
+                      0, url().toString());
+    if (again)
+        return;
+    m_lastRecovery.start();
+    QTimer::singleShot(0, this, [this] { triggerAction(QWebEnginePage::Reload); });
 }
 
 QWidget* EngineWebPage::targetWindow() const

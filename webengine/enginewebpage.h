@@ -1,6 +1,7 @@
 #ifndef QUILLET_WEBENGINE_ENGINEWEBPAGE_H
 #define QUILLET_WEBENGINE_ENGINEWEBPAGE_H
 
+#include <QElapsedTimer>
 #include <QWebEnginePage>
 
 class DocumentFullScreen;
@@ -12,7 +13,8 @@ class QWebEngineFullScreenRequest;
 // step back to a blank page, "mailto:" links to the desktop, pop-ups as
 // top-level windows, scripts that close, move and resize their window and
 // print, HTML5 full screen on the window (F11 toggles, Escape leaves a
-// document's), and console errors and warnings on standard error.
+// document's), and console errors and warnings on standard error. A page
+// whose process ends under it is loaded again.
 class EngineWebPage : public QWebEnginePage {
     Q_OBJECT
 public:
@@ -37,10 +39,12 @@ private:
     void closeIfNeverLoaded();
     void applyFullScreenRequest(QWebEngineFullScreenRequest request);
     void printPage();
+    void recoverFromEndedRenderer(RenderProcessTerminationStatus status, int exitCode);
 
     EngineBridge* m_bridge;              // child object
     DocumentFullScreen* m_fullScreen;    // child object
     bool m_loaded = false;
+    QElapsedTimer m_lastRecovery;
 };
 
 #endif

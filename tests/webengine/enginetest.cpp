@@ -24,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 class TestEngine : public QObject {
     Q_OBJECT
     IsolatedEnvironment m_home;
@@ -199,6 +201,16 @@ private slots:
         text.start("pdftotext", {pdf, "-"});
         QVERIFY(text.waitForFinished(10000));
         QVERIFY2(text.readAllStandardOutput().contains("Walnut ledger printout"), qPrintable(pdf));
+    }
+
+    // The page's process is killed: the page comes back by itself, once.
+    void pageWhoseProcessDiesIsLoadedAgain()
+    {
+        QVERIFY(load("/index.html"));
+        QSignalSpy loaded(m_view->page(), &QWebEnginePage::loadFinished);
+        ::kill(pid_t(m_view->page()->renderProcessPid()), SIGSEGV);
+        QVERIFY(loaded.wait(15000));
+        QTRY_COMPARE(m_view->page()->title(), QString("18 walnut"));
     }
 
     void cleanupTestCase() { m_view.reset(); }
