@@ -2,7 +2,6 @@
 // apart, one instance per app, an unpacked web folder and the command line.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
-#include "webcore/webapp.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -14,18 +13,13 @@
 class TestAppRun : public QObject {
     Q_OBJECT
 
-    static QByteArray startPage()
-    {
-        return "<script>location.replace('http://" + APPLICATION_HOST.toLower().toUtf8()
-               + "/index.html');</script>";
-    }
     // An app with a manifest whose page tells the server what it finds in
     // web storage and cookies, leaves its own mark in both and closes.
     static void addMarkingApp(QuilletInstance& quillet, const QByteArray& name,
                               const RecordingHttpServer& server)
     {
         quillet.addBundleFile("manifest.webmanifest", "{\"name\": \"" + name + "\"}");
-        quillet.addBundleFile("index.html", startPage());
+        quillet.addBundleFile("index.html", startPageOnOrigin("/index.html"));
         quillet.addBundleFile(
             "widget/index.html",
             "<script>\n"
@@ -138,7 +132,7 @@ private slots:
         RecordingHttpServer server;
         QVERIFY(server.listen());
         QTemporaryDir folder;
-        QVERIFY(writeFile(folder.path() + "/index.html", startPage()));
+        QVERIFY(writeFile(folder.path() + "/index.html", startPageOnOrigin("/index.html")));
         QVERIFY(writeFile(folder.path() + "/widget/v.js", "var version = 1;"));
         QVERIFY(writeFile(folder.path() + "/widget/index.html",
                           "<script src=\"v.js\"></script><script>\n"

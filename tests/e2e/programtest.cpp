@@ -48,13 +48,6 @@ class E2eProgram : public QObject {
                + body + "</body></html>";
     }
 
-    static QByteArray origin() { return "http://" + APPLICATION_HOST.toLower().toUtf8(); }
-    // A start page that moves onto the application's origin, to `path` there.
-    static QByteArray startPageOnOrigin(const QByteArray& path)
-    {
-        return "<script>location.replace('" + origin() + path + "');</script>";
-    }
-
     // The reports by their "where" value, from the first'th on.
     QMap<QString, QUrlQuery> reports(int first = 0) const
     {
@@ -246,8 +239,7 @@ private slots:
                  "</script>"));
         QVERIFY(runToCleanExit());
         QCOMPARE(reports().value("origin").queryItemValue("r", QUrl::FullyDecoded),
-                 "http://" + APPLICATION_HOST.toLower()
-                     + "/index.html?via=mailto:ann@example.org|ran|3"
+                 applicationOrigin() + "/index.html?via=mailto:ann@example.org|ran|3"
                        "|200:{\"from\":\"bundle\"}|404:404 Not Found\n|kept|flavour=walnut");
     }
 
@@ -373,7 +365,7 @@ private slots:
             if (run == 0) {
                 QVERIFY(stop());
                 const QString said = m_quillet->output();
-                QVERIFY2(said.contains(QRegularExpression("page error: " + origin()
+                QVERIFY2(said.contains(QRegularExpression("page error: " + applicationOrigin()
                                                           + "/counts.html:\\d+: (Uncaught )?SyntaxError")),
                          qPrintable(said));
             } else if (run == 1) {

@@ -1,5 +1,7 @@
 #include "quilletinstance.h"
 
+#include "webcore/webapp.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +30,16 @@ QByteArray sampleBundle()
 {
     QFile file(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray applicationOrigin()
+{
+    return "http://" + APPLICATION_HOST.toLower().toUtf8();
+}
+
+QByteArray startPageOnOrigin(const QByteArray& path)
+{
+    return "<script>location.replace('" + applicationOrigin() + path + "');</script>";
 }
 
 QString testedProgram()

@@ -17,6 +17,10 @@ QString storageFolder(const IsolatedEnvironment& environment);
 bool writeFile(const QString& path, const QByteArray& content);
 // The bundle the build made from app/.
 QByteArray sampleBundle();
+// The application's origin, "http://<application host>", and a start page
+// for a bundle that moves onto it, to `path` there ("/index.html").
+QByteArray applicationOrigin();
+QByteArray startPageOnOrigin(const QByteArray& path);
 // The executable under test, as QUILLET_TEST_PROGRAM names it (quillet, on
 // QtWebKit, by default; quillet-webengine), and whether it is the Qt WebEngine one.
 QString testedProgram();

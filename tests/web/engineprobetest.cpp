@@ -5,7 +5,6 @@
 // engine update that adds or drops a feature fails here until the README says so.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
-#include "webcore/webapp.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -49,10 +48,8 @@ private slots:
         QFile probe(QStringLiteral(QUILLET_SOURCE_DIR "/tests/web/bundle/widget/probe.html"));
         QVERIFY(probe.open(QIODevice::ReadOnly));
         quillet.addBundleFile("widget/probe.html", probe.readAll());
-        quillet.addBundleFile("index.html", "<script>location.replace('http://"
-                                                + APPLICATION_HOST.toLower().toUtf8()
-                                                + "/probe.html?report=" + server.baseUrl()
-                                                + "/probe');</script>");
+        quillet.addBundleFile("index.html",
+                              startPageOnOrigin("/probe.html?report=" + server.baseUrl() + "/probe"));
         QVERIFY(quillet.buildBundle() && quillet.start());
         QVERIFY2(QTest::qWaitFor([&] { return !server.requestsTo("/probe").isEmpty(); }, 30000),
                  quillet.output().constData());
