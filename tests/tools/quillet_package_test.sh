@@ -171,10 +171,12 @@ engine)
   cmp -s "$QUILLET_WEBENGINE" "$work/out/$command" || fail "the folder does not run quillet-webengine"
   runs_until_loaded "$work/out/$command"
   expect "$(cat "$work/run.log")" "fetch: function"
+  if grep -q "made for Qt WebEngine" "$work/run.log"; then fail "warns on its own engine: $(cat "$work/run.log")"; fi
   package --app --engine webkit "$app" "$work/out-webkit" >/dev/null
   cmp -s "$QUILLET_PROGRAM" "$work/out-webkit/$command" || fail "--engine webkit does not ship quillet"
   package --deb "$app" "$work/out" >/dev/null
   info="$(dpkg-deb --info "$work/out/${command}_2.0_$(dpkg --print-architecture).deb")"
+  echo "$info" | grep Depends
   expect "$info" "libqt5webenginecore5 (>="
   if grep -q libqt5webkit5 <<<"$info"; then fail "the package depends on QtWebKit:"$'\n'"$info"; fi
   ;;
