@@ -1,6 +1,8 @@
 #ifndef QUILLET_SHELL_PROGRAM_H
 #define QUILLET_SHELL_PROGRAM_H
 
+#include "webcore/appidentity.h"
+
 #include <functional>
 #include <memory>
 
@@ -18,6 +20,11 @@ struct Engine {
     // Writes cookies that wait to be saved, at once (on a quit signal).
     std::function<void()> savePendingCookies;
 };
+
+// The engine of this program, compiled in with its application identifier.
+// QtWebKit's program hands an app made for Qt WebEngine over to that engine's
+// program when it is installed beside it.
+extern const AppIdentity::Engine PROGRAM_ENGINE;
 
 // The program's main(): reads the command line, starts the app in engine and
 // runs it to its end; returns the exit code.
