@@ -16,8 +16,7 @@ endfunction()
 # quillet_application_id(<target> <id> [<engine library>]): compiles the
 # application identifier <id> ("w0,w1,w2,w3") into <target>, with
 # shell/applicationid.cpp, and links the engine's adapter (quillet_web, the
-# QtWebKit one, by default), whose engine it compiles in as well. The
-# libraries are shared by every variant.
+# QtWebKit one, by default). The libraries are shared by every variant.
 function(quillet_application_id target id)
   set(_engine quillet_web)
   if(ARGC GREATER 2)
@@ -30,9 +29,6 @@ function(quillet_application_id target id)
   endif()
   target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/shell/applicationid.cpp")
   target_compile_definitions(${target} PRIVATE "QUILLET_APPLICATION_ID_WORDS=${id}")
-  if(_engine STREQUAL "quillet_webengine")
-    target_compile_definitions(${target} PRIVATE QUILLET_ON_WEBENGINE)
-  endif()
   target_link_libraries(${target} PRIVATE quillet_shell ${_engine})
 endfunction()
 

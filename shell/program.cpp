@@ -49,10 +49,11 @@ AppIdentity loadIdentity(const CommandLine& command)
 // arguments. Without it (or in a store build, whose identifier is this
 // program's own) the app runs here, after a warning that names the program
 // to use. Returns only when the app runs here.
-void runOnEngineOfApp(int argc, char* argv[], const AppIdentity& identity, const QString& program)
+void runOnEngineOfApp(int argc, char* argv[], const AppIdentity& identity, const QString& program,
+                      AppIdentity::Engine ownEngine)
 {
     if (identity.engine() != AppIdentity::Engine::WebEngine
-        || PROGRAM_ENGINE == AppIdentity::Engine::WebEngine)
+        || ownEngine == AppIdentity::Engine::WebEngine)
         return;
     const QString wanted = AppIdentity::engineProgram(identity.engine());
     const QString self = QString::fromStdString(platform::moduleFileName());
@@ -113,7 +114,7 @@ int runProgram(int argc, char* argv[], const Engine& engine)
         return 0;
     }
 
-    runOnEngineOfApp(argc, argv, identity, command.program());
+    runOnEngineOfApp(argc, argv, identity, command.program(), engine.kind);
     if (engine.prepare)
         engine.prepare();
     QApplication app(argc, argv);

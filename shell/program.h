@@ -12,6 +12,9 @@ class AppWindow;
 // that depend on it. Everything else (the command line, one instance per app,
 // the store build's runtime context, the quit signals) is the program's own.
 struct Engine {
+    // Which engine it is. QtWebKit's program hands an app made for Qt
+    // WebEngine over to that engine's program when it is installed beside it.
+    AppIdentity::Engine kind = AppIdentity::Engine::WebKit;
     // Runs before the application object exists: attributes and switches
     // the engine reads at start.
     std::function<void()> prepare;
@@ -20,11 +23,6 @@ struct Engine {
     // Writes cookies that wait to be saved, at once (on a quit signal).
     std::function<void()> savePendingCookies;
 };
-
-// The engine of this program, compiled in with its application identifier.
-// QtWebKit's program hands an app made for Qt WebEngine over to that engine's
-// program when it is installed beside it.
-extern const AppIdentity::Engine PROGRAM_ENGINE;
 
 // The program's main(): reads the command line, starts the app in engine and
 // runs it to its end; returns the exit code.
