@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -211,6 +212,38 @@ private slots:
         ::kill(pid_t(m_view->page()->renderProcessPid()), SIGSEGV);
         QVERIFY(loaded.wait(15000));
         QTRY_COMPARE(m_view->page()->title(), QString("18 walnut"));
+    }
+
+    // The view's menu holds the inspector only with developer extras on;
+    // choosing it shows the engine's tools on this page, in a window.
+    void inspectorOnlyWithDeveloperExtras()
+    {
+        for (const bool on : {false, true}) {
+            EngineWebView::setDeveloperExtras(on);
+            QStringList offered;
+            const ModalAnswerer menuAnswerer([&](QWidget* modal) {
+                auto* menu = qobject_cast<QMenu*>(modal);
+                if (!menu)
+                    return;
+                for (QAction* action : menu->actions())
+                    offered << action->text();
+                if (!menu->actions().isEmpty())
+                    menu->actions().first()->trigger();
+                menu->close();
+            });
+            // The engine asks for the menu on a click in the page itself.
+            QTest::mouseClick(m_view->focusProxy(), Qt::RightButton, {}, QPoint(5, 5));
+            if (on) {
+                QTRY_COMPARE(offered, QStringList{"Inspect"});
+            } else {
+                QTest::qWait(500);
+                QCOMPARE(offered, QStringList());
+            }
+        }
+        QWebEnginePage* tools = m_view->page()->devToolsPage();
+        QVERIFY(tools && tools->view() && tools->view()->isVisible());
+        QTRY_COMPARE(tools->url().scheme(), QString("devtools"));
+        tools->view()->close();
     }
 
     void cleanupTestCase() { m_view.reset(); }
