@@ -20,23 +20,22 @@ class TestAppRun : public QObject {
     {
         quillet.addBundleFile("manifest.webmanifest", "{\"name\": \"" + name + "\"}");
         quillet.addBundleFile("index.html", startPageOnOrigin("/index.html"));
-        quillet.addBundleFile(
-            "widget/index.html",
-            "<script>\n"
-            "var seen = localStorage.getItem('owner') + '|' + document.cookie;\n"
-            "localStorage.setItem('owner', '"
-                + name
-                + "');\n"
-                  "document.cookie = 'owner="
-                + name
-                + "; max-age=86400; path=/';\n"
-                  "var x = new XMLHttpRequest();\n"
-                  "x.open('GET', '"
-                + server.baseUrl() + "/seen/" + name
-                + "?' + encodeURIComponent(seen), false);\n"
-                  "try { x.send(); } catch (e) {}\n"
-                  "setTimeout(function () { window.close(); }, 1500);\n"
-                  "</script>");
+        quillet.addBundleFile("widget/index.html",
+                              "<script>\n"
+                              "var seen = localStorage.getItem('owner') + '|' + document.cookie;\n"
+                              "localStorage.setItem('owner', '"
+                                  + name
+                                  + "');\n"
+                                    "document.cookie = 'owner="
+                                  + name
+                                  + "; max-age=86400; path=/';\n"
+                                    "var x = new XMLHttpRequest();\n"
+                                    "x.open('GET', '"
+                                  + server.baseUrl() + "/seen/" + name
+                                  + "?' + encodeURIComponent(seen), false);\n"
+                                    "try { x.send(); } catch (e) {}\n"
+                                    "setTimeout(function () { window.close(); }, 1500);\n"
+                                    "</script>");
     }
     static bool arrived(const RecordingHttpServer& server, const QByteArray& path, int milliseconds)
     {

@@ -134,13 +134,13 @@ private slots:
         QFETCH(QByteArray, loop);
         QFETCH(bool, requestGetsThrough);
         m_quillet->addBundleFile("index.html", startPageOnOrigin("/loop.html"));
-        m_quillet->addBundleFile(
-            "widget/loop.html",
-            page("<script>function mark(name) {\n"
-                 "  document.cookie = name + '=yes; max-age=3600; path=/'; report('where=' + name); }\n"
-                 "mark('early');\n"
-                 "setTimeout(function () { mark('looping'); "
-                 + loop + " }, 2500);</script>"));
+        m_quillet->addBundleFile("widget/loop.html",
+                                 page("<script>function mark(name) {\n"
+                                      "  document.cookie = name + '=yes; max-age=3600; path=/'; "
+                                      "report('where=' + name); }\n"
+                                      "mark('early');\n"
+                                      "setTimeout(function () { mark('looping'); "
+                                      + loop + " }, 2500);</script>"));
         QVERIFY(m_quillet->buildBundle() && m_quillet->start());
         QTRY_VERIFY_WITH_TIMEOUT(reports().contains("looping"), 20000);
         QTest::qWait(200);
@@ -239,7 +239,8 @@ private slots:
                  "</script>"));
         QVERIFY(runToCleanExit());
         QCOMPARE(reports().value("origin").queryItemValue("r", QUrl::FullyDecoded),
-                 applicationOrigin() + "/index.html?via=mailto:ann@example.org|ran|3"
+                 applicationOrigin()
+                     + "/index.html?via=mailto:ann@example.org|ran|3"
                        "|200:{\"from\":\"bundle\"}|404:404 Not Found\n|kept|flavour=walnut");
     }
 
@@ -365,8 +366,9 @@ private slots:
             if (run == 0) {
                 QVERIFY(stop());
                 const QString said = m_quillet->output();
-                QVERIFY2(said.contains(QRegularExpression("page error: " + applicationOrigin()
-                                                          + "/counts.html:\\d+: (Uncaught )?SyntaxError")),
+                QVERIFY2(said.contains(
+                             QRegularExpression("page error: " + applicationOrigin()
+                                                + "/counts.html:\\d+: (Uncaught )?SyntaxError")),
                          qPrintable(said));
             } else if (run == 1) {
                 QVERIFY(m_quillet->waitForExit(10000));

@@ -48,8 +48,8 @@ private slots:
         QFile probe(QStringLiteral(QUILLET_SOURCE_DIR "/tests/web/bundle/widget/probe.html"));
         QVERIFY(probe.open(QIODevice::ReadOnly));
         quillet.addBundleFile("widget/probe.html", probe.readAll());
-        quillet.addBundleFile("index.html",
-                              startPageOnOrigin("/probe.html?report=" + server.baseUrl() + "/probe"));
+        quillet.addBundleFile(
+            "index.html", startPageOnOrigin("/probe.html?report=" + server.baseUrl() + "/probe"));
         QVERIFY(quillet.buildBundle() && quillet.start());
         QVERIFY2(QTest::qWaitFor([&] { return !server.requestsTo("/probe").isEmpty(); }, 30000),
                  quillet.output().constData());
