@@ -224,15 +224,19 @@ TEST_F(FaultTest, aSecondRuntimeContextIsRefusedWithCodeZeroAndTheFirstLives)
     EXPECT_NE(log("faultchild").find("-ERROR- " + refusal + " (Code: 0)"), npos);
 }
 
-// The store executable of the test build, run for real (offscreen), until
-// the log or its output holds text.
-class StoreExecutableTest : public FaultTest {
+// The store executables of the test build, one per engine, run for real
+// (offscreen), until the log or its output holds text.
+class StoreExecutableTest : public FaultTest, public ::testing::WithParamInterface<std::string> {
 protected:
+    const std::string& program() const { return GetParam(); }
+    // Its name, which names its log and its crash report's root element.
+    std::string name() const { return fs::path(program()).filename().string(); }
+
     pid_t start(const std::string& text, bool inOutput = false)
     {
-        const pid_t pid = startChild({QUILLET_STORE}, output());
+        const pid_t pid = startChild({program()}, output());
         const auto seen = [&] {
-            return (inOutput ? readFile(output()) : log("quillet-store")).find(text) != npos;
+            return (inOutput ? readFile(output()) : log(name())).find(text) != npos;
         };
         for (int waited = 0; waited < 20000 && !seen(); waited += 20)
             usleep(20000);
@@ -249,7 +253,7 @@ protected:
     }
 };
 
-TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
+TEST_P(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
 {
     startDispatcher();
     const pid_t pid = start("Vesk application created successfully!");
@@ -265,10 +269,10 @@ TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     ASSERT_EQ(crashReports().size(), 1u);
     const std::string report = readFile(crashReports()[0]);
     EXPECT_NE(report.find("<Category>ACCESS VIOLATION</Category>"), npos) << report;
-    EXPECT_NE(report.find("<quillet-store>"), npos);
+    EXPECT_NE(report.find("<" + name() + ">"), npos);
     ASSERT_EQ(crashEvents().size(), 1u);
     EXPECT_NE(crashEvents()[0]["payload"].find(crashReports()[0]), npos);
-    EXPECT_EQ(log("quillet-store").find("Vesk application destroyed!"), npos);
+    EXPECT_EQ(log(name()).find("Vesk application destroyed!"), npos);
     // The main thread, waiting in the event loop: through Qt to main.
     const Symbolized stack = symbolized(crashReports()[0]);
     EXPECT_GE(stack.lines.size(), 8u) << stack.text;
@@ -276,21 +280,21 @@ TEST_F(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     EXPECT_TRUE(stack.reachesMain()) << stack.text;
 }
 
-TEST_F(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundTheWindow)
+TEST_P(StoreExecutableTest, withTheServiceCreationAndDestructionAreLoggedAroundTheWindow)
 {
     startDispatcher();
     const pid_t pid = start("Vesk application created successfully!");
     kill(pid, SIGTERM);  // ends the event loop in order; the window saves its geometry
     EXPECT_EQ(waitChild(pid, 10000).exitCode, 0);
     EXPECT_TRUE(windowWasShown());
-    const std::string text = log("quillet-store");
+    const std::string text = log(name());
     const auto created = text.find("-INFO- Vesk application created successfully!");
     const auto destroyed = text.find("-INFO- Vesk application destroyed!");
     EXPECT_TRUE(created < destroyed && destroyed != npos) << text;
     EXPECT_TRUE(crashReports().empty());
 }
 
-TEST_F(StoreExecutableTest, withAHungServiceItIsGoneSoonAfterItsWindowCloses)
+TEST_P(StoreExecutableTest, withAHungServiceItIsGoneSoonAfterItsWindowCloses)
 {
     startDispatcher();
     const pid_t pid = start("Vesk application created successfully!");
@@ -305,11 +309,11 @@ TEST_F(StoreExecutableTest, withAHungServiceItIsGoneSoonAfterItsWindowCloses)
     EXPECT_TRUE(windowWasShown());
 }
 
-TEST_F(StoreExecutableTest, sigtermWhileTheStartUpWaitsForTheServiceEndsItAtOnce)
+TEST_P(StoreExecutableTest, sigtermWhileTheStartUpWaitsForTheServiceEndsItAtOnce)
 {
     startDispatcher({"--no-reply"});
     writeRegistry(linkRegistry(m_dispatcher->port(), 20));
-    const pid_t pid = startChild({QUILLET_STORE}, output());
+    const pid_t pid = startChild({program()}, output());
     for (int waited = 0;
          waited < 10000 && m_dispatcher->messages("application_service_status_request").empty();
          waited += 20)
@@ -324,7 +328,7 @@ TEST_F(StoreExecutableTest, sigtermWhileTheStartUpWaitsForTheServiceEndsItAtOnce
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u) << "the link was closed in order";
 }
 
-TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
+TEST_P(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
 {
     const FakeListener noFallback(LinkSettings::fallbackPorts(), FakeListener::Closed);
     if (!noFallback.boundAll())
@@ -336,7 +340,20 @@ TEST_F(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
     kill(pid, SIGTERM);  // dismisses the message box by ending its event loop
     EXPECT_EQ(waitChild(pid, 10000).exitCode, 0);
     EXPECT_FALSE(windowWasShown());
-    EXPECT_EQ(log("quillet-store").find("created successfully"), npos);
+    EXPECT_EQ(log(name()).find("created successfully"), npos);
 }
 
 }  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Engines, StoreExecutableTest,
+                         ::testing::Values(QUILLET_STORE
+#ifdef QUILLET_WEBENGINE_STORE
+                                           ,
+                                           QUILLET_WEBENGINE_STORE
+#endif
+                                           ),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param.find("webengine") == std::string::npos
+                                        ? std::string("webkit")
+                                        : std::string("webengine");
+                         });

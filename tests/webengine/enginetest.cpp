@@ -1,0 +1,226 @@
+// The Qt WebEngine adapter in-process, on real pages of a web folder: who the
+// origin server answers, a modern page on the origin with its cookies kept,
+// downloads through the dialogs, and printing to a PDF with text.
+#include "modalanswerer.h"
+#include "quilletinstance.h"
+#include "webcore/appidentity.h"
+#include "webcore/cookiefile.h"
+#include "webcore/webapp.h"
+#include "webengine/engineprofile.h"
+#include "webengine/enginewebpage.h"
+#include "webengine/enginewebview.h"
+#include "webengine/originserver.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSignalSpy>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+class TestEngine : public QObject {
+    Q_OBJECT
+    IsolatedEnvironment m_home;
+    QTemporaryDir m_web;
+    std::unique_ptr<EngineWebView> m_view;
+    QString m_typed;  // the save dialog's answer; empty dismisses it
+    QStringList m_seen;
+    ModalAnswerer m_answerer{[this](QWidget* modal) { answer(modal); }};
+
+    void answer(QWidget* modal)
+    {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            m_seen << "save:" + QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            ModalAnswerer::typeFileName(dialog, m_typed);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            m_seen << box->text();
+            box->done(QMessageBox::Ok);
+        }
+    }
+
+    QString origin() const { return "http://" + APPLICATION_HOST.toLower(); }
+
+    bool load(const QString& path)
+    {
+        QSignalSpy loaded(m_view->page(), &QWebEnginePage::loadFinished);
+        m_view->setUrl(QUrl(origin() + path));
+        return loaded.wait(15000) && loaded.first().first().toBool();
+    }
+
+    QVariant js(const QString& script)
+    {
+        QVariant result;
+        bool done = false;
+        m_view->page()->runJavaScript(script, [&](const QVariant& value) {
+            result = value;
+            done = true;
+        });
+        for (int waited = 0; !done && waited < 10000; waited += 10)
+            QTest::qWait(10);
+        return result;
+    }
+
+    // One raw request to the origin server (which runs on this thread), up
+    // to the server's end of the connection.
+    static QByteArray ask(const QByteArray& request)
+    {
+        auto* server = EngineProfile::instance()->findChild<OriginServer*>();
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, server->serverPort());
+        socket.write(request);
+        QSignalSpy closed(&socket, &QTcpSocket::disconnected);
+        closed.wait(5000);
+        return socket.readAll();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QByteArray body(3 * 1024 * 1024 + 17, 'q');
+        QVERIFY(writeFile(m_web.filePath("index.html"), "OUTSIDE the served tree"));
+        QVERIFY(writeFile(m_web.filePath("widget/lib.mjs"),
+                          "export const shelf = { quills: 17n };\n"));
+        QVERIFY(writeFile(m_web.filePath("widget/data.json"), "{\"ink\": \"walnut\"}"));
+        QVERIFY(writeFile(m_web.filePath("widget/ledger.bin"), body));
+        QVERIFY(writeFile(m_web.filePath("widget/index.html"),
+                          "<!DOCTYPE html><html><head><title>start</title>\n"
+                          "<script type=\"module\">\n"
+                          "import { shelf } from './lib.mjs';\n"
+                          "fetch('/data.json').then(r => r.json()).then(data => {\n"
+                          "  document.cookie = 'ink=' + (data?.ink ?? 'none') + '; max-age=600';\n"
+                          "  document.title = `${shelf?.quills + 1n} ${data.ink}`; });\n"
+                          "</script></head><body>\n"
+                          "<a id=\"saved\" href=\"ledger.bin\" download=\"ledger copy.bin\">x</a>\n"
+                          "<p>Walnut ledger printout</p></body></html>"));
+        AppIdentity identity;
+        identity.setWebFolder(m_web.path());
+        AppIdentity::setCurrent(identity);
+        m_view = std::make_unique<EngineWebView>();
+        m_view->resize(400, 300);
+        m_view->show();
+    }
+
+    // Only requests with this run's secret, for the origin's host, get bundle
+    // files, and never one outside the served tree. The server listens on the
+    // loopback address only.
+    void originServerAnswersOnlyThisRun()
+    {
+        auto* server = EngineProfile::instance()->findChild<OriginServer*>();
+        QVERIFY(server && server->isListening());
+        QCOMPARE(server->serverAddress(), QHostAddress(QHostAddress::LocalHost));
+        QVERIFY(OriginServer().secret() != server->secret());
+        const QByteArray host
+            = "Connection: close\r\nHost: " + APPLICATION_HOST.toLower().toUtf8() + "\r\n";
+        const QByteArray secret = OriginServer::kSecretHeader + (": " + server->secret()) + "\r\n";
+        const struct {
+            QByteArray request, status;
+        } rows[] = {
+            {"GET /data.json HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 403"},
+            {"GET /data.json HTTP/1.1\r\n" + host + OriginServer::kSecretHeader + ": 00\r\n\r\n",
+             "HTTP/1.1 403"},
+            {"GET /data.json HTTP/1.1\r\nHost: example.org\r\n" + secret + "\r\n", "HTTP/1.1 400"},
+            {"GET /../index.html HTTP/1.1\r\n" + host + secret + "\r\n", "HTTP/1.1 200"},
+            {"GET /%2e%2e/index.html HTTP/1.1\r\n" + host + secret + "\r\n", "HTTP/1.1 200"},
+            {"GET /data.json HTTP/1.1\r\n" + host + secret + "\r\n", "HTTP/1.1 200"},
+            {"GARBAGE\r\n\r\n", "HTTP/1.1 400"},
+        };
+        for (const auto& row : rows) {
+            const QByteArray answer = ask(row.request);
+            QVERIFY2(answer.startsWith(row.status), row.request + " -> " + answer.left(200));
+            QVERIFY2(!answer.contains("OUTSIDE"), row.request.constData());
+            QCOMPARE(answer.contains("walnut"), row.request.contains("data.json")
+                                                    && row.status.endsWith("200"));
+        }
+    }
+
+    // ES module, BigInt, optional chaining and fetch on the origin; the
+    // cookie the page sets reaches the app's cookie file.
+    void modernPageRunsOnTheOriginAndKeepsItsCookie()
+    {
+        QVERIFY(load("/index.html"));
+        QTRY_COMPARE(m_view->page()->title(), QString("18 walnut"));
+        EngineProfile::instance()->savePendingCookies();
+        QTRY_VERIFY(readFile(CookieFile::path().toStdString()).find("ink=walnut")
+                    != std::string::npos);
+    }
+
+    // A download link: the save dialog offers the link's name, the file holds
+    // exactly the body; dismissing the dialog saves nothing.
+    void downloadsGoThroughTheSaveDialog()
+    {
+        QVERIFY(load("/index.html"));
+        const QString target = QString::fromStdString(m_home.home().string()) + "/saved.bin";
+        for (const QString& typed : {target, QString()}) {
+            m_seen.clear();
+            m_typed = typed;
+            js("document.getElementById('saved').click()");
+            QTRY_COMPARE(m_seen, QStringList{"save:ledger copy.bin"});
+            if (typed.isEmpty()) {
+                QTest::qWait(500);
+                QVERIFY(!QFile::exists(target));
+                continue;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target).size() == 3 * 1024 * 1024 + 17, 15000);
+            QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::Files), {"saved.bin"});
+            QFile::rename(target, target + ".2");
+        }
+    }
+
+    // window.print(): the print dialog, then a PDF with the page's text.
+    void printingToAPdfKeepsTheText()
+    {
+        QVERIFY(load("/index.html"));
+        QTemporaryDir out;
+        const QString pdf = out.filePath("printed.pdf");
+        bool answered = false;
+        const ModalAnswerer printAnswerer(
+            [&](QWidget* modal) {
+                auto* dialog = qobject_cast<QPrintDialog*>(modal);
+                if (!dialog || std::exchange(answered, true))
+                    return;
+                dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+                dialog->printer()->setOutputFileName(pdf);
+                if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+                    printers->setCurrentIndex(printers->count() - 1);  // "Print to File (PDF)"
+                if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
+                    fileName->setText(pdf);
+                dialog->accept();
+            },
+            50);
+        js("window.print()");
+        QTRY_VERIFY_WITH_TIMEOUT(answered && QFileInfo(pdf).size() > 0, 15000);
+        QProcess text;
+        text.start("pdftotext", {pdf, "-"});
+        QVERIFY(text.waitForFinished(10000));
+        QVERIFY2(text.readAllStandardOutput().contains("Walnut ledger printout"), qPrintable(pdf));
+    }
+
+    // The page's process is killed: the page comes back by itself, once.
+    void pageWhoseProcessDiesIsLoadedAgain()
+    {
+        QVERIFY(load("/index.html"));
+        QSignalSpy loaded(m_view->page(), &QWebEnginePage::loadFinished);
+        ::kill(pid_t(m_view->page()->renderProcessPid()), SIGSEGV);
+        QVERIFY(loaded.wait(15000));
+        QTRY_COMPARE(m_view->page()->title(), QString("18 walnut"));
+    }
+
+    void cleanupTestCase() { m_view.reset(); }
+};
+
+int main(int argc, char* argv[])
+{
+    EngineProfile::prepare();
+    QApplication app(argc, argv);
+    TestEngine test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "enginetest.moc"

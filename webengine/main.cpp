@@ -1,0 +1,13 @@
+// The program on Qt WebEngine.
+#include "enginemainwindow.h"
+#include "engineprofile.h"
+#include "shell/program.h"
+
+int main(int argc, char* argv[])
+{
+    Engine engine;
+    engine.prepare = EngineProfile::prepare;
+    engine.createMainWindow = [] { return std::make_unique<EngineMainWindow>(); };
+    engine.savePendingCookies = [] { EngineProfile::instance()->savePendingCookies(); };
+    return runProgram(argc, argv, engine);
+}
