@@ -85,7 +85,9 @@ QString CommandLine::usage() const
                "  --version         show the app's name and version and exit\n"
                "\n"
                "Qt's own options, such as -platform offscreen, are accepted too.\n"
-               "A second start of a running app brings its window to the front.\n")
+               "A second start of a running app brings its window to the front.\n"
+               "An app whose manifest names \"engine\": \"webengine\" runs in\n"
+               "quillet-webengine when that lies beside quillet.\n")
         .arg(m_program);
 }
 

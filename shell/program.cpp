@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include "diagnostics/logmessage.h"
+#include "platform/process.h"
 #include "shell/application.h"
 #include "shell/commandline.h"
 #include "shell/constants.h"
@@ -12,9 +13,14 @@
 #include "webcore/pageconsole.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -36,6 +42,40 @@ AppIdentity loadIdentity(const CommandLine& command)
         std::fprintf(stderr, "%s: warning: %s\n", qPrintable(command.program()),
                      qPrintable(warning));
     return identity;
+}
+
+// An app whose manifest asks for Qt WebEngine, started in QtWebKit's program:
+// the engine's program beside this one takes this process over with the same
+// arguments. Without it (or in a store build, whose identifier is this
+// program's own) the app runs here, after a warning that names the program
+// to use. Returns only when the app runs here.
+void runOnEngineOfApp(int argc, char* argv[], const AppIdentity& identity, const QString& program,
+                      AppIdentity::Engine ownEngine)
+{
+    if (identity.engine() != AppIdentity::Engine::WebEngine
+        || ownEngine == AppIdentity::Engine::WebEngine)
+        return;
+    const QString wanted = AppIdentity::engineProgram(identity.engine());
+    const QString self = QString::fromStdString(platform::moduleFileName());
+    const QFileInfo target(QFileInfo(self).absolutePath() + QLatin1Char('/') + wanted);
+    if (target.canonicalFilePath() == QFileInfo(self).canonicalFilePath())
+        return;  // this program is the one the app asks for
+    if (!APPLICATION_ID.isSet() && target.isFile() && target.isExecutable()) {
+        std::fprintf(stderr, "%s: %s runs on Qt WebEngine: starting %s\n", qPrintable(program),
+                     qPrintable(identity.name()), qPrintable(target.filePath()));
+        std::fflush(stderr);
+        std::string path = target.filePath().toStdString();
+        std::vector<char*> arguments(argv, argv + argc);
+        arguments[0] = path.data();
+        arguments.push_back(nullptr);
+        execv(path.c_str(), arguments.data());
+        std::fprintf(stderr, "%s: cannot start %s: %s\n", qPrintable(program), path.c_str(),
+                     std::strerror(errno));
+    }
+    std::fprintf(stderr,
+                 "%s: warning: %s is made for Qt WebEngine (\"engine\": \"webengine\" in its "
+                 "manifest); it runs on QtWebKit here and may not work: run it with %s\n",
+                 qPrintable(program), qPrintable(identity.name()), qPrintable(wanted));
 }
 
 void bringToFront(QWidget& window)
@@ -74,6 +114,7 @@ int runProgram(int argc, char* argv[], const Engine& engine)
         return 0;
     }
 
+    runOnEngineOfApp(argc, argv, identity, command.program(), engine.kind);
     if (engine.prepare)
         engine.prepare();
     QApplication app(argc, argv);

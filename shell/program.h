@@ -1,6 +1,8 @@
 #ifndef QUILLET_SHELL_PROGRAM_H
 #define QUILLET_SHELL_PROGRAM_H
 
+#include "webcore/appidentity.h"
+
 #include <functional>
 #include <memory>
 
@@ -10,6 +12,9 @@ class AppWindow;
 // that depend on it. Everything else (the command line, one instance per app,
 // the store build's runtime context, the quit signals) is the program's own.
 struct Engine {
+    // Which engine it is. QtWebKit's program hands an app made for Qt
+    // WebEngine over to that engine's program when it is installed beside it.
+    AppIdentity::Engine kind = AppIdentity::Engine::WebKit;
     // Runs before the application object exists: attributes and switches
     // the engine reads at start.
     std::function<void()> prepare;

@@ -141,6 +141,27 @@ const char* const kModulesScript = "JSON.stringify(Array.prototype.map.call(docu
                                    "querySelectorAll('script[type=\"module\"]'),"
                                    " function (s) { return s.getAttribute('src') || ''; }))";
 
+// Syntax that QtWebKit cannot parse, by a token on the line of the error.
+const struct {
+    const char* pattern;
+    const char* feature;
+} kModernSyntax[] = {
+    {R"(\?\.(?!\d))", "optional chaining (?.)"},
+    {R"(\?{2})", "nullish coalescing (?\?)"},
+    {R"(\basync\b|\bawait\b)", "async functions"},
+    {R"([\w)\]]\s*\*\*)", "the exponent operator (**)"},
+    {R"(\.\.\.)", "object rest and spread (...)"},
+    {R"(\bcatch\s*\{)", "catch without a binding"},
+    {R"(\bimport\s*\(|\bimport\.meta\b)", "dynamic import()"},
+    {R"(\b\d+n\b)", "BigInt literals"},
+};
+// Interfaces QtWebKit lacks: a script that uses one at load fails with
+// "Can't find variable: NAME" or "... NAME is not a function".
+const char* const kModernInterfaces
+    = "fetch Proxy TextEncoder TextDecoder IntersectionObserver ResizeObserver globalThis "
+      "AbortController queueMicrotask BigInt Object.entries Object.values Object.fromEntries "
+      "padStart padEnd flat flatMap allSettled replaceAll matchAll";
+
 QUrl urlOfPage(const QString& page)
 {
     QUrl url;
@@ -157,8 +178,9 @@ QUrl urlOfPage(const QString& page)
 
 }  // namespace
 
-FolderCheck::FolderCheck(const QString& folder)
+FolderCheck::FolderCheck(const QString& folder, std::optional<AppIdentity::Engine> engine)
     : m_folder(QDir::cleanPath(QDir(folder).absolutePath()))
+    , m_engine(engine ? *engine : AppIdentity::fromFolder(m_folder).engine())
 {
 }
 
@@ -176,6 +198,7 @@ QStringList FolderCheck::pages() const
 QList<FolderCheck::Finding> FolderCheck::run()
 {
     m_findings.clear();
+    m_leftOut = 0;
     QStringList warnings;
     AppIdentity identity = AppIdentity::fromFolder(m_folder, &warnings);
     identity.setWebFolder(m_folder);
@@ -215,15 +238,18 @@ void FolderCheck::checkPage(const QString& page)
             QStringLiteral("%1 is not in the folder").arg(file));
     };
     webPage.navigated = [&](const QUrl& url) { addReference(page, url.toString(), true); };
-    QObject::connect(&webPage, &QWebPage::consoleMessageReceived, &webPage,
-                     [&](QWebPage::MessageSource source, QWebPage::MessageLevel level,
-                         const QString& message, int line, const QString& sourceId) {
-                         if (source != QWebPage::JSMessageSource
-                             || level != QWebPage::ErrorMessageLevel)
-                             return;
-                         const QString file = sourceId.isEmpty() ? page : fileOf(sourceId);
-                         add(Finding::ScriptError, file, line, message);
-                     });
+    QObject::connect(
+        &webPage, &QWebPage::consoleMessageReceived, &webPage,
+        [&](QWebPage::MessageSource source, QWebPage::MessageLevel level, const QString& message,
+            int line, const QString& sourceId) {
+            if (source != QWebPage::JSMessageSource || level != QWebPage::ErrorMessageLevel)
+                return;
+            // A script error of the engine itself names no source: "undefined".
+            const QString file = sourceId.isEmpty() || sourceId == QLatin1String("undefined")
+                                     ? page
+                                     : fileOf(sourceId);
+            add(Finding::ScriptError, file, line, message);
+        });
 
     QEventLoop loop;
     QObject::connect(&webPage, &QWebPage::loadFinished, &loop, &QEventLoop::quit);
@@ -258,7 +284,7 @@ void FolderCheck::checkPage(const QString& page)
         }
         ++seen[page];
         add(Finding::ModuleScript, page, line,
-            QStringLiteral("module script %1 is skipped by the engine")
+            QStringLiteral("module script %1 is skipped by QtWebKit")
                 .arg(src.isEmpty() ? QStringLiteral("(inline)") : src));
     }
     const QJsonArray references
@@ -327,8 +353,42 @@ void FolderCheck::add(Finding::Kind kind, const QString& file, int line, const Q
     for (const Finding& known : qAsConst(m_findings))
         if (known.kind == kind && known.file == file && known.line == line && known.text == text)
             return;
+    const QString modern = kind == Finding::ModuleScript  ? QStringLiteral("module scripts")
+                           : kind == Finding::ScriptError ? modernFeatureOf(file, line, text)
+                                                          : QString();
+    if (!modern.isEmpty() && m_engine == AppIdentity::Engine::WebEngine) {
+        ++m_leftOut;
+        return;
+    }
     const bool error = kind != Finding::RemoteResource && kind != Finding::Manifest;
-    m_findings.append({kind, error, file, line, text});
+    m_findings.append({kind, error, file, line, text, modern});
+}
+
+// The feature of the modern web that a script error shows the app uses:
+// an interface QtWebKit lacks, or newer syntax on the line of a syntax error.
+QString FolderCheck::modernFeatureOf(const QString& file, int line, const QString& message) const
+{
+    static const QRegularExpression missing(
+        QStringLiteral(R"(Can't find variable: ([\w$]+)|([\w$.]+) is not a function)"));
+    const QRegularExpressionMatch match = missing.match(message);
+    if (match.hasMatch()) {
+        const QString name = match.captured(1) + match.captured(2);
+        for (const QString& interface : QString::fromLatin1(kModernInterfaces).split(' '))
+            if (name == interface || name.endsWith(QLatin1Char('.') + interface))
+                return interface;
+        return QString();
+    }
+    if (!message.startsWith(QLatin1String("SyntaxError")) || line <= 0)
+        return QString();
+    QFile source(m_folder + QLatin1Char('/') + file);
+    if (!source.open(QIODevice::ReadOnly))
+        return QString();
+    const QString text
+        = QString::fromUtf8(source.readAll()).section(QLatin1Char('\n'), line - 1, line - 1);
+    for (const auto& syntax : kModernSyntax)
+        if (QRegularExpression(QLatin1String(syntax.pattern)).match(text).hasMatch())
+            return QLatin1String(syntax.feature);
+    return QString();
 }
 
 QStringList FolderCheck::advice(const QList<Finding>& findings)
@@ -339,17 +399,28 @@ QStringList FolderCheck::advice(const QList<Finding>& findings)
             kinds.append(finding.kind);
     std::sort(kinds.begin(), kinds.end());
     QStringList advice;
+    QStringList modern;
+    for (const Finding& finding : findings)
+        if (!finding.modern.isEmpty() && !modern.contains(finding.modern))
+            modern << finding.modern;
+    if (!modern.isEmpty())
+        advice << QStringLiteral(
+                      "The app needs the Qt WebEngine engine: it uses %1, which QtWebKit lacks. "
+                      "Package it with --engine webengine, or add \"engine\": \"webengine\" to "
+                      "its manifest; it then starts slower and takes more memory. Or make it fit "
+                      "for QtWebKit as follows.")
+                      .arg(modern.join(QStringLiteral(", ")));
     for (Finding::Kind kind : kinds) {
         switch (kind) {
         case Finding::ScriptError:
             advice << QStringLiteral(
-                "Script errors: the engine runs the JavaScript of 2016 browsers (ES2015, no "
+                "Script errors: QtWebKit runs the JavaScript of 2016 browsers (ES2015, no "
                 "modules). Build the app for an older target, e.g. esbuild --target=es2015, "
                 "TypeScript \"target\": \"ES2015\" or Babel's preset-env for Safari 10.");
             break;
         case Finding::ModuleScript:
             advice << QStringLiteral(
-                "Module scripts: the engine skips <script type=\"module\">. Bundle the modules "
+                "Module scripts: QtWebKit skips <script type=\"module\">. Bundle the modules "
                 "into one classic script (e.g. esbuild --bundle --format=iife) and load it with "
                 "a plain <script src>.");
             break;

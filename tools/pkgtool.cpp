@@ -1,6 +1,8 @@
 // quillet-pkgtool: the parts of quillet-package that need Qt and the engine.
 //
-//   quillet-pkgtool check FOLDER          check a web folder before shipping
+//   quillet-pkgtool check FOLDER [ENGINE] check a web folder before shipping, for
+//                                         the engine named (webkit, webengine) or
+//                                         the one its manifest names
 //   quillet-pkgtool manifest FOLDER       the app's identity, one "member<TAB>value" a line
 //   quillet-pkgtool icons FOLDER OUTPUT NAME
 //                                         OUTPUT/<N>x<N>/apps/NAME.png at the hicolor sizes
@@ -23,16 +25,19 @@ void printWarnings(const QStringList& warnings)
         std::fprintf(stderr, "quillet-package: warning: %s\n", qPrintable(warning));
 }
 
-int check(const QString& folder)
+int check(const QString& folder, std::optional<AppIdentity::Engine> engine)
 {
     if (!QFileInfo(folder).isDir()) {
         std::fprintf(stderr, "quillet-package: no such folder: %s\n", qPrintable(folder));
         return 2;
     }
-    FolderCheck check(folder);
+    FolderCheck check(folder, engine);
     const QStringList pages = check.pages();
-    std::printf("Checking %d page(s) of %s in the app's engine\n", int(pages.size()),
-                qPrintable(folder));
+    const bool webEngine = check.engine() == AppIdentity::Engine::WebEngine;
+    std::printf("Checking %d page(s) of %s in QtWebKit%s\n", int(pages.size()), qPrintable(folder),
+                webEngine ? "; the app runs on Qt WebEngine, so what only QtWebKit lacks is "
+                            "left out"
+                          : "");
     QList<FolderCheck::Finding> findings = check.run();
     std::stable_sort(findings.begin(), findings.end(),
                      [](const FolderCheck::Finding& a, const FolderCheck::Finding& b) {
@@ -50,6 +55,9 @@ int check(const QString& folder)
     }
     const int warnings = int(findings.size()) - errors;
     std::printf("%d error(s), %d warning(s)\n", errors, warnings);
+    if (check.leftOut())
+        std::printf("Left out %d finding(s) that only QtWebKit has: the app runs on Qt WebEngine\n",
+                    check.leftOut());
     const QStringList advice = FolderCheck::advice(findings);
     if (!advice.isEmpty())
         std::printf("\nWhat to do:\n");
@@ -74,7 +82,8 @@ int manifest(const QString& folder)
         {"key", app.key()},
         {"command", app.hasManifest() ? app.commandName() : QStringLiteral("quillet")},
         {"display", display},
-        {"background_color", app.backgroundColor().isValid() ? app.backgroundColor().name() : ""}};
+        {"background_color", app.backgroundColor().isValid() ? app.backgroundColor().name() : ""},
+        {"engine", AppIdentity::engineName(app.engine())}};
     for (const auto& member : members) {
         QString value = member.second;
         value.replace(QLatin1Char('\t'), QLatin1Char(' '))
@@ -149,13 +158,17 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString command = args.value(0);
-    if (command == QLatin1String("check") && args.size() == 2)
-        return check(args[1]);
+    if (command == QLatin1String("check") && (args.size() == 2 || args.size() == 3)) {
+        const std::optional<AppIdentity::Engine> engine = AppIdentity::engineNamed(args.value(2));
+        if (args.size() == 2 || engine)
+            return check(args[1], engine);
+    }
     if (command == QLatin1String("manifest") && args.size() == 2)
         return manifest(args[1]);
     if (command == QLatin1String("icons") && args.size() == 4)
         return icons(args[1], args[2], args[3]);
-    std::fprintf(stderr, "usage: quillet-pkgtool check FOLDER | manifest FOLDER | "
-                         "icons FOLDER OUTPUT NAME\n");
+    std::fprintf(stderr,
+                 "usage: quillet-pkgtool check FOLDER [webkit|webengine] | manifest FOLDER | "
+                 "icons FOLDER OUTPUT NAME\n");
     return 2;
 }

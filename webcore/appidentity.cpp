@@ -197,6 +197,14 @@ bool AppIdentity::read(const QByteArray& json, const QString& manifestPath, cons
         warnings->append(QStringLiteral("%1: \"background_color\" \"%2\" is not a colour; ignored")
                              .arg(manifestPath, background));
 
+    const QString engine = textMember(manifest, "engine", manifestPath, warnings);
+    if (const std::optional<Engine> named = engineNamed(engine))
+        m_engine = *named;
+    else if (!engine.isEmpty() && warnings)
+        warnings->append(QStringLiteral("%1: \"engine\" \"%2\" is unknown (webkit or webengine); "
+                                        "the app runs on QtWebKit")
+                             .arg(manifestPath, engine));
+
     readIcons(manifest.value(QLatin1String("icons")), manifestPath, folder, warnings);
     return true;
 }
@@ -250,6 +258,25 @@ void AppIdentity::readIcons(const QJsonValue& value, const QString& manifestPath
         }
         m_icons.append({path, largestSize(icon.value(QLatin1String("sizes")).toString())});
     }
+}
+
+QString AppIdentity::engineName(Engine engine)
+{
+    return engine == Engine::WebEngine ? QStringLiteral("webengine") : QStringLiteral("webkit");
+}
+
+std::optional<AppIdentity::Engine> AppIdentity::engineNamed(const QString& name)
+{
+    for (const Engine engine : {Engine::WebKit, Engine::WebEngine})
+        if (name == engineName(engine))
+            return engine;
+    return std::nullopt;
+}
+
+QString AppIdentity::engineProgram(Engine engine)
+{
+    return engine == Engine::WebEngine ? QStringLiteral("quillet-webengine")
+                                       : QStringLiteral("quillet");
 }
 
 QString AppIdentity::commandName() const

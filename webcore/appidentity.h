@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QIcon;
 class QJsonValue;
 class QObject;
@@ -21,11 +23,15 @@ class QSettings;
 // The manifest is the first of manifest.webmanifest, manifest.json,
 // widget/manifest.webmanifest and widget/manifest.json in the web folder.
 // Members read: name, short_name, id, icons (PNG), display, background_color,
-// description and "version", a member of our own. A manifest that cannot be
-// read, or names no app, is ignored with a warning.
+// description, and two members of our own: "version" and "engine" ("webkit",
+// the default, or "webengine"). A manifest that cannot be read, or names no
+// app, is ignored with a warning.
 class AppIdentity {
 public:
     enum class Display { Standalone, Fullscreen };
+    // The web engine the app is made for: QtWebKit, the light default, or
+    // Qt WebEngine for apps that need the modern web.
+    enum class Engine { WebKit, WebEngine };
     struct Icon {
         QString path;  // inside the web folder, e.g. "widget/icons/app-192.png"
         int size = 0;  // the larger side given in "sizes"; 0 for "any" or none
@@ -54,6 +60,7 @@ public:
     Display display() const { return m_display; }
     QColor backgroundColor() const { return m_backgroundColor; }  // invalid: none
     QList<Icon> icons() const { return m_icons; }
+    Engine engine() const { return m_engine; }
     // Names the data folders and the instance: from "id", else "name", in
     // lower case with only letters, digits, "-", "+" and "."; empty without
     // a manifest.
@@ -78,6 +85,13 @@ public:
     // executable. Needs a GUI application.
     QIcon windowIcon() const;
 
+    // An engine's name in the manifest and on quillet-package's command line
+    // ("webkit", "webengine"), and the program that runs it ("quillet",
+    // "quillet-webengine").
+    static QString engineName(Engine engine);
+    static std::optional<Engine> engineNamed(const QString& name);
+    static QString engineProgram(Engine engine);
+
     // The manifest key rule: lower case, letters, digits, "-", "+" and ".".
     static QString keyFrom(const QString& text);
 
@@ -94,6 +108,7 @@ private:
     QString m_version;
     QString m_key;
     Display m_display = Display::Standalone;
+    Engine m_engine = Engine::WebKit;
     QColor m_backgroundColor;
     QList<Icon> m_icons;
     QString m_webFolder;

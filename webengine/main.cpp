@@ -6,6 +6,7 @@
 int main(int argc, char* argv[])
 {
     Engine engine;
+    engine.kind = AppIdentity::Engine::WebEngine;
     engine.prepare = EngineProfile::prepare;
     engine.createMainWindow = [] { return std::make_unique<EngineMainWindow>(); };
     engine.savePendingCookies = [] { EngineProfile::instance()->savePendingCookies(); };

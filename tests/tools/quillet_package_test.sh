@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# quillet-package end to end: PHASE is check, folder, deb or install.
+# quillet-package end to end: PHASE is check, folder, deb, install or engine.
 # Needs QUILLET_PACKAGE (the command), QUILLET_PROGRAM (a built quillet, with
-# quillet-pkgtool beside it) and QUILLET_SOURCE (the source tree).
+# quillet-pkgtool beside it) and QUILLET_SOURCE (the source tree);
+# QUILLET_WEBENGINE is the built quillet-webengine when there is one.
 set -euo pipefail
 phase="$1"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen QT_QPA_OFFSCREEN_NO_GLX=1
+# Qt WebEngine's sandbox cannot run as root (it stays on for anyone else).
+[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
 mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 host="5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40.casewright"
 
@@ -34,6 +37,16 @@ command=quillet-test-notes
 package() { "$QUILLET_PACKAGE" --program "$QUILLET_PROGRAM" --maintainer "Test <test@example.org>" "$@"; }
 # Runs an app command until its page closes it: 0 means the page loaded.
 runs_until_loaded() { timeout 60 "$@" >"$work/run.log" 2>&1 || fail "$* did not load its page: $(cat "$work/run.log")"; }
+# An app for the modern web: a module, newer syntax and fetch at load.
+modern_app() {
+  web_folder "$1" $'<script type="module" src="app.js"></script>\n<script src="modern.js"></script>\n<script src="start.js"></script>'
+  printf 'import {notes} from "./notes.js";\ndocument.body.append(notes.length);\n' > "$1/widget/app.js"
+  echo 'export const notes = [];' > "$1/widget/notes.js"
+  printf 'var settings = {};\nvar theme = settings?.theme ?? "dark";\n' > "$1/widget/modern.js"
+  echo 'var loading = fetch("notes.json");' > "$1/widget/start.js"
+  echo '[]' > "$1/widget/notes.json"
+  [ -z "${2:-}" ] || echo "{\"name\": \"Modern Notes\", \"engine\": \"$2\"}" > "$1/manifest.webmanifest"
+}
 
 case "$phase" in
 check)
@@ -48,14 +61,18 @@ check)
   web_folder "$work/manifest" '<p>x</p>'
   echo '{"name": "Broken",' > "$work/manifest/manifest.webmanifest"
   web_folder "$work/remote" '<script src="https://cdn.example.com/x.js"></script><a href="https://example.com/">site</a>'
-  while IFS='|' read -r folder code line; do
-    set +e; output="$("$QUILLET_PACKAGE" --check "$work/$folder" 2>&1)"; rc=$?; set -e
+  modern_app "$work/modern"
+  modern_app "$work/modern-app" webengine
+  cp -r "$QUILLET_SOURCE/app" "$work/sample"
+  # A fourth field holds options.
+  while IFS='|' read -r folder code line options; do
+    set +e; output="$("$QUILLET_PACKAGE" --check $options "$work/$folder" 2>&1)"; rc=$?; set -e
     [ "$rc" -eq "$code" ] || fail "$folder: exit $rc, expected $code:"$'\n'"$output"
     expect "$output" "$line"
   done <<'CASES'
 syntax|1|widget/a.js:2: error: SyntaxError
 throws|1|widget/index.html:3: error: ReferenceError: Can't find variable: noSuchFunction
-module|1|widget/index.html:1: error: module script m.js is skipped by the engine
+module|1|widget/index.html:1: error: module script m.js is skipped by QtWebKit
 missing|1|widget/index.html:2: error: widget/img/none.png is not in the folder
 manifest|1|error: manifest.webmanifest is ignored: not valid JSON
 syntax|1|What to do:
@@ -63,6 +80,12 @@ syntax|1|older target
 remote|0|widget/index.html:1: warning: remote resource https://cdn.example.com/x.js does not load offline
 remote|0|0 error(s), 1 warning(s)
 notes|0|0 error(s), 0 warning(s)
+modern|1|needs the Qt WebEngine engine: it uses module scripts, optional chaining (?.), fetch, which
+modern|1|Package it with --engine webengine
+modern|0|Left out 3 finding(s) that only QtWebKit has|--engine webengine
+modern-app|0|0 error(s), 0 warning(s)
+modern-app|1|widget/modern.js:2: error: SyntaxError|--engine webkit
+sample|0|0 error(s), 0 warning(s)
 CASES
   ;;
 folder)
@@ -118,6 +141,44 @@ install)
   while IFS= read -r f; do [ -e "$f" ] || [ -L "$f" ] && left+="$f "; done <<<"$files"
   [ -z "$left" ] || fail "left after removal: $left"
   [ ! -e "/usr/lib/$command" ] || fail "/usr/lib/$command left after removal"
+  ;;
+engine)
+  # An app made for Qt WebEngine; its page says whether it has fetch.
+  app="$work/modern"
+  web_folder "$app" '<script>window.onload = function () { console.error("fetch: " + typeof fetch); corvane.vesk.casewright.closeapplication(); };</script>'
+  echo '{"name": "Quillet Test Modern", "engine": "webengine", "version": "2.0"}' > "$app/manifest.webmanifest"
+  command=quillet-test-modern
+  # A Quillet without the second engine: quillet warns and runs the app
+  # itself; quillet-package refuses to ship it.
+  mkdir "$work/bin"
+  cp "$QUILLET_PROGRAM" "$(dirname "$QUILLET_PROGRAM")/quillet-pkgtool" "$work/bin/"
+  runs_until_loaded "$work/bin/quillet" --web-folder "$app"
+  expect "$(cat "$work/run.log")" "is made for Qt WebEngine"
+  expect "$(cat "$work/run.log")" "fetch: undefined"
+  set +e; output="$(package --program "$work/bin/quillet" --app "$app" "$work/none" 2>&1)"; rc=$?; set -e
+  [ "$rc" -eq 1 ] || fail "packaged without quillet-webengine (exit $rc): $output"
+  expect "$output" "quillet-webengine is not beside $work/bin/quillet"
+  [ ! -e "$work/none/$command" ] || fail "a folder was made without quillet-webengine"
+  if [ -z "${QUILLET_WEBENGINE:-}" ]; then
+    echo "quillet-package engine: passed without quillet-webengine (not built)"
+    exit 0
+  fi
+  # quillet hands the app over to quillet-webengine beside it.
+  runs_until_loaded "$QUILLET_PROGRAM" --web-folder "$app"
+  expect "$(cat "$work/run.log")" "fetch: function"
+  # The folder and the package ship quillet-webengine; --engine overrides.
+  package --app "$app" "$work/out" >/dev/null
+  cmp -s "$QUILLET_WEBENGINE" "$work/out/$command" || fail "the folder does not run quillet-webengine"
+  runs_until_loaded "$work/out/$command"
+  expect "$(cat "$work/run.log")" "fetch: function"
+  if grep -q "made for Qt WebEngine" "$work/run.log"; then fail "warns on its own engine: $(cat "$work/run.log")"; fi
+  package --app --engine webkit "$app" "$work/out-webkit" >/dev/null
+  cmp -s "$QUILLET_PROGRAM" "$work/out-webkit/$command" || fail "--engine webkit does not ship quillet"
+  package --deb "$app" "$work/out" >/dev/null
+  info="$(dpkg-deb --info "$work/out/${command}_2.0_$(dpkg --print-architecture).deb")"
+  echo "$info" | grep Depends
+  expect "$info" "libqt5webenginecore5 (>="
+  if grep -q libqt5webkit5 <<<"$info"; then fail "the package depends on QtWebKit:"$'\n'"$info"; fi
   ;;
 *) fail "unknown phase $phase" ;;
 esac

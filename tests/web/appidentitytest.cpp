@@ -41,6 +41,7 @@ private slots:
                            "\"org.example.Notes\", "
                            "\"description\": \"Notes in the field.\", \"version\": \"2.0.1\", "
                            "\"display\": \"fullscreen\", \"background_color\": \"#102030\", "
+                           "\"engine\": \"webengine\", "
                            "\"icons\": [{\"src\": \"/icons/n-192.png\", \"sizes\": \"192x192\", "
                            "\"type\": \"image/png\"}, "
                            "{\"src\": \"icons/n.svg\", \"type\": \"image/svg+xml\"}, "
@@ -57,6 +58,7 @@ private slots:
         QCOMPARE(app.version(), QString("2.0.1"));
         QCOMPARE(app.display(), AppIdentity::Display::Fullscreen);
         QCOMPARE(app.backgroundColor(), QColor(0x10, 0x20, 0x30));
+        QCOMPARE(app.engine(), AppIdentity::Engine::WebEngine);
         QCOMPARE(app.key(), QString("org.example.notes"));
         QCOMPARE(app.commandName(), QString("field-notes"));
         QCOMPARE(app.icons().size(), 1);
@@ -107,6 +109,10 @@ private slots:
             << "C"
             << "cc"
             << "\"background_color\" \"dusk\" is not a colour";
+        QTest::newRow("an unknown engine is QtWebKit, with a warning")
+            << QByteArray("{\"name\": \"E\", \"engine\": \"WebEngine\", \"id\": \"ee\"}") << "E"
+            << "ee"
+            << "\"engine\" \"WebEngine\" is unknown";
     }
     void membersFallBack()
     {
@@ -119,6 +125,7 @@ private slots:
         QVERIFY2(app.key().startsWith(key) && app.key().size() >= 2, qPrintable(app.key()));
         QCOMPARE(app.display(), AppIdentity::Display::Standalone);
         QVERIFY(!app.backgroundColor().isValid());
+        QCOMPARE(app.engine(), AppIdentity::Engine::WebKit);
         QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
         QVERIFY(warnings.join("").contains(warning));
     }
@@ -133,7 +140,9 @@ private slots:
         QTest::newRow("no manifest") << QByteArray() << "";  // null: no file at all
         QTest::newRow("malformed JSON") << QByteArray("{\"name\": \"A\",") << "not valid JSON";
         QTest::newRow("not an object") << QByteArray("[\"A\"]") << "not a JSON object";
-        QTest::newRow("no name") << QByteArray("{\"display\": \"fullscreen\"}") << "no \"name\"";
+        QTest::newRow("no name") << QByteArray(
+            "{\"display\": \"fullscreen\", \"engine\": \"webengine\"}")
+                                 << "no \"name\"";
         QTest::newRow("empty file") << QByteArray("") << "not valid JSON";
     }
     void unusableManifestsGiveTheBuiltInApp()
@@ -151,6 +160,7 @@ private slots:
         QCOMPARE(app.name(), QString("Quillet"));
         QCOMPARE(app.title(), QString("Quillet"));
         QCOMPARE(app.display(), AppIdentity::Display::Standalone);
+        QCOMPARE(app.engine(), AppIdentity::Engine::WebKit);
         QCOMPARE(app.storagePath(), storageFolder(m_home));
         std::unique_ptr<QSettings> settings(app.createSettings());
         QCOMPARE(settings->fileName(), settingsFilePath(m_home));

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -99,7 +100,9 @@ private slots:
                           "  document.title = `${shelf?.quills + 1n} ${data.ink}`; });\n"
                           "</script></head><body>\n"
                           "<a id=\"saved\" href=\"ledger.bin\" download=\"ledger copy.bin\">x</a>\n"
-                          "<p>Walnut ledger printout</p></body></html>"));
+                          "<p>Walnut ledger printout</p>\n"
+                          "<div style=\"position:fixed;top:0;left:0;width:50px;height:50px\"\n"
+                          " onclick=\"document.body.requestFullscreen()\"></div></body></html>"));
         AppIdentity identity;
         identity.setWebFolder(m_web.path());
         AppIdentity::setCurrent(identity);
@@ -174,6 +177,23 @@ private slots:
         }
     }
 
+    // A document's full screen takes the window; Escape gives both back.
+    // F11 toggles the window's full screen.
+    void documentFullScreenTakesTheWindow()
+    {
+        QVERIFY(load("/index.html"));
+        QTest::mouseClick(m_view->focusProxy(), Qt::LeftButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(m_view->window()->isFullScreen());
+        QTRY_VERIFY(js("document.fullscreenElement === document.body").toBool());
+        QTest::keyClick(m_view->focusProxy(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_view->window()->isFullScreen());
+        QTRY_VERIFY(js("document.fullscreenElement === null").toBool());
+        for (const bool on : {true, false}) {
+            QTest::keyClick(m_view->focusProxy(), Qt::Key_F11);
+            QTRY_COMPARE(m_view->window()->isFullScreen(), on);
+        }
+    }
+
     // window.print(): the print dialog, then a PDF with the page's text.
     void printingToAPdfKeepsTheText()
     {
@@ -211,6 +231,38 @@ private slots:
         ::kill(pid_t(m_view->page()->renderProcessPid()), SIGSEGV);
         QVERIFY(loaded.wait(15000));
         QTRY_COMPARE(m_view->page()->title(), QString("18 walnut"));
+    }
+
+    // The view's menu holds the inspector only with developer extras on;
+    // choosing it shows the engine's tools on this page, in a window.
+    void inspectorOnlyWithDeveloperExtras()
+    {
+        for (const bool on : {false, true}) {
+            EngineWebView::setDeveloperExtras(on);
+            QStringList offered;
+            const ModalAnswerer menuAnswerer([&](QWidget* modal) {
+                auto* menu = qobject_cast<QMenu*>(modal);
+                if (!menu)
+                    return;
+                for (QAction* action : menu->actions())
+                    offered << action->text();
+                if (!menu->actions().isEmpty())
+                    menu->actions().first()->trigger();
+                menu->close();
+            });
+            // The engine asks for the menu on a click in the page itself.
+            QTest::mouseClick(m_view->focusProxy(), Qt::RightButton, {}, QPoint(5, 5));
+            if (on) {
+                QTRY_COMPARE(offered, QStringList{"Inspect"});
+            } else {
+                QTest::qWait(500);
+                QCOMPARE(offered, QStringList());
+            }
+        }
+        QWebEnginePage* tools = m_view->page()->devToolsPage();
+        QVERIFY(tools && tools->view() && tools->view()->isVisible());
+        QTRY_COMPARE(tools->url().scheme(), QString("devtools"));
+        tools->view()->close();
     }
 
     void cleanupTestCase() { m_view.reset(); }
