@@ -63,7 +63,9 @@ struct Variant {
 
     Variant(const char* label, size_t bare, const fs::path& program,
             const fs::path& bundle = BENCH_BUNDLE_DIR)
-        : label(label), bare(bare), installation(program, bundle)
+        : label(label)
+        , bare(bare)
+        , installation(program, bundle)
     {
     }
     double medianTime() const { return median(time); }
@@ -122,7 +124,8 @@ int main(int argc, char* argv[])
     for (const Variant& v : variants)
         if (&v != &variants[v.bare])
             std::printf("  ratio %s / %s: time %.3fx  peak memory %.3fx  (target <= 1.10x)\n",
-                        v.label, variants[v.bare].label, v.medianTime() / variants[v.bare].medianTime(),
+                        v.label, variants[v.bare].label,
+                        v.medianTime() / variants[v.bare].medianTime(),
                         v.medianMemory() / variants[v.bare].medianMemory());
     if (variants.size() > 3)
         for (const auto& [webengine, webkit] : {std::pair{3, 0}, std::pair{4, 1}})

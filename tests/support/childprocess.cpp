@@ -133,7 +133,8 @@ ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs, const 
 {
     const auto outputPath
         = std::filesystem::temp_directory_path() / ("quillet-child-" + std::to_string(getpid()));
-    ChildResult result = waitChild(startChild(argv, outputPath, folder, environment), timeoutMs, memory);
+    ChildResult result
+        = waitChild(startChild(argv, outputPath, folder, environment), timeoutMs, memory);
     result.output = readFile(outputPath);
     std::filesystem::remove(outputPath);
     return result;
