@@ -25,8 +25,13 @@ AppWindow::~AppWindow()
     delete m_settings;
 }
 
+// Written only when they changed: each write syncs the file to disk, which
+// took most of the time the program needs to end.
 void AppWindow::saveWindowSettings()
 {
+    if (m_settings->value(QStringLiteral("Window/size")) == QVariant(size())
+        && m_settings->value(QStringLiteral("Window/pos")) == QVariant(pos()))
+        return;
     m_settings->beginGroup(QStringLiteral("Window"));
     m_settings->setValue(QStringLiteral("size"), size());
     m_settings->setValue(QStringLiteral("pos"), pos());
