@@ -88,8 +88,7 @@ TEST_F(CrashReportTest, DocumentInTheRegistrysFolderWithAPathLongerThan260Bytes)
 
 TEST_F(CrashReportTest, LimitsAndAbsentTexts)
 {
-    // Texts cut at 80 characters, at most 20 fields, unnamed fields skipped, data over 4000 left
-    // out.
+    // Texts cut at 80 characters, 20 fields, unnamed ones skipped, data over 4000 left out.
     const std::wstring long81 = std::wstring(80, L'x') + L"y";
     std::vector<std::wstring> names;
     for (int i = 0; i < 25; ++i)
@@ -111,8 +110,7 @@ TEST_F(CrashReportTest, LimitsAndAbsentTexts)
     for (const auto& field : node.child("CustomFields").children())
         written.push_back(field.attribute("name").as_string() + std::string("=")
                           + field.child_value());
-    std::vector<std::string> expected{cut + "="
-                                      + cut};  // the first 20, less the one without a name
+    std::vector<std::string> expected{cut + "=" + cut};  // the first 20 less the unnamed one
     for (int i = 2; i < 20; ++i)
         expected.push_back("field_" + std::to_string(i) + "=v");
     EXPECT_EQ(written, expected);

@@ -1,19 +1,24 @@
 // The network layer without a view: which requests the virtual origin serves
-// from the bundle and which go to the network; the cookie jar against its
-// file. Pages on the origin and cookies across a restart are in tests/e2e.
+// from the bundle and which go to the network; the bundle check; the cookie
+// jar against its file. Pages on the origin and cookies across a restart are
+// in tests/e2e.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
 #include "web/sitespecificcookiejar.h"
 #include "web/zemnetworkaccessmanager.h"
+#include "webcore/resourcebundle.h"
 #include "webcore/webapp.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QNetworkCookie>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QResource>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtEndian>
 
 #include <memory>
 
@@ -26,6 +31,18 @@ class TestNetwork : public QObject {
                           const QString& url)
     {
         jar.setCookiesFromUrl(QNetworkCookie::parseCookies(setCookieLine), QUrl(url));
+    }
+
+    static int readEveryFile(const QString& root)
+    {
+        int files = 0;
+        QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            if (file.open(QIODevice::ReadOnly))
+                files += file.readAll().isNull() ? 0 : 1;
+        }
+        return files;
     }
 
 private slots:
@@ -109,6 +126,50 @@ private slots:
                      QFile(":/widget/img/dot.png").size());
     }
 
+    // The bundle check on the sample bundle the build makes, with each bit of its header, names
+    // or tree flipped. Variants let through are registered and read; Qt reads the index without
+    // bounds checks, so one that should have been refused crashes this test.
+    void everyFlippedIndexBitIsRefusedOrHarmless()
+    {
+        const QByteArray sample = sampleBundle();
+        QVERIFY(!sample.isEmpty());
+        const auto bytes = [](const QByteArray& data) {
+            return reinterpret_cast<const uchar*>(data.constData());
+        };
+        QCOMPARE(ResourceBundle::checkData(bytes(sample), sample.size()), QString());
+        QVERIFY(QResource::registerResource(bytes(sample), "/variant"));
+        const int files = readEveryFile(":/variant");
+        QVERIFY(QResource::unregisterResource(bytes(sample), "/variant"));
+        QVERIFY(files > 3);
+
+        // rcc writes the header, the file data, the names and last the tree.
+        const int names = int(qFromBigEndian<quint32>(sample.constData() + 16));
+        QVERIFY(names > 24 && names < sample.size());
+        QList<int> offsets;
+        for (int i = 0; i < sample.size(); ++i)
+            if (i < 24 || i >= names)
+                offsets << i;
+        // Flipped bits make Qt warn about data it cannot uncompress.
+        const QtMessageHandler previous
+            = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        int refused = 0, read = 0;
+        for (int offset : offsets) {
+            for (int bit = 0; bit < 8; ++bit) {
+                QByteArray variant = sample;
+                variant[offset] = char(variant[offset] ^ (1 << bit));
+                if (!ResourceBundle::checkData(bytes(variant), variant.size()).isEmpty()) {
+                    ++refused;
+                } else if (QResource::registerResource(bytes(variant), "/variant")) {
+                    read += readEveryFile(":/variant");
+                    QResource::unregisterResource(bytes(variant), "/variant");
+                }
+            }
+        }
+        qInstallMessageHandler(previous);
+        qInfo("%d of %d variants refused; %d files read from the others", refused,
+              int(offsets.size()) * 8, read);
+        QVERIFY(refused > 0 && read > 0);
+    }
     static QStringList cookiesFor(const SiteSpecificCookieJar& jar, const QString& url)
     {
         QStringList texts;
@@ -117,10 +178,9 @@ private slots:
         return texts;
     }
 
-    // A new jar brings back every cookie of the last: two of one name on
-    // different paths, one of the whole domain, host-less ones, and those of
-    // a file that an earlier version wrote (keyed by name alone), while an
-    // expired cookie stays gone.
+    // A new jar brings back every cookie of the last (two of one name on different paths, one
+    // of the whole domain, host-less ones) and those of an earlier version's file (keyed by name
+    // alone), while an expired cookie stays gone.
     void cookieFileKeepsEveryCookieAndReadsEarlierFiles()
     {
         QVERIFY(writeFile(SiteSpecificCookieJar::cookieFilePath(),
@@ -144,8 +204,7 @@ private slots:
         QCOMPARE(cookiesFor(jar, "file:///tmp/page.html"), QStringList("local=yes"));
     }
 
-    // A damaged file is not overwritten: it is moved aside, the warning says
-    // where, and what could be read goes on in a new file.
+    // A damaged file is moved aside, the warning says where; what could be read goes on.
     void damagedCookieFileIsKeptBesideTheNewOne()
     {
         const QString path = SiteSpecificCookieJar::cookieFilePath();
