@@ -45,13 +45,16 @@ function(quillet_add_executable name id)
   quillet_application_id(${name} "${id}" ${_library})
 endfunction()
 
-# quillet_add_test(<target> [GTEST] [PORTS] [DISPLAY] [TIMEOUT <s>]): the test
-# program <target> in CTest, each Google Test case on its own with GTEST. Qt
-# draws offscreen; other programs' HOME, XDG_* and registry file point into the
-# build tree (tests isolate themselves further); PORTS: it uses the fixed dispatcher
-# ports, so such tests run one at a time; DISPLAY: under a virtual X server.
+# quillet_add_test(<target> [GTEST] [PORTS] [DISPLAY] [ENGINES] [TIMEOUT <s>]):
+# the test program <target> in CTest, each Google Test case on its own with
+# GTEST. Qt draws offscreen; other programs' HOME, XDG_* and registry file
+# point into the build tree (tests isolate themselves further); PORTS: it uses
+# the fixed dispatcher ports, so such tests run one at a time; DISPLAY: under a
+# virtual X server. ENGINES: it drives the program, once per engine built, as
+# <target>.webkit and <target>.webengine, labelled webkit and webengine, with
+# QUILLET_TEST_PROGRAM naming the executable (tests/support/quilletinstance.h).
 function(quillet_add_test target)
-  cmake_parse_arguments(ARG "GTEST;PORTS;DISPLAY" "TIMEOUT" "" ${ARGN})
+  cmake_parse_arguments(ARG "GTEST;PORTS;DISPLAY;ENGINES" "TIMEOUT" "" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 60)
   endif()
@@ -74,7 +77,27 @@ function(quillet_add_test target)
     find_program(XVFB_RUN xvfb-run REQUIRED)
     set(_command ${XVFB_RUN} -a ${_command})
   endif()
-  add_test(NAME ${target} COMMAND ${_command})
-  set_tests_properties(${target} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${_environment}"
-                       RESOURCE_LOCK "${_lock}")
+  if(NOT ARG_ENGINES)
+    add_test(NAME ${target} COMMAND ${_command})
+    set_tests_properties(${target} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${_environment}"
+                         RESOURCE_LOCK "${_lock}")
+    return()
+  endif()
+  foreach(_engine webkit webengine)
+    set(_program quillet)
+    set(_extra "")
+    if(_engine STREQUAL "webengine")
+      set(_program quillet-webengine)
+      # Offscreen, Qt WebEngine needs GLX off, or it aborts creating a GL context.
+      set(_extra "QT_QPA_OFFSCREEN_NO_GLX=1")
+    endif()
+    if(NOT TARGET ${_program})
+      continue()
+    endif()
+    add_dependencies(${target} ${_program})
+    set(_run_environment ${_environment} "QUILLET_TEST_PROGRAM=${_program}" ${_extra})
+    add_test(NAME ${target}.${_engine} COMMAND ${_command})
+    set_tests_properties(${target}.${_engine} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${_engine}
+                         ENVIRONMENT "${_run_environment}" RESOURCE_LOCK "${_lock}")
+  endforeach()
 endfunction()

@@ -223,13 +223,7 @@ void SiteSpecificWebPage::showConsoleMessage(QWebPage::MessageSource, QWebPage::
 // The document's full screen (see DocumentFullScreen) in the page's window.
 void SiteSpecificWebPage::applyFullScreenRequest(QWebFullScreenRequest request)
 {
-    QWidget* window = targetWindow();
-    if (!window) {
-        request.reject();
-        return;
-    }
-    request.accept();
-    m_fullScreen->apply(request.toggleOn(), window);
+    m_fullScreen->answer(request, targetWindow());
 }
 
 void SiteSpecificWebPage::leaveDocumentFullScreen()

@@ -25,6 +25,18 @@ public:
     // A document's request, accepted, to enter (on) or leave full screen in
     // window.
     void apply(bool on, QWidget* window);
+    // The engine's request object (accept(), reject(), toggleOn()): accepted
+    // and applied in window, refused while the page has no window.
+    template <class Request>
+    void answer(Request& request, QWidget* window)
+    {
+        if (!window) {
+            request.reject();
+            return;
+        }
+        request.accept();
+        apply(request.toggleOn(), window);
+    }
     // Escape while a document is full screen.
     void leave();
 

@@ -9,6 +9,8 @@
 #include <QShortcut>
 #include <QUrl>
 
+#include <memory>
+
 EngineMainWindow::EngineMainWindow(QWidget* parent)
     : AppWindow(parent)
 {
@@ -50,9 +52,20 @@ void EngineMainWindow::configure()
 {
     showIdentity(this);
     const AppIdentity& app = AppIdentity::current();
-    // The app's own colour until its page paints: no white flash on a dark app.
-    if (app.backgroundColor().isValid())
-        m_view->page()->setBackgroundColor(app.backgroundColor());
+    // The app's own colour until its first page has loaded: no white flash
+    // on a dark app. Then a page without a background of its own is white,
+    // as in a browser.
+    if (app.backgroundColor().isValid()) {
+        QWebEnginePage* page = m_view->page();
+        page->setBackgroundColor(app.backgroundColor());
+        auto loaded = std::make_shared<QMetaObject::Connection>();
+        *loaded = connect(page, &QWebEnginePage::loadFinished, this, [page, loaded](bool ok) {
+            if (!ok)
+                return;
+            page->setBackgroundColor(Qt::white);
+            QObject::disconnect(*loaded);
+        });
+    }
     // Run unpacked, the developer edits a file and reloads with F5.
     if (!app.webFolder().isEmpty()) {
         auto* reload = new QShortcut(QKeySequence::Refresh, this);

@@ -148,13 +148,7 @@ bool EngineWebPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& 
 
 void EngineWebPage::applyFullScreenRequest(QWebEngineFullScreenRequest request)
 {
-    QWidget* window = targetWindow();
-    if (!window) {
-        request.reject();
-        return;
-    }
-    request.accept();
-    m_fullScreen->apply(request.toggleOn(), window);
+    m_fullScreen->answer(request, targetWindow());
 }
 
 // The print dialog; a PDF printer gets the page as text (the engine's PDF),

@@ -5,8 +5,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QShortcut>
-#include <QWebEngineFullScreenRequest>
+#include <QKeyEvent>
 
 namespace {
 bool s_developerExtras = false;
@@ -17,18 +16,6 @@ EngineWebView::EngineWebView(QWidget* parent)
     , m_page(new EngineWebPage(this))
 {
     setPage(m_page);
-    auto* f11 = new QShortcut(QKeySequence(Qt::Key_F11), this);
-    f11->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(f11, &QShortcut::activated, m_page, &EngineWebPage::toggleFullScreen);
-    // Escape belongs to the page unless a document holds the full screen.
-    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    m_escape->setContext(Qt::WidgetWithChildrenShortcut);
-    m_escape->setEnabled(false);
-    connect(m_escape, &QShortcut::activated, m_page, &EngineWebPage::leaveDocumentFullScreen);
-    connect(m_page, &QWebEnginePage::fullScreenRequested, this,
-            [this] { m_escape->setEnabled(m_page->isDocumentFullScreen()); },
-            Qt::QueuedConnection);
-
     AppWindow::showIdentity(this);
     resize(AppWindow::popupSize());
 }
@@ -36,6 +23,33 @@ EngineWebView::EngineWebView(QWidget* parent)
 EngineWebView::~EngineWebView()
 {
     delete m_inspector.data();
+}
+
+// The engine draws the page in a child widget of its own, made (and made
+// again) as it needs: each child's keys pass through the view first.
+bool EngineWebView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ChildAdded) {
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            child->installEventFilter(this);
+    }
+    return QWebEngineView::event(event);
+}
+
+// F11 toggles full screen; Escape leaves a document's full screen and is
+// the page's otherwise.
+bool EngineWebView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F11 && key->modifiers() == Qt::NoModifier) {
+            m_page->toggleFullScreen();
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape && m_page->leaveDocumentFullScreen())
+            return true;
+    }
+    return QWebEngineView::eventFilter(watched, event);
 }
 
 void EngineWebView::setDeveloperExtras(bool on)

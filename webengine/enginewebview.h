@@ -5,7 +5,6 @@
 #include <QWebEngineView>
 
 class EngineWebPage;
-class QShortcut;
 
 // A view of the app on Qt WebEngine, the main window's or a pop-up's, with
 // its own EngineWebPage. Its context menu offers only the inspector, and only
@@ -24,13 +23,14 @@ public:
     static bool developerExtras();
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void inspect();
 
     EngineWebPage* m_page;  // child object
-    QShortcut* m_escape;    // child object; on while a document is full screen
     QPointer<QWebEngineView> m_inspector;
 };
 

@@ -2,7 +2,6 @@
 // apart, one instance per app, an unpacked web folder and the command line.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
-#include "webcore/webapp.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -14,35 +13,29 @@
 class TestAppRun : public QObject {
     Q_OBJECT
 
-    static QByteArray startPage()
-    {
-        return "<script>location.replace('http://" + APPLICATION_HOST.toLower().toUtf8()
-               + "/index.html');</script>";
-    }
     // An app with a manifest whose page tells the server what it finds in
     // web storage and cookies, leaves its own mark in both and closes.
     static void addMarkingApp(QuilletInstance& quillet, const QByteArray& name,
                               const RecordingHttpServer& server)
     {
         quillet.addBundleFile("manifest.webmanifest", "{\"name\": \"" + name + "\"}");
-        quillet.addBundleFile("index.html", startPage());
-        quillet.addBundleFile(
-            "widget/index.html",
-            "<script>\n"
-            "var seen = localStorage.getItem('owner') + '|' + document.cookie;\n"
-            "localStorage.setItem('owner', '"
-                + name
-                + "');\n"
-                  "document.cookie = 'owner="
-                + name
-                + "; max-age=86400; path=/';\n"
-                  "var x = new XMLHttpRequest();\n"
-                  "x.open('GET', '"
-                + server.baseUrl() + "/seen/" + name
-                + "?' + encodeURIComponent(seen), false);\n"
-                  "try { x.send(); } catch (e) {}\n"  // the server sends no CORS headers
-                  "setTimeout(function () { window.close(); }, 1500);\n"
-                  "</script>");
+        quillet.addBundleFile("index.html", startPageOnOrigin("/index.html"));
+        quillet.addBundleFile("widget/index.html",
+                              "<script>\n"
+                              "var seen = localStorage.getItem('owner') + '|' + document.cookie;\n"
+                              "localStorage.setItem('owner', '"
+                                  + name
+                                  + "');\n"
+                                    "document.cookie = 'owner="
+                                  + name
+                                  + "; max-age=86400; path=/';\n"
+                                    "var x = new XMLHttpRequest();\n"
+                                    "x.open('GET', '"
+                                  + server.baseUrl() + "/seen/" + name
+                                  + "?' + encodeURIComponent(seen), false);\n"
+                                    "try { x.send(); } catch (e) {}\n"
+                                    "setTimeout(function () { window.close(); }, 1500);\n"
+                                    "</script>");
     }
     static bool arrived(const RecordingHttpServer& server, const QByteArray& path, int milliseconds)
     {
@@ -138,7 +131,7 @@ private slots:
         RecordingHttpServer server;
         QVERIFY(server.listen());
         QTemporaryDir folder;
-        QVERIFY(writeFile(folder.path() + "/index.html", startPage()));
+        QVERIFY(writeFile(folder.path() + "/index.html", startPageOnOrigin("/index.html")));
         QVERIFY(writeFile(folder.path() + "/widget/v.js", "var version = 1;"));
         QVERIFY(writeFile(folder.path() + "/widget/index.html",
                           "<script src=\"v.js\"></script><script>\n"

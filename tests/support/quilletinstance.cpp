@@ -1,9 +1,13 @@
 #include "quilletinstance.h"
 
+#include "webcore/webapp.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+
+#include <unistd.h>
 
 QString settingsFilePath(const IsolatedEnvironment& environment)
 {
@@ -28,16 +32,40 @@ QByteArray sampleBundle()
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QByteArray applicationOrigin()
+{
+    return "http://" + APPLICATION_HOST.toLower().toUtf8();
+}
+
+QByteArray startPageOnOrigin(const QByteArray& path)
+{
+    return "<script>location.replace('" + applicationOrigin() + path + "');</script>";
+}
+
+QString testedProgram()
+{
+    const QString program = qEnvironmentVariable("QUILLET_TEST_PROGRAM");
+    return program.isEmpty() ? QStringLiteral("quillet") : program;
+}
+
+bool testedOnWebEngine()
+{
+    return testedProgram() == "quillet-webengine";
+}
+
 QuilletInstance::QuilletInstance()
 {
     QDir(root()).mkpath("install");
-    for (const char* file : {"quillet", "icon.ico"})
+    for (const QString& file : {testedProgram(), QStringLiteral("icon.ico")})
         QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/") + file, installFolder() + "/" + file);
 
     m_environment = QProcessEnvironment::systemEnvironment();
     for (const auto& [name, value] : m_home.variables())
         m_environment.insert(QString::fromStdString(name), QString::fromStdString(value));
     m_environment.insert("QT_QPA_PLATFORM", "offscreen");
+    // Chromium's sandbox cannot run as root; for any other user it stays on.
+    if (geteuid() == 0)
+        m_environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setWorkingDirectory(QString::fromStdString(m_home.home()));
 }

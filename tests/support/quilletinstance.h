@@ -17,11 +17,19 @@ QString storageFolder(const IsolatedEnvironment& environment);
 bool writeFile(const QString& path, const QByteArray& content);
 // The bundle the build made from app/.
 QByteArray sampleBundle();
+// The application's origin, "http://<application host>", and a start page
+// for a bundle that moves onto it, to `path` there ("/index.html").
+QByteArray applicationOrigin();
+QByteArray startPageOnOrigin(const QByteArray& path);
+// The executable under test, as QUILLET_TEST_PROGRAM names it (quillet, on
+// QtWebKit, by default; quillet-webengine), and whether it is the Qt WebEngine one.
+QString testedProgram();
+bool testedOnWebEngine();
 
-// A throw-away installation of the built program: its own install folder
-// (executable, Widget.rcc, icon.ico) and its own isolated environment, so runs
-// never touch the user's files or each other's. It is started from its home,
-// not from the install folder, offscreen unless told otherwise.
+// A throw-away installation of the built program under test: its own install
+// folder (executable, Widget.rcc, icon.ico) and its own isolated environment,
+// so runs never touch the user's files or each other's. It is started from its
+// home, not from the install folder, offscreen unless told otherwise.
 class QuilletInstance {
 public:
     QuilletInstance();
@@ -53,7 +61,7 @@ public:
     QString storageFolder() const { return ::storageFolder(m_home); }
     const IsolatedEnvironment& home() const { return m_home; }
     QProcessEnvironment environment() const { return m_environment; }
-    QString programPath() const { return installFolder() + "/quillet"; }
+    QString programPath() const { return installFolder() + "/" + testedProgram(); }
 
 private:
     QString root() const { return QString::fromStdString(m_home.root()); }

@@ -130,9 +130,27 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
         return;  // wait for the rest of the body
     request.body = connection->buffer.mid(end + 4, length);
     connection->answered = true;
-    m_requests.append(request);
 
-    const Response& response = connection->response = m_handler(request);
+    // Test pages report here from the application's origin, across origins:
+    // every answer lets that origin read it (with credentials), and a CORS
+    // preflight is answered here, neither recorded nor handed to the handler.
+    const QByteArray origin = request.headers.value("origin", "*");
+    const QByteArray preflight = request.headers.value("access-control-request-method");
+    Response& response = connection->response;
+    if (request.method == "OPTIONS" && !preflight.isEmpty()) {
+        response.status = 204;
+        response.headers = {{"Access-Control-Allow-Methods", preflight},
+                            {"Access-Control-Allow-Headers",
+                             request.headers.value("access-control-request-headers", "*")},
+                            {"Access-Control-Max-Age", "600"}};
+    } else {
+        m_requests.append(request);
+        response = m_handler(request);
+    }
+    response.headers.append(qMakePair(QByteArray("Access-Control-Allow-Origin"), origin));
+    if (origin != "*")
+        response.headers.append(
+            qMakePair(QByteArray("Access-Control-Allow-Credentials"), QByteArray("true")));
     connection->size = response.streamedSize >= 0 ? response.streamedSize : response.body.size();
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     for (const auto& header : response.headers)

@@ -13,7 +13,8 @@ class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 for tests and benchmarks. It records
 // every request and answers through a handler. One request per connection
-// ("Connection: close"). Streamed bodies keep memory flat at any size.
+// ("Connection: close"). Streamed bodies keep memory flat at any size. Pages
+// of any origin may read its answers (CORS); it answers preflights itself.
 class RecordingHttpServer : public QObject {
     Q_OBJECT
 public:

@@ -100,7 +100,9 @@ private slots:
                           "  document.title = `${shelf?.quills + 1n} ${data.ink}`; });\n"
                           "</script></head><body>\n"
                           "<a id=\"saved\" href=\"ledger.bin\" download=\"ledger copy.bin\">x</a>\n"
-                          "<p>Walnut ledger printout</p></body></html>"));
+                          "<p>Walnut ledger printout</p>\n"
+                          "<div style=\"position:fixed;top:0;left:0;width:50px;height:50px\"\n"
+                          " onclick=\"document.body.requestFullscreen()\"></div></body></html>"));
         AppIdentity identity;
         identity.setWebFolder(m_web.path());
         AppIdentity::setCurrent(identity);
@@ -172,6 +174,23 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target).size() == 3 * 1024 * 1024 + 17, 15000);
             QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::Files), {"saved.bin"});
             QFile::rename(target, target + ".2");
+        }
+    }
+
+    // A document's full screen takes the window; Escape gives both back.
+    // F11 toggles the window's full screen.
+    void documentFullScreenTakesTheWindow()
+    {
+        QVERIFY(load("/index.html"));
+        QTest::mouseClick(m_view->focusProxy(), Qt::LeftButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(m_view->window()->isFullScreen());
+        QTRY_VERIFY(js("document.fullscreenElement === document.body").toBool());
+        QTest::keyClick(m_view->focusProxy(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_view->window()->isFullScreen());
+        QTRY_VERIFY(js("document.fullscreenElement === null").toBool());
+        for (const bool on : {true, false}) {
+            QTest::keyClick(m_view->focusProxy(), Qt::Key_F11);
+            QTRY_COMPARE(m_view->window()->isFullScreen(), on);
         }
     }
 
