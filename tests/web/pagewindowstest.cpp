@@ -1,10 +1,9 @@
 // Script requests on a view in a top-level window, in-process, where window
 // states and modal dialogs are driven. Frames, bounds and script move/resize/
 // close are in tests/e2e; here, bounds no screen shows and script that outlives its page.
-#include "isolatedenvironment.h"
 #include "modalanswerer.h"
+#include "quilletinstance.h"
 #include "web/sitespecificwebview.h"
-#include "webcore/webapp.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -37,15 +36,10 @@ class TestPageWindows : public QObject {
     {
         return f->evaluateJavaScript(code).toString();
     }
-    // Pages of the test bundle (bundle/widget) on the application's origin.
-    static QUrl originUrl(const QString& path)
-    {
-        return "http://" + APPLICATION_HOST.toLower() + path;
-    }
     bool load(const QString& path)
     {
         QSignalSpy loaded(m_view->page(), &QWebPage::loadFinished);
-        frame()->load(originUrl(path));
+        frame()->load(QUrl(applicationOrigin() + path.toUtf8()));  // the test bundle
         return loaded.wait(10000) && loaded.first().first().toBool();
     }
     static QList<SiteSpecificWebView*> popups()
@@ -206,7 +200,7 @@ private slots:
         QPointer<SiteSpecificWebView> popup = popups().first();
         QVERIFY(popup->isWindow() && popup->isVisible());
         QCOMPARE(popup->windowTitle(), QStringLiteral("Quillet"));
-        QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
+        QTRY_COMPARE(popup->page()->mainFrame()->url(), QUrl(applicationOrigin() + "/child.html"));
         const QString connect = "corvane_skyfold_zem.destroyed.connect(function () {"
                                 " probe.callbackRan(); var x = new XMLHttpRequest();"
                                 " x.open('GET', '/child.html'); x.send(); }); 'connected'";
