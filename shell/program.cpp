@@ -168,6 +168,8 @@ int runProgram(int argc, char* argv[], const Engine& engine)
         if (!window.bundleLoaded())
             result = 1;  // there was no application to run
     }                    // the window unregisters the bundle and saves its geometry here
+    if (engine.shutDown)
+        engine.shutDown();
     runtimeContext.reset();
     return result;
 }

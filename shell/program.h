@@ -22,6 +22,9 @@ struct Engine {
     std::function<std::unique_ptr<AppWindow>()> createMainWindow;
     // Writes cookies that wait to be saved, at once (on a quit signal).
     std::function<void()> savePendingCookies;
+    // Runs once the main window has gone, before the application object:
+    // the engine's own orderly end.
+    std::function<void()> shutDown;
 };
 
 // The program's main(): reads the command line, starts the app in engine and

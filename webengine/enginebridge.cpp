@@ -26,27 +26,44 @@ QString EngineBridge::pageScript()
 {
     return QStringLiteral(
                "(function () {"
-               "  function call(name, args) {"
-               "    prompt('%1', JSON.stringify([name].concat(Array.prototype.map.call(args, Number))));"
-               "  }"
+               "  function call(name, args) { prompt('%1', JSON.stringify([name].concat(args))); }"
+               "  function numbers(args) { return Array.prototype.map.call(args, Number); }"
                "  var zem = {};"
                "  ['setFullScreen', 'exitFullScreen', 'exitApplication', 'setMaxWindowSize',"
                "   'setMinWindowSize'].forEach(function (name) {"
-               "    zem[name] = function () { call(name, arguments); };"
+               "    zem[name] = function () { call(name, numbers(arguments)); };"
                "  });"
                "  window.corvane_skyfold_zem = zem;"
+               "  ['moveTo', 'moveBy', 'resizeTo', 'resizeBy'].forEach(function (name) {"
+               "    window[name] = function () { call(name, numbers(arguments)); };"
+               "  });"
+               "  function toDesktop(url) { return /^mailto:/i.test(url); }"
+               "  document.addEventListener('click', function (event) {"
+               "    var link = event.target && event.target.closest"
+               "      ? event.target.closest('a[href]') : null;"
+               "    if (!link || event.defaultPrevented || !toDesktop(link.href)) return;"
+               "    event.preventDefault();"
+               "    call('openOnDesktop', [link.href]);"
+               "  });"
+               "  var open = window.open;"
+               "  window.open = function (url) {"
+               "    if (!toDesktop(String(url))) return open.apply(window, arguments);"
+               "    call('openOnDesktop', [String(url)]);"
+               "    return null;"
+               "  };"
                "})()")
         .arg(kCallMark);
 }
 
-bool EngineBridge::isCall(const QString& promptMessage)
+QJsonArray EngineBridge::callOf(const QString& promptMessage, const QString& value)
 {
-    return promptMessage == kCallMark;
+    if (promptMessage != kCallMark)
+        return QJsonArray();
+    return QJsonDocument::fromJson(value.toUtf8()).array();
 }
 
-void EngineBridge::call(const QString& arguments)
+bool EngineBridge::call(const QJsonArray& call)
 {
-    const QJsonArray call = QJsonDocument::fromJson(arguments.toUtf8()).array();
     const QString name = call.at(0).toString();
     // JSON has no NaN nor infinity: they arrive as null and stay not a number.
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -61,4 +78,7 @@ void EngineBridge::call(const QString& arguments)
         setMaxWindowSize(a, b);
     else if (name == QLatin1String("setMinWindowSize"))
         setMinWindowSize(a, b);
+    else
+        return false;
+    return true;
 }

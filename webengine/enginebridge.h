@@ -5,24 +5,30 @@
 
 class QWebEnginePage;
 
+class QJsonArray;
+
 // The window-control bridge of a Qt WebEngine page. The engine's own channel
-// to native objects only calls asynchronously; the page script's object
+// to native objects only calls asynchronously; the page script
 // (pageScript()) passes each call through a prompt() with a mark instead,
-// which the page hands to call() and which returns only once the call is
-// done, so calls take effect in order and at once, as they do on QtWebKit.
+// which the page reads (callOf()) and hands on, and which returns only once
+// the call is done, so calls take effect in order and at once, as they do on
+// QtWebKit. The same script sends the window's own geometry calls and links
+// for the desktop that way (the page handles those).
 class EngineBridge : public WindowBridge {
     Q_OBJECT
 public:
     EngineBridge(QWebEnginePage* page, QObject* parent);
     ~EngineBridge() override;
 
-    // The script that defines `corvane_skyfold_zem` in a document.
+    // The script that defines `corvane_skyfold_zem` in a document, and
+    // passes moveTo(), moveBy(), resizeTo(), resizeBy() and clicked or
+    // opened "mailto:" links to the page.
     static QString pageScript();
-    // Whether a prompt() is a bridge call.
-    static bool isCall(const QString& promptMessage);
-    // Runs the call a prompt() carries: a JSON array of the slot's name and
-    // its arguments. Unknown names are ignored.
-    void call(const QString& arguments);
+    // The call a prompt() carries, a JSON array of a name and its arguments;
+    // empty when the prompt is the page's own.
+    static QJsonArray callOf(const QString& promptMessage, const QString& value);
+    // Runs a call of the bridge's own; false for any other name.
+    bool call(const QJsonArray& call);
 };
 
 #endif

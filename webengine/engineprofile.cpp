@@ -8,8 +8,11 @@
 #include "webcore/webapp.h"
 #include "webcore/windowbridge.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEngineView>
 #include <QWebEngineCookieStore>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
@@ -79,6 +82,28 @@ void setEngineSwitches(quint16 port)
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
 }
 
+// A cookie of one host is kept with that host as its domain, one of the
+// whole domain with a leading dot. The engine reads a domain in a cookie as
+// the whole domain's: a host's cookie goes in without one, for its origin.
+QUrl cookieOrigin(const QNetworkCookie& cookie)
+{
+    QString host = cookie.domain();
+    if (host.startsWith(QLatin1Char('.')))
+        host.remove(0, 1);
+    QUrl origin;
+    origin.setScheme(QLatin1String(cookie.isSecure() ? "https" : "http"));
+    origin.setHost(host);
+    origin.setPath(QStringLiteral("/"));
+    return origin;
+}
+
+QNetworkCookie withoutHostDomain(QNetworkCookie cookie)
+{
+    if (!cookie.domain().startsWith(QLatin1Char('.')))
+        cookie.setDomain(QString());
+    return cookie;
+}
+
 bool sameCookie(const QNetworkCookie& a, const QNetworkCookie& b)
 {
     return a.name() == b.name() && a.domain() == b.domain() && a.path() == b.path();
@@ -99,10 +124,58 @@ void EngineProfile::prepare()
     }
 }
 
+namespace {
+EngineProfile* s_instance = nullptr;
+// The cookie that marks how far the engine's cookie changes have come.
+const QByteArray kMarkCookie = QByteArrayLiteral("quillet-cookie-mark");
+}  // namespace
+
 EngineProfile* EngineProfile::instance()
 {
-    static EngineProfile* s_instance = new EngineProfile;
+    if (!s_instance)
+        s_instance = new EngineProfile;
     return s_instance;
+}
+
+void EngineProfile::shutDown()
+{
+    if (!s_instance)
+        return;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QWebEngineView*>(window))
+            delete window;
+    }
+    s_instance->takeCookieChanges();
+    s_instance->savePendingCookies();
+    delete s_instance;
+    s_instance = nullptr;
+}
+
+// The store reports changes from the engine's network thread, in order: once
+// a mark cookie set now has been reported, so has every change the engine
+// took before it (a page's last cookie, set just before it closed its
+// window). The mark never reaches the file.
+void EngineProfile::takeCookieChanges()
+{
+    QWebEngineCookieStore* store = m_profile->cookieStore();
+    QNetworkCookie mark(kMarkCookie, QByteArrayLiteral("1"));
+    mark.setDomain(APPLICATION_HOST.toLower());
+    mark.setPath(QStringLiteral("/"));
+    bool seen = false;
+    QEventLoop loop;
+    const QMetaObject::Connection added = connect(
+        store, &QWebEngineCookieStore::cookieAdded, &loop, [&](const QNetworkCookie& cookie) {
+            if (cookie.name() == kMarkCookie) {
+                seen = true;
+                loop.quit();
+            }
+        });
+    store->setCookie(mark);
+    QTimer::singleShot(500, &loop, &QEventLoop::quit);
+    if (!seen)
+        loop.exec();
+    disconnect(added);
+    store->deleteCookie(mark);
 }
 
 EngineProfile::EngineProfile()
@@ -138,6 +211,8 @@ void EngineProfile::keepCookies()
     m_cookieFile = new CookieFile([this] { return m_cookies; }, this);
     QWebEngineCookieStore* store = m_profile->cookieStore();
     connect(store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& cookie) {
+        if (cookie.name() == kMarkCookie)
+            return;
         for (QNetworkCookie& known : m_cookies) {
             if (sameCookie(known, cookie)) {
                 known = cookie;
@@ -148,10 +223,12 @@ void EngineProfile::keepCookies()
         m_cookies.append(cookie);
         m_cookieFile->changed();
     });
+    // An overwritten cookie may be reported removed after its successor was
+    // added: only the very cookie that was removed goes.
     connect(store, &QWebEngineCookieStore::cookieRemoved, this,
             [this](const QNetworkCookie& cookie) {
                 for (int i = 0; i < m_cookies.size(); ++i) {
-                    if (sameCookie(m_cookies[i], cookie)) {
+                    if (sameCookie(m_cookies[i], cookie) && m_cookies[i].value() == cookie.value()) {
                         m_cookies.removeAt(i);
                         m_cookieFile->changed();
                         return;
@@ -160,7 +237,7 @@ void EngineProfile::keepCookies()
             });
     m_cookies = m_cookieFile->load();
     for (const QNetworkCookie& cookie : qAsConst(m_cookies))
-        store->setCookie(cookie);
+        store->setCookie(withoutHostDomain(cookie), cookieOrigin(cookie));
     // The page's cookies are written when the event loop ends, too.
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
             &EngineProfile::savePendingCookies);

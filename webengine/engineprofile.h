@@ -27,12 +27,18 @@ public:
 
     // Writes cookie changes that wait for the file's delay now.
     void savePendingCookies();
+    // Once the main window has gone: closes the windows still open (pop-ups,
+    // inspectors), writes the cookies with every change the engine has
+    // taken, and releases the profile, which the engine needs to happen
+    // while it still runs.
+    static void shutDown();
 
 private:
     EngineProfile();
     ~EngineProfile() override;
     void keepCookies();
     void addBridgeScript();
+    void takeCookieChanges();
 
     OriginServer* m_server;        // child object
     QWebEngineProfile* m_profile;  // child object

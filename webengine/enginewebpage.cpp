@@ -9,6 +9,9 @@
 #include "webcore/webapp.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QJsonArray>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -136,14 +139,54 @@ void EngineWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level
     PageConsole::show(consoleLevel(level), message, lineNumber, sourceID);
 }
 
+// Calls of the page script (see EngineBridge) from the app's own documents;
+// the script sees null, as after a call that returns nothing.
 bool EngineWebPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
                                      const QString& defaultValue, QString* result)
 {
-    if (!EngineBridge::isCall(msg))
+    const QJsonArray call = EngineBridge::callOf(msg, defaultValue);
+    if (call.isEmpty())
         return QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
-    if (isAppOrigin(securityOrigin))
-        m_bridge->call(defaultValue);
-    return false;  // the script sees null, as after a call that returns nothing
+    if (isAppOrigin(securityOrigin) && !m_bridge->call(call))
+        callOfPage(call);
+    return false;
+}
+
+// The window's geometry, as a desktop program's page moves and sizes its own
+// window (the engine does that only for windows a script opened); a link
+// for the desktop, whether a user or a script follows it.
+void EngineWebPage::callOfPage(const QJsonArray& call)
+{
+    const QString name = call.at(0).toString();
+    if (name == QLatin1String("openOnDesktop")) {
+        const QUrl url(call.at(1).toString());
+        if (NavigationPolicy::decide(url, false) == NavigationPolicy::Decision::HandToDesktop) {
+            QDesktopServices::openUrl(url);
+            closeIfNeverLoaded();
+        }
+        return;
+    }
+    QWidget* window = targetWindow();
+    const int a = call.at(1).toInt(), b = call.at(2).toInt();
+    if (!window || !call.at(1).isDouble() || !call.at(2).isDouble())
+        return;
+    QRect geometry = window->geometry();
+    if (name == QLatin1String("moveTo"))
+        geometry.moveTo(a, b);
+    else if (name == QLatin1String("moveBy"))
+        geometry.translate(a, b);
+    else if (name == QLatin1String("resizeTo"))
+        geometry.setSize(QSize(a, b));
+    else if (name == QLatin1String("resizeBy"))
+        geometry.setSize(geometry.size() + QSize(a, b));
+    else
+        return;
+    // Never larger than the screens (a huge window exhausts memory), never empty.
+    QSize largest(1, 1);
+    for (QScreen* screen : QGuiApplication::screens())
+        largest = largest.expandedTo(screen->availableVirtualGeometry().size());
+    geometry.setSize(geometry.size().boundedTo(largest).expandedTo(QSize(1, 1)));
+    window->setGeometry(geometry);
 }
 
 void EngineWebPage::applyFullScreenRequest(QWebEngineFullScreenRequest request)

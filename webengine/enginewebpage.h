@@ -6,6 +6,7 @@
 
 class DocumentFullScreen;
 class EngineBridge;
+class QJsonArray;
 class QWebEngineFullScreenRequest;
 
 // A page of the app on Qt WebEngine, with the same desktop-program policy as
@@ -37,6 +38,7 @@ protected:
 private:
     QWidget* targetWindow() const;
     void closeIfNeverLoaded();
+    void callOfPage(const QJsonArray& call);
     void applyFullScreenRequest(QWebEngineFullScreenRequest request);
     void printPage();
     void recoverFromEndedRenderer(RenderProcessTerminationStatus status, int exitCode);

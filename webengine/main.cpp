@@ -10,5 +10,6 @@ int main(int argc, char* argv[])
     engine.prepare = EngineProfile::prepare;
     engine.createMainWindow = [] { return std::make_unique<EngineMainWindow>(); };
     engine.savePendingCookies = [] { EngineProfile::instance()->savePendingCookies(); };
+    engine.shutDown = EngineProfile::shutDown;
     return runProgram(argc, argv, engine);
 }

@@ -374,7 +374,9 @@ private slots:
                 QVERIFY(m_quillet->waitForExit(10000));
                 QCOMPARE(m_quillet->exitCode(), 0);
             } else if (run == 2) {
-                QTest::qWait(2000);
+                // The engine writes localStorage a moment after a change:
+                // measured 1.2 s on QtWebKit, 5 s on Qt WebEngine.
+                QTest::qWait(testedOnWebEngine() ? 6000 : 2000);
                 m_quillet->kill();
                 QVERIFY(m_quillet->waitForExit(5000));
             } else {
@@ -461,8 +463,11 @@ fetch('shelf.json').then((r) => r.json()).then((data) => report(`where=modern&co
         QFile log(bin.filePath("log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(), QByteArray("mailto:ann@example.org?subject=Quills\n"));
+        // QtWebKit's view starts on about:blank, the step back refused; Qt
+        // WebEngine's history begins with the start page.
         QCOMPARE(reports().value("stayed").toString(),
-                 QString("where=stayed&title=start&url=qrc:/index.html&length=2"));
+                 QString("where=stayed&title=start&url=qrc:/index.html&length=%1")
+                     .arg(testedOnWebEngine() ? 1 : 2));
     }
 
     // A saved size far beyond the screen (1280 x 1024 here) opens the main

@@ -273,6 +273,8 @@ int main(int argc, char* argv[])
     EngineProfile::prepare();
     QApplication app(argc, argv);
     TestEngine test;
-    return QTest::qExec(&test, argc, argv);
+    const int failed = QTest::qExec(&test, argc, argv);
+    EngineProfile::shutDown();
+    return failed;
 }
 #include "enginetest.moc"
