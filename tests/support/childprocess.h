@@ -17,7 +17,7 @@ struct ChildResult {
     int signal = 0;         // the signal that ended it
     long long endedAt = 0;  // monotonicNanoseconds() when its end was seen
     double seconds = 0;     // from start to end (runChild)
-    long peakKiB = 0;       // its peak resident memory
+    long peakKiB = 0;       // its peak resident memory (see MemoryOf)
     std::string output;     // standard output and error (runChild)
     bool ok() const { return !timedOut && exitCode == 0; }
     // "fault <monotonic ns> <realtime ns>" in the output (tests/faults/faultchild):
@@ -25,6 +25,11 @@ struct ChildResult {
     long long faultAt(bool realtime = false) const;
     double faultToExitSeconds() const { return faultAt() ? double(endedAt - faultAt()) / 1e9 : -1; }
 };
+
+// What peakKiB measures: the child's own peak, or the peak of the resident
+// memory summed over the child and all its descendants, sampled from /proc
+// every few milliseconds while it runs (never below the child's own peak).
+enum class MemoryOf { Child, Tree };
 
 // A "<name>: <n> kB" field of /proc/self/status ("VmRSS:", "VmHWM:"); -1 when unknown.
 long memoryKiB(const char* field);
@@ -37,11 +42,14 @@ long long monotonicNanoseconds();
 pid_t startChild(const std::vector<std::string>& argv, const std::string& outputPath,
                  const std::string& folder = "", const std::vector<std::string>& environment = {});
 // Waits for a started child, SIGKILL after timeoutMs.
-ChildResult waitChild(pid_t pid, int timeoutMs);
+ChildResult waitChild(pid_t pid, int timeoutMs, MemoryOf memory = MemoryOf::Child);
 // Starts, waits and reads the output.
 ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs,
                      const std::string& folder = "",
-                     const std::vector<std::string>& environment = {});
+                     const std::vector<std::string>& environment = {},
+                     MemoryOf memory = MemoryOf::Child);
+// Resident memory of a process and all its descendants, in KiB.
+long treeResidentKiB(pid_t root);
 // Waits until a running child has used no processor time for quietMs (it
 // waits in its event loop), at most timeoutMs; true when it went quiet.
 bool waitUntilIdle(pid_t pid, int quietMs, int timeoutMs);
