@@ -2,9 +2,13 @@
 
 #include "diagnostics/abstractcrashreport.h"
 #include "diagnostics/crashreportwriter.h"
+#include "diagnostics/xmlattribute.h"
+#include "diagnostics/xmlnode.h"
+#include "diagnostics/xmlwriter.h"
 
 #include <pugixml.hpp>
 
+#include <malloc.h>
 #include <regex>
 #include <vector>
 
@@ -14,6 +18,13 @@ namespace {
 
 const std::string kAppId = "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40";
 const std::string kNotProvided = "Not provided by application";
+
+// Bytes the process holds from the heap, mapped blocks included.
+long heapInUse()
+{
+    const auto info = mallinfo2();
+    return static_cast<long>(info.uordblks + info.hblkhd);
+}
 
 class CrashReportTest : public IsolatedTest {
 protected:
@@ -88,8 +99,7 @@ TEST_F(CrashReportTest, DocumentInTheRegistrysFolderWithAPathLongerThan260Bytes)
 
 TEST_F(CrashReportTest, LimitsAndAbsentTexts)
 {
-    // Texts cut at 80 characters, at most 20 fields, unnamed fields skipped, data over 4000 left
-    // out.
+    // Texts cut at 80 characters, 20 fields, unnamed ones skipped, data over 4000 left out.
     const std::wstring long81 = std::wstring(80, L'x') + L"y";
     std::vector<std::wstring> names;
     for (int i = 0; i < 25; ++i)
@@ -111,8 +121,7 @@ TEST_F(CrashReportTest, LimitsAndAbsentTexts)
     for (const auto& field : node.child("CustomFields").children())
         written.push_back(field.attribute("name").as_string() + std::string("=")
                           + field.child_value());
-    std::vector<std::string> expected{cut + "="
-                                      + cut};  // the first 20, less the one without a name
+    std::vector<std::string> expected{cut + "=" + cut};  // the first 20 less the unnamed one
     for (int i = 2; i < 20; ++i)
         expected.push_back("field_" + std::to_string(i) + "=v");
     EXPECT_EQ(written, expected);
@@ -165,6 +174,43 @@ TEST_F(CrashReportTest, AFileThatCannotBeCreatedGivesMinusOne)
                   "USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
                   "\"Local AppData\"=-\n");
     EXPECT_EQ(writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0), -1);
+}
+
+// The writer under the report: spaces in element names become underscores, texts go as
+// given, nameless or incomplete parts are left out.
+TEST_F(CrashReportTest, XmlWriterWritesATwoLevelTreeByteForByte)
+{
+    XmlNode root(L"Crash Report");
+    XmlNode app(L"My App");
+    app.addElement(XmlElement(L"Module Name", L"a<b>&c \u00e9\U0001F600"));
+    app.addElement(XmlElement(L"Empty", L""));
+    app.addElement(XmlElement(L"", L"skipped"));
+    XmlElement fields(L"Fields", L"text not written");
+    fields.addAttribute(XmlAttribute(L"first field", L"v 1", L"Custom Field"));
+    fields.addAttribute(XmlAttribute(L"", L"x", L"T"));
+    fields.addAttribute(XmlAttribute(L"n", L"", L"T"));
+    fields.addAttribute(XmlAttribute(L"n", L"x", L""));
+    fields.addAttribute(XmlAttribute(L"second", L"<v2/>", L"T"));
+    app.addElement(fields);
+    app.addChild(XmlNode(L"Leaf"));
+    root.addChild(app);
+    // Changes after adding do not reach the document.
+    app.addElement(XmlElement(L"Late", L"not written"));
+    fields.addAttribute(XmlAttribute(L"late", L"no", L"T"));
+
+    const auto file = this->root() / "out.xml";
+    XmlWriter writer(file);
+    writer.setRoot(new XmlNode(std::wstring(100000, L'r')));
+    const long held = heapInUse();
+    EXPECT_EQ(writer.setRoot(&root), 0);
+    EXPECT_GT(held - heapInUse(), 400000);  // the root it replaced was freed
+    EXPECT_EQ(writer.write(), 0);
+    EXPECT_EQ(readFile(file),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Crash_Report>\n\t<My_App>\n"
+              "\t<Module_Name>a<b>&c \xc3\xa9\xf0\x9f\x98\x80</Module_Name>\n\t<Empty></Empty>\n"
+              "\t<Fields>\n\t<Custom Field name=\"first_field\">v 1</Custom Field>\n"
+              "\t<T name=\"second\"><v2/></T>\n\t</Fields>\n"
+              "\t\t<Leaf>\n\t\t</Leaf>\n\t</My_App>\n</Crash_Report>\n");
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
-// faultchild <fault> [--unarmed] [--frame-pointers]: creates
-// the store runtime context (exit code 3 when it cannot; --unarmed: none),
-// prints "fault <monotonic ns> <realtime ns>" and faults as named in s_faults.
-// --frame-pointers walks the stack with the frame-pointer fallback only.
-// second-context instead prints a second context's refusal, and ends with 0
-// if the first lives. Built with the project's normal flags.
+// faultchild <fault> [--unarmed] [--frame-pointers]: creates the store runtime context (exit
+// code 3 when it cannot; --unarmed: none), prints "fault <monotonic ns> <realtime ns>" and
+// faults as named in s_faults, walking the stack by frame pointers only if asked.
+// second-context prints a second context's refusal, and ends with 0 if the first lives.
 
 #include "diagnostics/callstack.h"
 #include "diagnostics/defaultcrashreport.h"

@@ -51,6 +51,10 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
     ASSERT_EQ(uname(&names), 0);
     const std::wstring kernel(names.release, names.release + strlen(names.release));
     const std::wstring appData = dataFolder().wstring();
+    const std::string sdk = "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n";
+    const std::string folders
+        = "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+          "Folders]\n";
     const std::vector<std::pair<std::string, std::vector<Expected>>> files = {
         {"Windows Registry Editor Version 5.00\r\n\r\n; installer values\r\n"
          "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\r\n"
@@ -64,15 +68,13 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
           {CU, L"Software\\Corvane", nullptr, L"<key>"},
           {CU, L"Software\\Corv", nullptr, L"<none>"},
           {CU, L"Software\\Corvane\\Vesk_SDK\\Sub", nullptr, L"<none>"}}},
-        {"[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
-         "Folders]\n"
-         "\"Local AppData\"=-\n"
-         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
-         "NT\\CurrentVersion]\n\"ProductName\"=\"Test OS\"\n"
-         "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n\"A\"=\"1\"\n\"B\"=\"2\"\n\"A\"=-\n"
-         "[HKEY_CURRENT_USER\\Software\\Gone]\n\"C\"=\"3\"\n[HKEY_CURRENT_"
-         "USER\\Software\\Gone\\Child]\n"
-         "[-HKEY_CURRENT_USER\\Software\\Gone]\n",
+        {folders
+             + "\"Local AppData\"=-\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\"
+               "CurrentVersion]\n\"ProductName\"=\"Test OS\"\n"
+             + sdk
+             + "\"A\"=\"1\"\n\"B\"=\"2\"\n\"A\"=-\n[HKEY_CURRENT_USER\\Software\\Gone]\n"
+               "\"C\"=\"3\"\n[HKEY_CURRENT_USER\\Software\\Gone\\Child]\n[-HKEY_CURRENT_"
+               "USER\\Software\\Gone]\n",
          {{CU, kShellFolders, L"Local AppData", L"<none>"},
           {LM, kWindowsNt, L"ProductName", L"Test OS"},
           {LM, kWindowsNt, L"CurrentVersion", kernel},
@@ -84,15 +86,12 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
         {"[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT]\n",
          {{LM, kWindowsNt, L"CurrentVersion", L"<none>"},
           {CU, kShellFolders, L"Local AppData", appData}}},
-        {std::string(
-             "garbage before the header\n\"Orphan\"=\"outside any key\"\n"
-             "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n"
-             "\"Unterminated\"=\"abc\n\"NoEquals\" \"x\"\n\"BadDword\"=dword:123456789\n"
-             "\"NotHex\"=dword:zz\n\"Binary\"=hex:01,02,\\\n  03,04\n\"Trailing\"=\"a\" junk\n"
-             "\"Good\"=\"yes\"\n[HKEY_CLASSES_ROOT\\Ignored]\n\"InIgnored\"=\"no\"\n"
-             "[HKEY_CURRENT_USER\\Software\\Broken\n\"AfterBroken\"=\"no\"\n"
-             "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n\"TimeOut\"=dword:1e\n")
-             + std::string("\0\xff\xfe\x80 binary\n", 10),
+        {"garbage before the header\n\"Orphan\"=\"outside any key\"\n" + sdk
+             + "\"Unterminated\"=\"abc\n\"NoEquals\" \"x\"\n\"BadDword\"=dword:123456789\n"
+               "\"NotHex\"=dword:zz\n\"Binary\"=hex:01,02,\\\n  03,04\n\"Trailing\"=\"a\" junk\n"
+               "\"Good\"=\"yes\"\n[HKEY_CLASSES_ROOT\\Ignored]\n\"InIgnored\"=\"no\"\n"
+               "[HKEY_CURRENT_USER\\Software\\Broken\n\"AfterBroken\"=\"no\"\n"
+             + sdk + "\"TimeOut\"=dword:1e\n" + std::string("\0\xff\xfe\x80 binary\n", 10),
          {{CU, kSdk, L"Good", L"yes"},
           {CU, kSdk, L"TimeOut", L"dword:30"},
           {CU, kSdk, L"Unterminated", L"<none>"},
@@ -240,19 +239,12 @@ TEST(Text, ConvertsUtf8AndUtf16ReplacingWhatIsInvalid)
         EXPECT_EQ(toUtf8(c.wide), c.back) << c.utf8;
     }
     EXPECT_EQ(toUtf8(std::wstring{wchar_t(0x110000), wchar_t(0xd800), L'a'}), r + r + "a");
-    // Little-endian UTF-16 bytes in, wide text out.
-    const std::pair<std::string, std::wstring> utf16[]
-        = {{std::string("a\0\xe9\0", 4), L"a\u00e9"},
-           {std::string("\x3d\xd8\x00\xde", 4), L"\U0001F600"},
-           {std::string("\x00\xdc"
-                        "a\0",
-                        4),
-            L"\ufffda"},
-           {std::string("\x3d\xd8"
-                        "a\0",
-                        4),
-            L"\ufffda"},
-           {std::string("a\0b", 3), L"a"}};
+    // Little-endian UTF-16 bytes in (octal: a hex escape would take the letter after it).
+    const std::pair<std::string, std::wstring> utf16[] = {{{"a\0\351\0", 4}, L"a\u00e9"},
+                                                          {{"\75\330\0\336", 4}, L"\U0001F600"},
+                                                          {{"\0\334a\0", 4}, L"\ufffda"},
+                                                          {{"\75\330a\0", 4}, L"\ufffda"},
+                                                          {{"a\0b", 3}, L"a"}};
     for (const auto& [bytes, wide] : utf16)
         EXPECT_EQ(fromUtf16le(bytes), wide) << bytes.size();
 }

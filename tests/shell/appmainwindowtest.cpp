@@ -1,19 +1,36 @@
 // The main window and the web view in-process: geometry kept across runs,
-// kept on screen, pop-up size, and the inspect-only context menu.
+// kept on screen, pop-up size, the inspect-only context menu, an app's own
+// window. The guarded start-up step of a store build: each failure of the
+// runtime context is written to the debug output and shown in the modal
+// message box; the step then gives no context, so the program ends without a window.
 #include "web/appmainwindow.h"
+#include "diagnostics/veskexception.h"
 #include "modalanswerer.h"
 #include "quilletinstance.h"
+#include "shell/application.h"
+#include "shell/constants.h"
+#include "shell/runtimecontextstartup.h"
 #include "web/sitespecificwebview.h"
+#include "webcore/appidentity.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QWebElement>
+#include <QWebFrame>
 #include <QWebSettings>
+
+#include <stdexcept>
+
+using namespace com::corvane::vesk;
 
 class TestAppMainWindow : public QObject {
     Q_OBJECT
@@ -26,18 +43,6 @@ class TestAppMainWindow : public QObject {
 
 private slots:
     void init() { QFile::remove(m_settingsFile); }
-
-    void firstRunSavesAndTheNextRestores()
-    {
-        {
-            AppMainWindow first;
-            first.setGeometry(25, 35, 640, 430);
-        }
-        QCOMPARE(settings().value("Window/size").toSize(), QSize(640, 430));
-        QCOMPARE(settings().value("Window/pos").toPoint(), QPoint(25, 35));
-        AppMainWindow second;
-        QCOMPARE(QRect(second.pos(), second.size()), QRect(25, 35, 640, 430));
-    }
 
     void fullScreenAtExitReopensAsNormalWindowOfThatSize()
     {
@@ -101,24 +106,17 @@ private slots:
         QCOMPARE(popup.size(), QSize(520, 410));
     }
 
-    void contextMenuOffersOnlyTheInspector_data()
-    {
-        QTest::addColumn<bool>("developerExtras");
-        QTest::newRow("developer extras on") << true;
-        QTest::newRow("developer extras off") << false;
-    }
+    // With developer extras, a menu of the inspector alone; without, no menu.
     void contextMenuOffersOnlyTheInspector()
     {
-        QFETCH(bool, developerExtras);
-        SiteSpecificWebView view;
-        view.page()->settings()->setAttribute(QWebSettings::DeveloperExtrasEnabled,
-                                              developerExtras);
-        view.setHtml("<p>Some text and <a href='http://127.0.0.1:9/'>a link</a></p>");
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-
-        QList<QAction*> shown;
-        {
+        for (const bool developerExtras : {true, false}) {
+            SiteSpecificWebView view;
+            view.page()->settings()->setAttribute(QWebSettings::DeveloperExtrasEnabled,
+                                                  developerExtras);
+            view.setHtml("<p>Some text and <a href='http://127.0.0.1:9/'>a link</a></p>");
+            view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            QList<QAction*> shown;
             const ModalAnswerer answerer(
                 [&](QWidget* popup) {
                     if (auto* menu = qobject_cast<QMenu*>(popup)) {
@@ -130,11 +128,101 @@ private slots:
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 15));
             QApplication::sendEvent(&view, &event);
             QTest::qWait(100);
+            QCOMPARE(shown, developerExtras
+                                ? QList<QAction*>{view.pageAction(QWebPage::InspectElement)}
+                                : QList<QAction*>());
         }
+    }
 
-        // With them, a menu of the inspector alone; without, no menu.
-        QCOMPARE(shown, developerExtras ? QList<QAction*>{view.pageAction(QWebPage::InspectElement)}
-                                        : QList<QAction*>());
+    void failureIsShownAndGivesNoContext_data()
+    {
+        QTest::addColumn<bool>("initialization");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("boxText");
+        QTest::newRow("no store service")
+            << true << 2
+            << "The application could not connect to the store service and cannot start.";
+        QTest::newRow("service refused")
+            << true << 3 << "The store service refused to start the application.";
+        QTest::newRow("service did not reply")
+            << true << 9
+            << "The store service did not answer in time, so the application cannot start.";
+        QTest::newRow("other link failure") << true << -1
+                                            << "The application could not start its link to the "
+                                               "store service (error -1) and cannot start.";
+        QTest::newRow("runtime failure") << false << -1 << QString(CRITICAL_ERROR_MESSAGE);
+    }
+    void failureIsShownAndGivesNoContext()
+    {
+        QFETCH(bool, initialization);
+        QFETCH(int, code);
+        QFETCH(QString, boxText);
+        QMessageBox box;
+        QString shownText;
+        const ModalAnswerer answerer([&](QWidget* modal) {
+            if (modal == &box)
+                shownText = box.text();
+            box.done(0);
+        });
+        QTest::ignoreMessage(
+            QtDebugMsg,
+            qPrintable(QString("Caught %1 exception in application with Exception code: %2\n")
+                           .arg(initialization ? "Initialization" : "Runtime")
+                           .arg(code)));
+        const auto context
+            = RuntimeContextStartup::start(box, [&]() -> std::unique_ptr<Application> {
+                  if (initialization)
+                      throw InitializationException("no service", code);
+                  throw VeskRuntimeException("broken", code);
+              });
+        QVERIFY(!context);
+        QCOMPARE(shownText, boxText);
+    }
+
+    void otherExceptionsPassThrough()
+    {
+        QMessageBox box;
+        QVERIFY_EXCEPTION_THROWN(
+            RuntimeContextStartup::start(
+                box,
+                []() -> std::unique_ptr<Application> { throw std::runtime_error("not ours"); }),
+            std::runtime_error);
+    }
+
+    // An app's window: its name, its colour until the page has loaded, its icon; run
+    // unpacked, F5 shows the page as edited meanwhile. Last: it makes the app current.
+    void windowIsTheAppsAndF5ReloadsTheUnpackedFolder()
+    {
+        QTemporaryDir folder;
+        const auto write = [&folder](const QString& path, const QByteArray& content) {
+            return writeFile(folder.path() + "/" + path, content);
+        };
+        QVERIFY(write("manifest.webmanifest",
+                      "{\"name\": \"Dusk Notes\", \"background_color\": \"#202428\","
+                      " \"icons\": [{\"src\": \"widget/dusk.png\", \"sizes\": \"32x32\"}]}"));
+        QImage icon(32, 32, QImage::Format_ARGB32);
+        icon.fill(Qt::darkBlue);
+        QVERIFY(QDir(folder.path()).mkpath("widget"));
+        QVERIFY(icon.save(folder.path() + "/widget/dusk.png"));
+        QVERIFY(write("index.html", "<p id=\"v\">first</p>"));
+        AppIdentity app = AppIdentity::fromFolder(folder.path());
+        app.setWebFolder(folder.path());
+        AppIdentity::setCurrent(app);
+
+        AppMainWindow window;
+        QCOMPARE(window.windowTitle(), QString("Dusk Notes"));
+        QCOMPARE(window.webView()->page()->palette().color(QPalette::Base), QColor("#202428"));
+        QCOMPARE(window.windowIcon().availableSizes(), QList<QSize>({QSize(32, 32)}));
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWebFrame* frame = window.webView()->page()->mainFrame();
+        QTRY_COMPARE(frame->findFirstElement("#v").toPlainText(), QString("first"));
+        // Loaded, the page has its own palette again: no background is white.
+        QTRY_COMPARE(window.webView()->page()->palette().color(QPalette::Base), QColor(Qt::white));
+        QVERIFY(write("index.html", "<p id=\"v\">edited</p>"));
+        QTest::keyClick(window.webView(), Qt::Key_F5);
+        QTRY_COMPARE(frame->findFirstElement("#v").toPlainText(), QString("edited"));
     }
 };
 

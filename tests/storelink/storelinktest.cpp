@@ -286,14 +286,12 @@ TEST_F(LinkTest, UnsolicitedFloodIsDroppedAndLoggedWhileRepliesStillArrive)
 
 TEST_F(LinkTest, ReplyTimeOutIsADWordBetween3And180ElseThirtySeconds)
 {
-    const std::pair<std::string, int> cases[] = {{"dword:00000002", 300},
-                                                 {"dword:00000003", 30},
-                                                 {"dword:000000b4", 1800},
-                                                 {"dword:000000b5", 300},
-                                                 {"\"45\"", 300}};
-    for (const auto& c : cases) {
-        writeRegistry(linkRegistry(0, 0) + "\"TimeOut\"=" + c.first + "\n");
-        EXPECT_EQ(LinkSettings::replyTimeoutRounds(), c.second) << c.first;
+    const char* values[]
+        = {"dword:00000002", "dword:00000003", "dword:000000b4", "dword:000000b5", "\"45\""};
+    const int rounds[] = {300, 30, 1800, 300, 300};
+    for (int i = 0; i < 5; ++i) {
+        writeRegistry(linkRegistry(0, 0) + "\"TimeOut\"=" + values[i] + "\n");
+        EXPECT_EQ(LinkSettings::replyTimeoutRounds(), rounds[i]) << values[i];
     }
 }
 

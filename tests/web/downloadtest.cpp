@@ -1,9 +1,7 @@
-// Downloads through a real view and page against a loopback HTTP server.
-// Modal dialogs are answered from a timer, as a user would answer them: a
-// save dialog gets m_typed typed in (or is dismissed when it is empty), a
-// message box is closed; both are recorded in m_seen. By the time the user is
-// asked, the reply the page handed over must be stopped: left running, it
-// would fetch the whole body into memory with nobody reading it.
+// Downloads through a real view and page against a loopback HTTP server; a
+// save dialog gets m_typed (dismissed when empty), a message box is closed,
+// both noted in m_seen. By the time the user is asked, the page's reply must
+// be stopped: left running, it would fetch the whole body into memory.
 #include "modalanswerer.h"
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
@@ -36,8 +34,8 @@ class TestDownload : public QObject {
     std::unique_ptr<RecordingHttpServer> m_server;
     std::unique_ptr<SiteSpecificWebView> m_view;
     QString m_typed;
-    QStringList
-        m_seen;  // "save:<offered path, home as ~>[ (page reply running)]", "<title>|<text>"
+    // "save:<offered path, home as ~>[ (page reply running)]", "<title>|<text>"
+    QStringList m_seen;
     QUrl m_opened;
     bool m_noteRunningReplies = true;
     ModalAnswerer m_answerer{[this](QWidget* modal) { answerModalDialog(modal); }};
@@ -73,9 +71,8 @@ class TestDownload : public QObject {
         return m_view->page()->networkAccessManager()->findChildren<QNetworkReply*>();
     }
 
-    // Serves `size` bytes (application/octet-stream unless untyped; cut
-    // after dropAfter bytes), opens the path and waits until the page has
-    // handed the reply on.
+    // Serves `size` bytes (cut after dropAfter), opens the path and waits until
+    // the page has handed the reply on.
     void open(const QByteArray& path, qint64 size, bool typed = true, bool withLength = true,
               qint64 dropAfter = -1)
     {
@@ -91,8 +88,7 @@ class TestDownload : public QObject {
         QVERIFY(unsupported.wait(10000));
     }
 
-    // Shows a page of the server's origin and runs script in it; the server
-    // answers /files/... with `size` bytes of its pattern.
+    // Runs script in a page of the server's origin, which serves `size` bytes of its pattern.
     void runOnServerPage(const QString& script, qint64 size)
     {
         m_server->setHandler(RecordingHttpServer::filesOf(size));
@@ -106,8 +102,7 @@ class TestDownload : public QObject {
             + script);
     }
 
-    // Waits for the manager's own transfer (WebKit's requests name their
-    // frame), passes its progress to onProgress and waits until it finishes.
+    // Watches the manager's own transfer (WebKit's requests name their frame) to its end.
     bool watchTransfer(const std::function<void(qint64 done, qint64 total)>& onProgress)
     {
         QNetworkReply* transfer = nullptr;
@@ -167,8 +162,7 @@ private slots:
                             "be created. Nothing was saved."});
     }
 
-    // No file, no second request, and the manager (if any) and the page's
-    // reply are released.
+    // No file, no second request; the manager (if any) and the page's reply are released.
     void endsBeforeTheTransfer()
     {
         QFETCH(QByteArray, path);
@@ -255,10 +249,8 @@ private slots:
         QVERIFY(onDisk() == RecordingHttpServer::pattern(0, size));
     }
 
-    // Links that ask to be downloaded, as client-side editors make them: the
-    // page's script (with `bytes(n)` giving the server's pattern) runs on a
-    // page of the server's origin. The proposed name is the `download`
-    // attribute's, without folders, or derived from the type.
+    // Links that ask to be downloaded, as client-side editors make them (`bytes(n)` is the
+    // server's pattern); the name is the `download` attribute's, without folders, or the type's.
     void linksSaveExactlyTheBytesUnderTheProposedName_data()
     {
         QTest::addColumn<QString>("script");
@@ -339,9 +331,7 @@ private slots:
                 .arg(ending == "prevented" ? "true" : "false"),
             48 << 20);
         if (ending != "prevented") {
-            // The transfer has begun (file open, dialog made; nothing under the
-            // chosen name until the end); a fast one may end soon after, so the
-            // test acts at once.
+            // Begun (nothing under the chosen name until the end); a fast one may end soon.
             QTRY_VERIFY(progressDialog() && !QFile::exists(m_typed));
             if (ending == "cancel")
                 progressDialog()->findChild<QPushButton*>()->click();

@@ -1,11 +1,9 @@
-// Script requests on the window in-process, where window states and modal
-// dialogs are driven: a view inside a top-level window, as in the program's main
-// window. Frames, bounds and script move/resize/close are in tests/e2e; here
-// are bounds no screen can show and script that tries to outlive its page.
-#include "isolatedenvironment.h"
+// Script requests on a view in a top-level window, in-process, where window
+// states and modal dialogs are driven. Frames, bounds and script move/resize/
+// close are in tests/e2e; here, bounds no screen shows and script that outlives its page.
 #include "modalanswerer.h"
+#include "quilletinstance.h"
 #include "web/sitespecificwebview.h"
-#include "webcore/webapp.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,15 +36,10 @@ class TestPageWindows : public QObject {
     {
         return f->evaluateJavaScript(code).toString();
     }
-    // Pages of the test bundle (bundle/widget) on the application's origin.
-    static QUrl originUrl(const QString& path)
-    {
-        return "http://" + APPLICATION_HOST.toLower() + path;
-    }
     bool load(const QString& path)
     {
         QSignalSpy loaded(m_view->page(), &QWebPage::loadFinished);
-        frame()->load(originUrl(path));
+        frame()->load(QUrl(applicationOrigin() + path.toUtf8()));  // the test bundle
         return loaded.wait(10000) && loaded.first().first().toBool();
     }
     static QList<SiteSpecificWebView*> popups()
@@ -132,27 +125,22 @@ private slots:
                     " function () { ++changes; });"
                     "function state() { return changes + ' '"
                     " + (document.webkitFullscreenElement ? 'page' : 'none'); }");
-        const auto enter = [this] {
+        const std::function<void()> exits[]
+            = {[this] { QTest::keyClick(m_view, Qt::Key_Escape); },
+               [this] { QTest::keyClick(m_view, Qt::Key_F11); },
+               [this] { js(frame(), "corvane.vesk.casewright.exitfullscreen()"); },
+               [this] { js(frame(), "document.webkitExitFullscreen()"); }};
+        int changes = 0;
+        for (const auto& leave : exits) {
             QTest::mouseClick(m_view, Qt::LeftButton, {}, QPoint(20, 20));
             QTRY_COMPARE(m_window->windowState(), Qt::WindowFullScreen);
-        };
-        const auto normal = [this](const QString& state) {
-            QTRY_COMPARE(js(frame(), "state()"), state);
+            const QString entered = QString("%1 page").arg(++changes);
+            QTRY_COMPARE(js(frame(), "state()"), entered);
+            leave();
+            const QString left = QString("%1 none").arg(++changes);
+            QTRY_COMPARE(js(frame(), "state()"), left);
             QCOMPARE(m_window->windowState(), Qt::WindowNoState);
-        };
-        enter();
-        QTRY_COMPARE(js(frame(), "state()"), QStringLiteral("1 page"));
-        QTest::keyClick(m_view, Qt::Key_Escape);
-        normal("2 none");
-        enter();
-        QTest::keyClick(m_view, Qt::Key_F11);
-        normal("4 none");
-        enter();
-        js(frame(), "corvane.vesk.casewright.exitfullscreen()");
-        normal("6 none");
-        enter();
-        js(frame(), "document.webkitExitFullscreen()");
-        normal("8 none");
+        }
         // F11 alone is the window's full screen, not the document's; Escape
         // then goes to the page.
         QTest::keyClick(m_view, Qt::Key_F11);
@@ -202,10 +190,9 @@ private slots:
         QCOMPARE(now, outcome == "min" ? screen : before);
     }
 
-    // window.open() gives a top-level Quillet window, deleted when its page
-    // closes it. Scripts may connect to the bridge's signals; its "destroyed"
-    // fires while the page is torn down, when no script may run any more (it
-    // corrupted the heap): neither the pop-up's page nor the main one runs it.
+    // window.open() gives a top-level window, deleted when its page closes it. The bridge's
+    // "destroyed" fires while a page is torn down, when a script run then corrupted the heap:
+    // neither the pop-up's page nor the main one may run it.
     void popupIsDeletedWhenClosedAndNoScriptRunsWhileAPageIsDestroyed()
     {
         js(frame(), "window.open('/child.html', 'extra')");
@@ -213,7 +200,7 @@ private slots:
         QPointer<SiteSpecificWebView> popup = popups().first();
         QVERIFY(popup->isWindow() && popup->isVisible());
         QCOMPARE(popup->windowTitle(), QStringLiteral("Quillet"));
-        QTRY_COMPARE(popup->page()->mainFrame()->url(), originUrl("/child.html"));
+        QTRY_COMPARE(popup->page()->mainFrame()->url(), QUrl(applicationOrigin() + "/child.html"));
         const QString connect = "corvane_skyfold_zem.destroyed.connect(function () {"
                                 " probe.callbackRan(); var x = new XMLHttpRequest();"
                                 " x.open('GET', '/child.html'); x.send(); }); 'connected'";
@@ -229,8 +216,7 @@ private slots:
         QCOMPARE(m_callbacksRun, 0);
     }
 
-    // A pop-up opened for a "mailto:" link hands it over and closes: it would
-    // stay empty.
+    // A pop-up opened for a "mailto:" link hands it over and closes: it would stay empty.
     void mailtoPopupHandsTheLinkOverAndCloses()
     {
         m_mailed.clear();
@@ -240,9 +226,8 @@ private slots:
         QVERIFY(m_window->isVisible());
     }
 
-    // Accepting prints the page to the chosen PDF, cancelling prints nothing.
-    // The dialog is modal and parented to the view. A timer answers it, with
-    // a PDF file chosen in it (it copies its own choices to the printer).
+    // Accepting prints the page to the PDF chosen in the dialog (modal, parented to the
+    // view; it copies its own choices to the printer), cancelling prints nothing.
     void printDialogDecidesWhatIsPrinted()
     {
         QVERIFY(load("/print.html"));
@@ -279,9 +264,8 @@ private slots:
         }
     }
 
-    // A start page may call closeapplication() before the program's event
-    // loop runs (here: the test function runs outside any loop). The request
-    // must end the loop as soon as it runs, with code 0. Last: it runs the loop.
+    // closeapplication() before the event loop runs (a test function runs outside any)
+    // ends the loop with 0 as soon as it runs. Last: it runs the loop.
     void closeApplicationBeforeTheLoopRunsEndsItOnceItRuns()
     {
         QCOMPARE(QThread::currentThread()->loopLevel(), 0);

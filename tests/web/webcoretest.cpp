@@ -1,0 +1,377 @@
+// What works without a view: the app's identity from its manifest (each
+// member, where its data go, the manifests ignored with a warning); which
+// requests the virtual origin serves from the bundle and which go to the
+// network; the bundle check; the cookie jar against its file. Pages on the
+// origin and cookies across a restart are in tests/e2e.
+#include "quilletinstance.h"
+#include "recordinghttpserver.h"
+#include "web/sitespecificcookiejar.h"
+#include "web/zemnetworkaccessmanager.h"
+#include "webcore/appidentity.h"
+#include "webcore/resourcebundle.h"
+#include "webcore/webapp.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QNetworkCookie>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QResource>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <memory>
+
+class TestWebCore : public QObject {
+    Q_OBJECT
+    IsolatedEnvironment m_home;   // one for the run: QSettings caches its folder at first use
+    RecordingHttpServer m_proxy;  // requests that go to the network meet it, as sent
+
+    static void setCookie(SiteSpecificCookieJar& jar, const QByteArray& setCookieLine,
+                          const QString& url)
+    {
+        jar.setCookiesFromUrl(QNetworkCookie::parseCookies(setCookieLine), QUrl(url));
+    }
+
+    static int readEveryFile(const QString& root)
+    {
+        int files = 0;
+        QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            if (file.open(QIODevice::ReadOnly))
+                files += file.readAll().isNull() ? 0 : 1;
+        }
+        return files;
+    }
+
+    QString inConfig(const char* path) const
+    {
+        return QString::fromStdString(m_home.configFolder() / path);
+    }
+    QString inData(const char* path) const
+    {
+        return QString::fromStdString(m_home.dataFolder() / path);
+    }
+
+    // A web folder with the given files.
+    static AppIdentity readFolder(const QMap<QString, QByteArray>& files, QStringList* warnings)
+    {
+        QTemporaryDir folder;
+        for (auto it = files.begin(); it != files.end(); ++it)
+            writeFile(folder.path() + "/" + it.key(), it.value());
+        return AppIdentity::fromFolder(folder.path(), warnings);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_proxy.listen()); }
+
+    void manifestMembersMakeTheApp()
+    {
+        QStringList warnings;
+        const AppIdentity app = readFolder(
+            {{"widget/manifest.webmanifest",
+              R"({"name": "Field Notes", "short_name": "Notes", "id": "org.example.Notes",
+                 "description": "Notes in the field.", "version": "2.0.1",
+                 "display": "fullscreen", "background_color": "#102030",
+                 "engine": "webengine", "icons": [
+                 {"src": "/icons/n-192.png", "sizes": "192x192", "type": "image/png"},
+                 {"src": "icons/n.svg", "type": "image/svg+xml"},
+                 {"src": "../gone.png"}, )"  // moc would read a "//" in it as a comment
+              "{\"src\": \"https://cdn.example.com/n.png\"}]}"},
+             {"widget/icons/n-192.png", "png"},
+             {"widget/icons/n.svg", "<svg/>"}},
+            &warnings);
+        QVERIFY(app.hasManifest());
+        QCOMPARE(QStringList({app.name(), app.title(), app.shortName(), app.description(),
+                              app.version(), app.key(), app.commandName()}),
+                 QStringList({"Field Notes", "Field Notes", "Notes", "Notes in the field.", "2.0.1",
+                              "org.example.notes", "field-notes"}));
+        QCOMPARE(app.display(), AppIdentity::Display::Fullscreen);
+        QCOMPARE(app.backgroundColor(), QColor(0x10, 0x20, 0x30));
+        QCOMPARE(app.engine(), AppIdentity::Engine::WebEngine);
+        QCOMPARE(app.icons().size(), 1);
+        QCOMPARE(app.icons().first().path, QString("widget/icons/n-192.png"));
+        QCOMPARE(app.icons().first().size, 192);
+        QCOMPARE(warnings.size(), 3);  // the SVG, the missing and the remote icon
+        QVERIFY(warnings[0].contains("not a PNG") && warnings[1].contains("gone.png is missing")
+                && warnings[2].contains("not in the web folder"));
+
+        QCOMPARE(app.storagePath(), inData("org.example.notes"));
+        std::unique_ptr<QSettings> settings(app.createSettings());
+        QCOMPARE(settings->fileName(), inConfig("org.example.notes/settings.ini"));
+    }
+
+    void membersFallBack_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("warning");
+        const char* rows[][5]
+            = {{"short_name alone names the app", R"({"short_name": "Jot"})", "Jot", "jot", ""},
+               {"without id the name gives the folders, in key form",
+                R"({"name": "My Notes!", "id": "/"})", "My Notes!", "my-notes", ""},
+               {"an id cannot climb out of the data folder",
+                R"({"name": "N", "id": "../../etc/..x"})", "N", "etc-.x", ""},
+               {"a name without Latin letters gets a key of its own", R"({"name": "ノート"})",
+                "ノート", "app-", ""},
+               {"a name that is not text is ignored, with a warning",
+                R"({"name": 7, "short_name": "Seven"})", "Seven", "seven", R"("name" is not text)"},
+               {"an unknown display is standalone, with a warning",
+                R"({"name": "D", "display": "kiosk", "id": "dd"})", "D", "dd",
+                R"("display" "kiosk" is unknown)"},
+               {"a colour that is none is ignored, with a warning",
+                R"({"name": "C", "background_color": "dusk", "id": "cc"})", "C", "cc",
+                R"("background_color" "dusk" is not a colour)"},
+               {"an unknown engine is QtWebKit, with a warning",
+                R"({"name": "E", "engine": "WebEngine", "id": "ee"})", "E", "ee",
+                R"("engine" "WebEngine" is unknown)"}};
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QByteArray(row[1]) << QString::fromUtf8(row[2])
+                                  << QString(row[3]) << QString(row[4]);
+    }
+    void membersFallBack()
+    {
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, warning);
+        QStringList warnings;
+        const AppIdentity app = readFolder({{"manifest.json", manifest}}, &warnings);
+        QTEST(app.name(), "name");
+        QFETCH(QString, key);
+        QVERIFY2(app.key().startsWith(key) && app.key().size() >= 2, qPrintable(app.key()));
+        QCOMPARE(app.display(), AppIdentity::Display::Standalone);
+        QVERIFY(!app.backgroundColor().isValid());
+        QCOMPARE(app.engine(), AppIdentity::Engine::WebKit);
+        QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
+        QVERIFY(warnings.join("").contains(warning));
+    }
+
+    // Without a manifest, or with one that cannot make an app (ignored as a
+    // whole, with a warning that says why; the first manifest found is the
+    // one read), the app is the built-in one with the built-in folders.
+    void unusableManifestsGiveTheBuiltInApp_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("no manifest") << QByteArray() << "";  // null: no file at all
+        QTest::newRow("malformed JSON") << QByteArray("{\"name\": \"A\",") << "not valid JSON";
+        QTest::newRow("not an object") << QByteArray("[\"A\"]") << "not a JSON object";
+        QTest::newRow("no name") << QByteArray(
+            "{\"display\": \"fullscreen\", \"engine\": \"webengine\"}")
+                                 << "no \"name\"";
+        QTest::newRow("empty file") << QByteArray("") << "not valid JSON";
+    }
+    void unusableManifestsGiveTheBuiltInApp()
+    {
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, warning);
+        QStringList warnings;
+        const AppIdentity app = readFolder(
+            manifest.isNull()
+                ? QMap<QString, QByteArray>{{"index.html", "<p>"}}
+                : QMap<QString, QByteArray>{{"manifest.webmanifest", manifest},
+                                            {"widget/manifest.json", "{\"name\": \"Other\"}"}},
+            &warnings);
+        QVERIFY(!app.hasManifest());
+        QCOMPARE(app.name(), QString("Quillet"));
+        QCOMPARE(app.title(), QString("Quillet"));
+        QCOMPARE(app.display(), AppIdentity::Display::Standalone);
+        QCOMPARE(app.engine(), AppIdentity::Engine::WebKit);
+        QCOMPARE(app.storagePath(), storageFolder(m_home));
+        std::unique_ptr<QSettings> settings(app.createSettings());
+        QCOMPARE(settings->fileName(), settingsFilePath(m_home));
+        QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
+        if (!warning.isEmpty())
+            QVERIFY2(warnings.first().startsWith("manifest.webmanifest is ignored: ")
+                         && warnings.first().contains(warning),
+                     qPrintable(warnings.first()));
+    }
+
+    void servesBundleOrNetwork_data()
+    {
+        QTest::addColumn<QString>("call");  // "[METHOD ]url"
+        QTest::addColumn<int>("status");    // 0: goes to the network; no further columns
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("content");  // the bundle file's text
+        const QString host = APPLICATION_HOST, origin = "http://" + APPLICATION_HOST;
+        QTest::newRow("query, fragment, port and user information are dropped")
+            << "http://joe@" + host + ":8080/img/dot.png?a#b" << 200 << "image/png"
+            << QByteArray("PNG");
+        QTest::newRow("encoded percent is decoded once only")
+            << origin + "/pct%2541.txt" << 200 << "text/plain" << QByteArray("percent file");
+        QTest::newRow("encoded dot segments stay inside the widget folder")
+            << origin + "/css/%2e%2e/%2E%2E/%2e%2e/img/dot.png" << 200 << "image/png"
+            << QByteArray("PNG");
+        QTest::newRow("empty path names the widget folder, which is no file")
+            << origin << 403 << "text/plain" << QByteArray();
+        QTest::newRow("HEAD gets the headers of GET without the body")
+            << "HEAD " + origin + "/img/dot.png" << 200 << "image/png" << QByteArray();
+        QTest::newRow("HEAD of a missing file is a 404 without a body")
+            << "HEAD " + origin + "/missing.txt" << 404 << "text/plain" << QByteArray();
+        QTest::newRow("POST to the origin is refused there")
+            << "POST " + origin + "/data.json" << 405 << "text/plain"
+            << QByteArray("405 Method Not Allowed");
+        QTest::newRow("POST elsewhere goes to the network")
+            << "POST http://example.com/data.json" << 0;
+        QTest::newRow("https to the origin host goes to the network")
+            << "https://" + host + "/a" << 0;
+        QTest::newRow("host that merely starts with the origin host goes to the network")
+            << origin + ".example/data.json" << 0;
+    }
+
+    // What goes to the network meets the proxy: the origin's host never does.
+    void servesBundleOrNetwork()
+    {
+        QFETCH(QString, call);
+        QFETCH(int, status);
+        const QString url = call.section(' ', -1);
+        const QByteArray method = call.contains(' ') ? call.section(' ', 0, 0).toLatin1() : "GET";
+        ZemNetworkAccessManager nam;
+        nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy.port()));
+        const int seenBefore = m_proxy.requests().size();
+        const QNetworkRequest request{QUrl(url)};
+        std::unique_ptr<QNetworkReply> reply(method == "GET" ? nam.get(request)
+                                             : method == "HEAD"
+                                                 ? nam.head(request)
+                                                 : nam.post(request, QByteArray("x")));
+        QVERIFY(reply->isFinished()
+                || QSignalSpy(reply.get(), &QNetworkReply::finished).wait(5000));
+        QCOMPARE(reply->url(), QUrl(url));
+
+        if (status == 0) {
+            QCOMPARE(m_proxy.requests().size(), seenBefore + 1);
+            const RecordingHttpServer::Request sent = m_proxy.requests().last();
+            QCOMPARE(sent.method, url.startsWith("https") ? QByteArray("CONNECT") : method);
+            QVERIFY2(sent.target.contains(QUrl(url).host().toLatin1()), sent.target.constData());
+            return;
+        }
+        QFETCH(QString, type);
+        QFETCH(QByteArray, content);
+        QCOMPARE(m_proxy.requests().size(), seenBefore);
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), status);
+        QCOMPARE(reply->error() == QNetworkReply::NoError, status == 200);
+        QCOMPARE(reply->header(QNetworkRequest::ContentTypeHeader).toString(), type);
+        const QByteArray body = reply->readAll();
+        QVERIFY2(body.contains(content), body.constData());
+        if (status == 405)
+            QCOMPARE(reply->rawHeader("Allow"), QByteArray("GET, HEAD"));
+        if (method == "HEAD")
+            QVERIFY2(body.isEmpty(), body.constData());
+        else if (status == 200)
+            QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toInt(), body.size());
+        if (method == "HEAD" && status == 200)
+            QCOMPARE(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(),
+                     QFile(":/widget/img/dot.png").size());
+    }
+
+    // The bundle check on the sample bundle the build makes, with each bit of its header, names
+    // or tree flipped. Variants let through are registered and read; Qt reads the index without
+    // bounds checks, so one that should have been refused crashes this test.
+    void everyFlippedIndexBitIsRefusedOrHarmless()
+    {
+        const QByteArray sample = sampleBundle();
+        QVERIFY(!sample.isEmpty());
+        const auto bytes = [](const QByteArray& data) {
+            return reinterpret_cast<const uchar*>(data.constData());
+        };
+        QCOMPARE(ResourceBundle::checkData(bytes(sample), sample.size()), QString());
+        QVERIFY(QResource::registerResource(bytes(sample), "/variant"));
+        const int files = readEveryFile(":/variant");
+        QVERIFY(QResource::unregisterResource(bytes(sample), "/variant"));
+        QVERIFY(files > 3);
+
+        // rcc writes the header, the file data, the names and last the tree.
+        const int names = int(qFromBigEndian<quint32>(sample.constData() + 16));
+        QVERIFY(names > 24 && names < sample.size());
+        QList<int> offsets;
+        for (int i = 0; i < sample.size(); ++i)
+            if (i < 24 || i >= names)
+                offsets << i;
+        // Flipped bits make Qt warn about data it cannot uncompress.
+        const QtMessageHandler previous
+            = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        int refused = 0, read = 0;
+        for (int offset : offsets) {
+            for (int bit = 0; bit < 8; ++bit) {
+                QByteArray variant = sample;
+                variant[offset] = char(variant[offset] ^ (1 << bit));
+                if (!ResourceBundle::checkData(bytes(variant), variant.size()).isEmpty()) {
+                    ++refused;
+                } else if (QResource::registerResource(bytes(variant), "/variant")) {
+                    read += readEveryFile(":/variant");
+                    QResource::unregisterResource(bytes(variant), "/variant");
+                }
+            }
+        }
+        qInstallMessageHandler(previous);
+        qInfo("%d of %d variants refused; %d files read from the others", refused,
+              int(offsets.size()) * 8, read);
+        QVERIFY(refused > 0 && read > 0);
+    }
+    static QStringList cookiesFor(const SiteSpecificCookieJar& jar, const QString& url)
+    {
+        QStringList texts;
+        for (const QNetworkCookie& cookie : jar.cookiesForUrl(QUrl(url)))
+            texts << QString::fromUtf8(cookie.toRawForm(QNetworkCookie::NameAndValueOnly));
+        return texts;
+    }
+
+    // A new jar brings back every cookie of the last (two of one name on different paths, one
+    // of the whole domain, host-less ones) and those of an earlier version's file (keyed by name
+    // alone), while an expired cookie stays gone.
+    void cookieFileKeepsEveryCookieAndReadsEarlierFiles()
+    {
+        QVERIFY(writeFile(SiteSpecificCookieJar::cookieFilePath(),
+                          "[old.example]\nid=\"id=old; domain=old.example; path=/app\"\n"
+                          "sid=\"sid=kept; expires=Fri, 01-Jan-2100 00:00:00 GMT; "
+                          "domain=old.example; path=/\"\n"));
+        {
+            SiteSpecificCookieJar jar;  // writes its file when it goes
+            setCookie(jar, "id=A; path=/a", "http://example.com/a/page");
+            setCookie(jar, "id=B; path=/b", "http://example.com/b/page");
+            setCookie(jar, "id=C; domain=.example.com; path=/", "http://www.example.com/");
+            setCookie(jar, "local=yes", "file:///tmp/page.html");
+            setCookie(jar, "sid=abc; expires=Wed, 01 Jan 2099 00:00:00 GMT", "http://example.com/");
+            setCookie(jar, "sid=; expires=Thu, 01 Jan 1970 00:00:00 GMT", "http://example.com/");
+        }
+        SiteSpecificCookieJar jar;
+        QCOMPARE(cookiesFor(jar, "http://example.com/a/x"), QStringList({"id=A", "id=C"}));
+        QCOMPARE(cookiesFor(jar, "http://example.com/b/x"), QStringList({"id=B", "id=C"}));
+        QCOMPARE(cookiesFor(jar, "http://old.example/app/x"), QStringList({"id=old", "sid=kept"}));
+        QCOMPARE(cookiesFor(jar, "http://example.com/"), QStringList("id=C"));
+        QCOMPARE(cookiesFor(jar, "file:///tmp/page.html"), QStringList("local=yes"));
+    }
+
+    // A damaged file is moved aside, the warning says where; what could be read goes on.
+    void damagedCookieFileIsKeptBesideTheNewOne()
+    {
+        const QString path = SiteSpecificCookieJar::cookieFilePath();
+        const QByteArray damaged = "[example.com]\nsid=\"sid=abc; domain=example.com; path=/\"\n"
+                                   "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\n";
+        QVERIFY(writeFile(path, damaged));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(
+                "Cookie file .*/cookies\\.ini was damaged: kept it as .*/cookies\\.ini\\.damaged; "
+                "the 1 cookies that could be read go into a new file"));
+        {
+            SiteSpecificCookieJar jar;
+            QCOMPARE(cookiesFor(jar, "http://example.com/"), QStringList("sid=abc"));
+        }
+        QVERIFY(QFile::exists(path));
+        QFile kept(path + ".damaged");
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), damaged);
+        QCOMPARE(cookiesFor(SiteSpecificCookieJar(), "http://example.com/"),
+                 QStringList("sid=abc"));
+        QVERIFY(!QFile::exists(path + ".damaged-2"));
+    }
+};
+
+QTEST_MAIN(TestWebCore)
+#include "webcoretest.moc"
