@@ -6,7 +6,9 @@
 
 #include <functional>
 
+class QByteArray;
 class QFileDialog;
+class QPrintDialog;
 class QString;
 class QWidget;
 
@@ -19,6 +21,11 @@ public:
 
     // Types fileName into a file dialog and accepts it; an empty name dismisses it.
     static void typeFileName(QFileDialog* dialog, const QString& fileName);
+    // Chooses printing to the PDF file pdf in a print dialog, then accepts or
+    // rejects it.
+    static void printToPdf(QPrintDialog* dialog, const QString& pdf, bool accept = true);
+    // The text of a PDF file (pdftotext), empty when there is none.
+    static QByteArray pdfText(const QString& pdf);
 
 private:
     QTimer m_timer;

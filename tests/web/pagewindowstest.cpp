@@ -6,13 +6,9 @@
 #include "web/sitespecificwebview.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDesktopServices>
-#include <QLineEdit>
 #include <QPointer>
 #include <QPrintDialog>
-#include <QPrinter>
-#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -242,23 +238,14 @@ private slots:
                     if (!dialog || std::exchange(answered, true))
                         return;
                     parent = dialog->parentWidget();
-                    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
-                    dialog->printer()->setOutputFileName(pdf);
-                    if (auto* printers = dialog->findChild<QComboBox*>("printers"))
-                        printers->setCurrentIndex(printers->count() - 1);  // "Print to File (PDF)"
-                    if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
-                        fileName->setText(pdf);
-                    accept ? dialog->accept() : dialog->reject();
+                    ModalAnswerer::printToPdf(dialog, pdf, accept);
                 },
                 50);
             // WebKit may defer the request until the document has finished loading.
             js(frame(), "setTimeout(function () { window.print(); }, 0)");
             QTRY_VERIFY_WITH_TIMEOUT(answered && !QApplication::activeModalWidget(), 10000);
             QCOMPARE(parent.data(), static_cast<QWidget*>(m_view));
-            QProcess text;
-            text.start("pdftotext", {pdf, "-"});
-            QVERIFY(text.waitForFinished(10000));
-            QCOMPARE(text.readAllStandardOutput().simplified(),
+            QCOMPARE(ModalAnswerer::pdfText(pdf),
                      accept ? QByteArray("Walnut ledger printout Seventeen amber quills.")
                             : QByteArray());
         }

@@ -12,15 +12,11 @@
 #include "webengine/originserver.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
-#include <QPrinter>
 #include <QSignalSpy>
-#include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -90,14 +86,18 @@ private slots:
         QVERIFY(writeFile(m_web.filePath("widget/lib.mjs"),
                           "export const shelf = { quills: 17n };\n"));
         QVERIFY(writeFile(m_web.filePath("widget/data.json"), "{\"ink\": \"walnut\"}"));
+        QVERIFY(writeFile(m_web.filePath("widget/worker.js"), "postMessage('worker');"));
         QVERIFY(writeFile(m_web.filePath("widget/ledger.bin"), body));
         QVERIFY(writeFile(m_web.filePath("widget/index.html"),
                           "<!DOCTYPE html><html><head><title>start</title>\n"
                           "<script type=\"module\">\n"
                           "import { shelf } from './lib.mjs';\n"
-                          "fetch('/data.json').then(r => r.json()).then(data => {\n"
+                          "const worker = new Promise(r => { new Worker('/worker.js').onmessage ="
+                          " e => r(e.data); });\n"
+                          "Promise.all([fetch('/data.json').then(r => r.json()), worker])"
+                          ".then(([data, said]) => {\n"
                           "  document.cookie = 'ink=' + (data?.ink ?? 'none') + '; max-age=600';\n"
-                          "  document.title = `${shelf?.quills + 1n} ${data.ink}`; });\n"
+                          "  document.title = `${shelf?.quills + 1n} ${data.ink} ${said}`; });\n"
                           "</script></head><body>\n"
                           "<a id=\"saved\" href=\"ledger.bin\" download=\"ledger copy.bin\">x</a>\n"
                           "<p>Walnut ledger printout</p>\n"
@@ -144,12 +144,12 @@ private slots:
         }
     }
 
-    // ES module, BigInt, optional chaining and fetch on the origin; the
-    // cookie the page sets reaches the app's cookie file.
+    // ES module, BigInt, optional chaining, fetch and a worker on the origin;
+    // the cookie the page sets reaches the app's cookie file.
     void modernPageRunsOnTheOriginAndKeepsItsCookie()
     {
         QVERIFY(load("/index.html"));
-        QTRY_COMPARE(m_view->page()->title(), QString("18 walnut"));
+        QTRY_COMPARE(m_view->page()->title(), QString("18 walnut worker"));
         EngineProfile::instance()->savePendingCookies();
         QTRY_VERIFY(readFile(CookieFile::path().toStdString()).find("ink=walnut")
                     != std::string::npos);
@@ -204,23 +204,13 @@ private slots:
         const ModalAnswerer printAnswerer(
             [&](QWidget* modal) {
                 auto* dialog = qobject_cast<QPrintDialog*>(modal);
-                if (!dialog || std::exchange(answered, true))
-                    return;
-                dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
-                dialog->printer()->setOutputFileName(pdf);
-                if (auto* printers = dialog->findChild<QComboBox*>("printers"))
-                    printers->setCurrentIndex(printers->count() - 1);  // "Print to File (PDF)"
-                if (auto* fileName = dialog->findChild<QLineEdit*>("filename"))
-                    fileName->setText(pdf);
-                dialog->accept();
+                if (dialog && !std::exchange(answered, true))
+                    ModalAnswerer::printToPdf(dialog, pdf);
             },
             50);
         js("window.print()");
         QTRY_VERIFY_WITH_TIMEOUT(answered && QFileInfo(pdf).size() > 0, 15000);
-        QProcess text;
-        text.start("pdftotext", {pdf, "-"});
-        QVERIFY(text.waitForFinished(10000));
-        QVERIFY2(text.readAllStandardOutput().contains("Walnut ledger printout"), qPrintable(pdf));
+        QVERIFY2(ModalAnswerer::pdfText(pdf).contains("Walnut ledger printout"), qPrintable(pdf));
     }
 
     // The page's process is killed: the page comes back by itself, once.
@@ -230,7 +220,7 @@ private slots:
         QSignalSpy loaded(m_view->page(), &QWebEnginePage::loadFinished);
         ::kill(pid_t(m_view->page()->renderProcessPid()), SIGSEGV);
         QVERIFY(loaded.wait(15000));
-        QTRY_COMPARE(m_view->page()->title(), QString("18 walnut"));
+        QTRY_COMPARE(m_view->page()->title(), QString("18 walnut worker"));
     }
 
     // The view's menu holds the inspector only with developer extras on;
