@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QStandardPaths>
@@ -30,23 +31,45 @@ class EngineDownloadReply : public QNetworkReply {
 public:
     EngineDownloadReply(QWebEngineDownloadItem* item, QObject* parent)
         : QNetworkReply(parent)
-        , m_item(item)
+        , m_id(item->id())
     {
         setUrl(item->url());
         setOperation(QNetworkAccessManager::GetOperation);
         QNetworkReply::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        s_running.insert(m_id, this);
+        follow(item);
+    }
+
+    ~EngineDownloadReply() override
+    {
+        s_running.remove(m_id);
+        if (m_item && !m_item->isFinished())
+            m_item->cancel();
+    }
+
+    // The reply of a download the engine takes up again, if it is running.
+    static EngineDownloadReply* running(quint32 id) { return s_running.value(id); }
+
+    // The engine takes an interrupted transfer up again by itself, as a new
+    // item of the same download: it goes on into the same file.
+    void follow(QWebEngineDownloadItem* item)
+    {
+        if (m_item)
+            m_item->disconnect(this);
+        m_item = item;
         item->setDownloadDirectory(m_folder.path());
         item->setDownloadFileName(QStringLiteral("body"));
         connect(item, &QWebEngineDownloadItem::downloadProgress, this,
                 &QNetworkReply::downloadProgress);
         connect(item, &QWebEngineDownloadItem::finished, this, &EngineDownloadReply::engineFinished);
+        // An interruption it does not take up again is reported as a state,
+        // not as the end of the item.
+        connect(item, &QWebEngineDownloadItem::stateChanged, this,
+                [this](QWebEngineDownloadItem::DownloadState state) {
+                    if (state == QWebEngineDownloadItem::DownloadInterrupted)
+                        engineFinished();
+                });
         item->accept();
-    }
-
-    ~EngineDownloadReply() override
-    {
-        if (m_item && !m_item->isFinished())
-            m_item->cancel();
     }
 
     void abort() override
@@ -87,7 +110,12 @@ private:
         if (isFinished())
             return;
         if (m_item->state() != QWebEngineDownloadItem::DownloadCompleted) {
-            end(UnknownNetworkError, m_item->interruptReasonString());
+            // After its own attempts to take a dropped transfer up again, the
+            // engine names the user as the reason: the user did nothing.
+            end(UnknownNetworkError,
+                m_item->interruptReason() == QWebEngineDownloadItem::UserCanceled
+                    ? tr("The transfer was interrupted.")
+                    : m_item->interruptReasonString());
             return;
         }
         m_file.setFileName(m_item->downloadDirectory() + QLatin1Char('/')
@@ -123,6 +151,9 @@ private:
         emit finished();
     }
 
+    static QHash<quint32, EngineDownloadReply*> s_running;
+
+    const quint32 m_id;
     QPointer<QWebEngineDownloadItem> m_item;
     QTemporaryDir m_folder{bodyFolderTemplate()};
     QFile m_file;
@@ -130,10 +161,17 @@ private:
     bool m_stepScheduled = false;
 };
 
+QHash<quint32, EngineDownloadReply*> EngineDownloadReply::s_running;
+
 }  // namespace
 
 void EngineDownload::start(QWebEngineDownloadItem* item)
 {
+    if (EngineDownloadReply* reply = EngineDownloadReply::running(item->id())) {
+        reply->follow(item);
+        return;
+    }
+
     QWidget* view = item->page() ? item->page()->view() : nullptr;
     auto* download = new EngineDownload(item, view);
     connect(download, &FileDownload::downloadCompleted, download, &QObject::deleteLater);

@@ -3,6 +3,7 @@
 // downloads through the dialogs, and printing to a PDF with text.
 #include "modalanswerer.h"
 #include "quilletinstance.h"
+#include "recordinghttpserver.h"
 #include "webcore/appidentity.h"
 #include "webcore/cookiefile.h"
 #include "webcore/webapp.h"
@@ -16,7 +17,10 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +34,7 @@ class TestEngine : public QObject {
     std::unique_ptr<EngineWebView> m_view;
     QString m_typed;  // the save dialog's answer; empty dismisses it
     QStringList m_seen;
+    RecordingHttpServer m_server;
     ModalAnswerer m_answerer{[this](QWidget* modal) { answer(modal); }};
 
     void answer(QWidget* modal)
@@ -106,6 +111,7 @@ private slots:
         AppIdentity identity;
         identity.setWebFolder(m_web.path());
         AppIdentity::setCurrent(identity);
+        QVERIFY(m_server.listen());
         m_view = std::make_unique<EngineWebView>();
         m_view->resize(400, 300);
         m_view->show();
@@ -155,26 +161,62 @@ private slots:
                     != std::string::npos);
     }
 
-    // A download link: the save dialog offers the link's name, the file holds
-    // exactly the body; dismissing the dialog saves nothing.
-    void downloadsGoThroughTheSaveDialog()
+    void downloadsEndWithTheWholeFileOrNone_data()
     {
-        QVERIFY(load("/index.html"));
-        const QString target = QString::fromStdString(m_home.home().string()) + "/saved.bin";
-        for (const QString& typed : {target, QString()}) {
-            m_seen.clear();
-            m_typed = typed;
+        QTest::addColumn<qint64>("size");     // of the server's body; 0: the page's link
+        QTest::addColumn<QString>("ending");  // save, dismiss, cancel or drop
+        QTest::addColumn<QStringList>("seen");
+        const QString link = "save:ledger copy.bin", served = "save:data.bin";
+        QTest::newRow("link: its name offered, exactly its bytes") << 0LL << "save" << QStringList{link};
+        QTest::newRow("dialog dismissed: nothing") << 0LL << "dismiss" << QStringList{link};
+        QTest::newRow("streamed body: exactly its bytes") << qint64(8 << 20) << "save"
+                                                         << QStringList{served};
+        QTest::newRow("cancelled midway: no file, quietly")
+            << qint64(256 << 20) << "cancel" << QStringList{served};
+        QTest::newRow("dropped connection: no file, the user is told")
+            << qint64(4 << 20) << "drop"
+            << QStringList{served, "The download failed. Nothing was saved."};
+    }
+
+    // The save dialog, then the whole body under the chosen name or nothing
+    // there; the engine's own copy goes with the download.
+    void downloadsEndWithTheWholeFileOrNone()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QString, ending);
+        QFETCH(QStringList, seen);
+        const QString target = QString::fromStdString(m_home.home().string()) + "/data.bin";
+        QFile::remove(target);
+        m_seen.clear();
+        m_typed = ending == "dismiss" ? QString() : target;
+        if (size == 0) {
+            QVERIFY(load("/index.html"));
             js("document.getElementById('saved').click()");
-            QTRY_COMPARE(m_seen, QStringList{"save:ledger copy.bin"});
-            if (typed.isEmpty()) {
-                QTest::qWait(500);
-                QVERIFY(!QFile::exists(target));
-                continue;
-            }
-            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target).size() == 3 * 1024 * 1024 + 17, 15000);
-            QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::Files), {"saved.bin"});
-            QFile::rename(target, target + ".2");
+        } else {
+            const RecordingHttpServer::Response body{
+                200, {{"Content-Type", "application/octet-stream"}}, {}, size, false,
+                ending == "drop" ? 300 << 10 : -1};
+            m_server.setHandler([body](const RecordingHttpServer::Request&) { return body; });
+            m_view->setUrl(QUrl(m_server.baseUrl() + "/files/data.bin"));
         }
+        if (ending == "cancel") {
+            QProgressDialog* progress = nullptr;
+            QTRY_VERIFY((progress = m_view->findChild<QProgressDialog*>()) && progress->value() > 0
+                        && progress->value() < progress->maximum());
+            progress->findChild<QPushButton*>()->click();
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(m_seen == seen, qPrintable(m_seen.join(" | ")), 15000);
+        const QDir cache(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+        QTRY_VERIFY_WITH_TIMEOUT(cache.entryList({"download-*"}, QDir::Dirs).isEmpty(), 15000);
+        if (ending != "save") {
+            QVERIFY(!QFile::exists(target));
+            return;
+        }
+        const QByteArray expected = size ? RecordingHttpServer::pattern(0, size)
+                                         : QByteArray(3 * 1024 * 1024 + 17, 'q');
+        QTRY_COMPARE(QFileInfo(target).size(), qint64(expected.size()));
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly) && saved.readAll() == expected);
     }
 
     // A document's full screen takes the window; Escape gives both back.
