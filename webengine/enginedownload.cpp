@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QStandardPaths>
@@ -43,12 +44,15 @@ public:
     ~EngineDownloadReply() override
     {
         s_running.remove(m_id);
+        s_ended.insert(m_id);
         if (m_item && !m_item->isFinished())
             m_item->cancel();
     }
 
     // The reply of a download the engine takes up again, if it is running.
     static EngineDownloadReply* running(quint32 id) { return s_running.value(id); }
+    // Whether the download has ended here: the engine may still try it again.
+    static bool ended(quint32 id) { return s_ended.contains(id); }
 
     // The engine takes an interrupted transfer up again by itself, as a new
     // item of the same download: it goes on into the same file.
@@ -152,6 +156,7 @@ private:
     }
 
     static QHash<quint32, EngineDownloadReply*> s_running;
+    static QSet<quint32> s_ended;
 
     const quint32 m_id;
     QPointer<QWebEngineDownloadItem> m_item;
@@ -162,6 +167,7 @@ private:
 };
 
 QHash<quint32, EngineDownloadReply*> EngineDownloadReply::s_running;
+QSet<quint32> EngineDownloadReply::s_ended;
 
 }  // namespace
 
@@ -169,6 +175,10 @@ void EngineDownload::start(QWebEngineDownloadItem* item)
 {
     if (EngineDownloadReply* reply = EngineDownloadReply::running(item->id())) {
         reply->follow(item);
+        return;
+    }
+    if (EngineDownloadReply::ended(item->id())) {
+        item->cancel();
         return;
     }
 

@@ -197,7 +197,16 @@ EngineProfile::EngineProfile()
     connect(m_profile, &QWebEngineProfile::downloadRequested, this, &EngineDownload::start);
 }
 
-EngineProfile::~EngineProfile() = default;
+// The profile goes first, without the interceptor, which goes after it.
+// The download items go before the profile: the engine makes a new item for
+// each attempt at a dropped transfer, all with one identifier, and deleting
+// them with the profile crashed now and then.
+EngineProfile::~EngineProfile()
+{
+    m_profile->setUrlRequestInterceptor(nullptr);
+    qDeleteAll(m_profile->findChildren<QWebEngineDownloadItem*>());
+    delete m_profile;
+}
 
 void EngineProfile::savePendingCookies()
 {

@@ -1,5 +1,6 @@
 #include "enginewebview.h"
 
+#include "engineprofile.h"
 #include "enginewebpage.h"
 #include "webcore/appwindow.h"
 
@@ -20,8 +21,10 @@ EngineWebView::EngineWebView(QWidget* parent)
     resize(AppWindow::popupSize());
 }
 
+// The inspector goes first, and lets go of the page it inspects.
 EngineWebView::~EngineWebView()
 {
+    m_page->setDevToolsPage(nullptr);
     delete m_inspector.data();
 }
 
@@ -74,7 +77,9 @@ void EngineWebView::contextMenuEvent(QContextMenuEvent* event)
 void EngineWebView::inspect()
 {
     if (!m_inspector) {
+        // On the app's profile too: every page is gone before the profile.
         m_inspector = new QWebEngineView;
+        m_inspector->setPage(new QWebEnginePage(EngineProfile::profile(), m_inspector));
         m_inspector->setAttribute(Qt::WA_DeleteOnClose);
         m_inspector->resize(AppWindow::popupSize());
         AppWindow::showIdentity(m_inspector);

@@ -269,6 +269,7 @@ private slots:
     // choosing it shows the engine's tools on this page, in a window.
     void inspectorOnlyWithDeveloperExtras()
     {
+        QVERIFY(load("/index.html"));
         for (const bool on : {false, true}) {
             EngineWebView::setDeveloperExtras(on);
             QStringList offered;
