@@ -12,13 +12,13 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QTimer>
-#include <QWebEngineView>
 #include <QWebEngineCookieStore>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
 #include <QtDebug>
 
 #include <cstdio>
@@ -60,25 +60,20 @@ private:
         info.redirect(origin);
     }
 
-private:
     const QByteArray m_secret;
     const QString m_host;
     const QString m_webFolder = AppIdentity::current().webFolder();
 };
 
-// Switches the engine reads once, when its first profile is made: the
-// origin's host resolves to the origin server, and the origin counts as a
-// secure one, as a page on its own origin expects (crypto.subtle, workers of
-// every kind).
+// A switch the engine reads once, when its first profile is made: the
+// origin's host resolves to the origin server.
 void setEngineSwitches(quint16 port)
 {
-    const QString host = APPLICATION_HOST.toLower();
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     flags += QStringLiteral(" --host-resolver-rules=\"MAP %1 127.0.0.1:%2\"")
-                 .arg(host)
+                 .arg(APPLICATION_HOST.toLower())
                  .arg(port)
                  .toUtf8();
-    flags += QStringLiteral(" --unsafely-treat-insecure-origin-as-secure=http://%1").arg(host).toUtf8();
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
 }
 
