@@ -1,7 +1,6 @@
 // faultchild <fault> [--unarmed] [--frame-pointers]: creates the store runtime context (exit
 // code 3 when it cannot; --unarmed: none), prints "fault <monotonic ns> <realtime ns>" and
 // faults as named in s_faults, walking the stack by frame pointers only if asked.
-// second-context prints a second context's refusal, and ends with 0 if the first lives.
 
 #include "diagnostics/callstack.h"
 #include "diagnostics/defaultcrashreport.h"
@@ -16,14 +15,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
-#include <sys/mman.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace com::corvane::vesk;
@@ -34,7 +29,6 @@ volatile int s_zero = 0;
 volatile int s_one = 1;  // a constant dividend lets the compiler avoid the division
 volatile int s_depthLimit = 1 << 30;
 int* volatile s_null = nullptr;
-Application* s_context = nullptr;
 
 #if defined(__x86_64__)
 // Faults with the frame pointer at an unmapped address.
@@ -71,18 +65,6 @@ __attribute__((noinline)) int recurse(int depth)
     return depth >= s_depthLimit ? frame[0] : recurse(depth + 1) + frame[0];
 }
 
-__attribute__((noinline)) int compareThroughNull(const void* a, const void* b)
-{
-    *s_null = *static_cast<const int*>(a) - *static_cast<const int*>(b);
-    return 0;
-}
-
-__attribute__((noinline)) void sortWithFaultyComparator()
-{
-    int values[] = {3, 1, 2};
-    qsort(values, 3, sizeof values[0], compareThroughNull);
-}
-
 class TimerTarget : public QObject {
 public:
     __attribute__((noinline)) void faultInSlot()
@@ -102,58 +84,6 @@ __attribute__((noinline)) void faultInEventLoop()
     TimerTarget target;
     QTimer::singleShot(0, &target, &TimerTarget::faultInSlot);
     app.exec();
-}
-
-__attribute__((noinline)) void faultOnWorker()
-{
-    std::thread(writeThroughNull).join();
-}
-
-// The store link's receiver thread, found by its name.
-pid_t receiverThread()
-{
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::string name;
-        std::ifstream(task.path() / "comm") >> name;
-        if (name == "store-link")
-            return std::stoi(task.path().filename().string());
-    }
-    return 0;
-}
-
-// Exhausts the receiver thread's stack while it waits for a message: every
-// page below the one it waits on becomes inaccessible. A begin event then
-// wakes it, and its next calls overflow the stack.
-void overflowReceiverStack()
-{
-    const pid_t tid = receiverThread();
-    unsigned long words[9] = {};
-    std::ifstream syscall("/proc/self/task/" + std::to_string(tid) + "/syscall");
-    long number = -1;
-    syscall >> number >> std::hex;
-    for (unsigned long& word : words)
-        syscall >> word;
-    const uintptr_t sp = words[6];
-    uintptr_t low = 0, high = 0;
-    std::ifstream maps("/proc/self/maps");
-    for (std::string line; std::getline(maps, line);) {
-        uintptr_t from = 0, to = 0;
-        if (std::sscanf(line.c_str(), "%lx-%lx", &from, &to) == 2 && from <= sp && sp < to)
-            low = from, high = to;
-    }
-    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-    if (!tid || number < 0 || !low
-        || mprotect(reinterpret_cast<void*>(low), (sp & ~(page - 1)) - low, PROT_NONE) != 0) {
-        std::fprintf(stderr, "receiver stack not found (thread %d, sp %lx, [%lx, %lx))\n", int(tid),
-                     sp, low, high);
-        std::exit(5);
-    }
-    try {
-        s_context->beginEvent();
-    } catch (...) {
-    }
-    for (;;)
-        pause();  // the fault handler ends the process
 }
 
 // Too large for the per-thread caches: the second free() is checked with the
@@ -191,10 +121,7 @@ const std::map<std::string, void (*)()> s_faults = {
      [] { s_zero = s_one / s_zero; }},  // and again while the report is collected
     {"illegal-instruction", [] { __builtin_trap(); }},
     {"stack-overflow", [] { recurse(0); }},
-    {"qsort-callback", sortWithFaultyComparator},
     {"event-loop-slot", faultInEventLoop},
-    {"worker-thread", faultOnWorker},
-    {"receiver-overflow", overflowReceiverStack},
     {"two-threads", [] { onThreads(2, writeThroughNull); }},
     {"double-free", freeTwice},
 #if defined(__x86_64__)
@@ -220,7 +147,7 @@ int main(int argc, char* argv[])
             CallStack::setWalk(CallStack::Walk::FramePointers);
         armed = armed && std::strcmp(argv[i], "--unarmed") != 0;
     }
-    if (!s_faults.count(kind) && kind != "second-context") {
+    if (!s_faults.count(kind)) {
         std::fputs("usage: faultchild <fault> [--unarmed] [--frame-pointers]\n", stderr);
         return 2;
     }
@@ -228,17 +155,14 @@ int main(int argc, char* argv[])
     try {
         if (armed)
             context = std::make_unique<Application>();
-        if (kind == "second-context")
-            Application second;
     } catch (const InitializationException& e) {
         std::printf("refused with code %d: %s\n", e.code(), e.message().c_str());
-        return !context ? 3 : Application::isLive() ? 0 : 4;
+        return 3;
     }
     if (kind == "destroyed")
         context.reset();
     if (kind == "fault-in-report")
         context->setCrashReport(new FaultyReport);
-    s_context = context.get();
     makeFault(s_faults.at(kind));
     return 0;
 }

@@ -2,19 +2,14 @@
 // with the local dispatcher service running: how each child ended, the report
 // it left, what the service received, and the time from fault to exit.
 
-#include "fakelistener.h"
 #include "fixtures.h"
-#include "storelink/linksettings.h"
 
 #include <algorithm>
-#include <cctype>
 #include <csignal>
 #include <regex>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
-using com::corvane::vesk::LinkSettings;
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,11 +27,9 @@ protected:
 
 std::string element(const std::string& document, const std::string& name)
 {
-    const auto begin = document.find("<" + name + ">"),
-               end = document.find("</" + name + ">", begin);
-    return begin == npos || end == npos
-               ? "(missing)"
-               : document.substr(begin + name.size() + 2, end - begin - name.size() - 2);
+    std::smatch found;
+    std::regex_search(document, found, std::regex("<" + name + ">([\\s\\S]*?)</" + name + ">"));
+    return found[1];
 }
 
 struct FaultCase {
@@ -44,15 +37,11 @@ struct FaultCase {
     int signal;
     const char* error;     // "<category>, Code: <code>"; nullptr: the process ends without a report
     const char* faulting;  // the function of the first entry; nullptr: not checked
-    const char* outermost;  // a function or module the stack reaches
+    const char* outermost;  // main, or the module of the last entry; nullptr: not checked
     const char* option = nullptr;
+    // Test names and failure messages show the fault's name.
+    friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.kind; }
 };
-
-// Test names and failure messages show the fault's name.
-void PrintTo(const FaultCase& c, std::ostream* out)
-{
-    *out << c.kind;
-}
 
 class FaultChildTest : public FaultTest, public ::testing::WithParamInterface<FaultCase> { };
 
@@ -62,31 +51,23 @@ const std::regex kCallStackShape(
     "<SymbolName>N/A</SymbolName>\n(<Address>\\(0x[0-9A-F]{16}\\)</Address>\n)?</StackFrame>\n)*</"
     "CallStack>\n");
 
-// quillet-symbolize's lines for a report, "#N 0x... module+0x... function
-// at file:line", one by one and as one text.
-struct Symbolized {
-    std::vector<std::string> lines;
-    std::string text;
-    bool reachesMain() const
-    {
-        const std::regex main(
-            R"((^|\n)#\d+ +0x[0-9a-f]{16} +\S+\+0x[0-9a-f]+ +main( at [^\n]*)?\n)");
-        return std::regex_search(text, main);
-    }
-};
-
-Symbolized symbolized(const std::string& report)
+// quillet-symbolize's entries for a report: "#N 0x... module+0x... function at file:line".
+std::string symbolized(const std::string& report)
 {
     const ChildResult result = runChild({QUILLET_SYMBOLIZE, report}, 20000);
     EXPECT_EQ(result.exitCode, 0) << result.output;
-    Symbolized out;
+    std::string entries;
     std::istringstream in(result.output);
     for (std::string line; std::getline(in, line);)
-        if (line.rfind("#", 0) == 0) {
-            out.lines.push_back(line);
-            out.text += line + "\n";
-        }
-    return out;
+        if (line.rfind("#", 0) == 0)
+            entries += line + "\n";
+    return entries;
+}
+
+bool reachesMain(const std::string& stack)
+{
+    return std::regex_search(
+        stack, std::regex(R"((^|\n)#\d+ +0x[0-9a-f]{16} +\S+\+0x[0-9a-f]+ +main( at [^\n]*)?\n)"));
 }
 
 TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
@@ -108,71 +89,51 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
         return;
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u);
     const std::string path = crashReports()[0], report = readFile(path);
-    EXPECT_TRUE(std::regex_match(
-        path, std::regex(R"(.*/faultchild \d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.00\.xml)")))
-        << path;
     EXPECT_NE(crashEvents()[0]["payload"].find("<CrashInfoDirectoryPath>" + path + "</"), npos);
-    EXPECT_NE(report.find("<CrashReport>\n\t<faultchild>\n"), npos) << report;
     EXPECT_EQ(element(report, "Error"),
               std::string("An unrecoverable exception occurred: ") + c.error);
     const std::string callStack = element(report, "ErrorData");
     EXPECT_TRUE(std::regex_match(callStack, kCallStackShape)) << callStack;
-    EXPECT_LE(callStack.size(), 3999u);
-    EXPECT_EQ(element(report, "ModuleName"), "N/A - (Current Application)");
 
-    // The module list beside the report: this program with its build ID.
-    const std::string modules = readFile(path.substr(0, path.size() - 4) + ".modules.txt");
-    const std::regex childLine("[0-9a-f]{16}-[0-9a-f]{16} [0-9a-f]{40} " + std::string(FAULT_CHILD)
-                               + "\n");
-    EXPECT_TRUE(std::regex_search(modules, childLine)) << modules;
-    const Symbolized stack = symbolized(path);
-    ASSERT_FALSE(stack.lines.empty());
-    if (c.faulting) {
-        EXPECT_NE(stack.lines[0].find(c.faulting), npos) << "first entry:\n" << stack.text;
-    }
-    if (std::string(c.outermost) == "main") {
-        EXPECT_TRUE(stack.reachesMain()) << stack.text;
-    } else if (*c.outermost) {
-        EXPECT_NE(stack.lines.back().find(c.outermost), npos) << stack.text;
+    const std::string stack = symbolized(path);
+    const std::string last = stack.substr(stack.rfind('\n', stack.size() - 2) + 1);
+    EXPECT_LT(stack.find(c.faulting ? c.faulting : "#0 "), stack.find('\n')) << stack;
+    if (c.outermost) {
+        EXPECT_TRUE(std::string(c.outermost) == "main" ? reachesMain(stack)
+                                                       : last.find(c.outermost) != npos)
+            << stack;
     }
 }
 
 const char* const kAv = "ACCESS VIOLATION, Code: 3221225477";
 const FaultCase kFaults[]
     = {{"null-write", SIGSEGV, kAv, "writeThroughNull()", "main"},
-       {"qsort-callback", SIGSEGV, kAv, "compareThroughNull(", "main"},
        {"event-loop-slot", SIGSEGV, kAv, "TimerTarget::faultInSlot()", "main"},
        {"stack-overflow", SIGSEGV, "STACK OVERFLOW, Code: 3221225725", "recurse(", "main"},
-       // a worker's stack begins at the thread start in the C library
-       {"worker-thread", SIGSEGV, kAv, "writeThroughNull()", "libc.so"},
        // the fallback walk: the faulting function, then the frame-pointer
        // chain, which misses the caller of a leaf built without a frame
        {"null-write", SIGSEGV, kAv, "writeThroughNull()", "libc.so", "--frame-pointers"},
        {"int-divide", SIGFPE, "INT DIVIDE BY ZERO, Code: 3221225620", nullptr, "main"},
        {"illegal-instruction", SIGILL, "ILLEGAL INSTRUCTION, Code: 3221225501", nullptr, "main"},
-       // on two threads at once: one report
+       // on two worker threads at once: one report, a stack down to the thread start
        {"two-threads", SIGSEGV, kAv, "writeThroughNull()", "libc.so"},
 #if defined(__x86_64__)
        // frame pointer 0x10 in code without call-frame information: a report
        // at all shows the walk did not fault
-       {"broken-chain", SIGSEGV, kAv, nullptr, ""},
+       {"broken-chain", SIGSEGV, kAv, nullptr, nullptr},
 #endif
        // abort() inside the allocator with its arena locked
        {"double-free", SIGABRT, "UNKNOWN EXCEPTION, Code: 1073741845", nullptr, "main"},
        // after the context is destroyed there is nothing to report with
-       {"destroyed", SIGSEGV, nullptr, nullptr, ""},
+       {"destroyed", SIGSEGV, nullptr, nullptr, nullptr},
        // the reporting thread's own fault ends the process
-       {"fault-in-report", SIGSEGV, nullptr, nullptr, ""}};
+       {"fault-in-report", SIGSEGV, nullptr, nullptr, nullptr}};
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultChildTest, ::testing::ValuesIn(kFaults),
                          [](const auto& info) {
                              std::string name = info.param.kind;
-                             if (info.param.option)
-                                 name += info.param.option;
-                             std::replace_if(
-                                 name.begin(), name.end(),
-                                 [](char ch) { return !std::isalnum(ch); }, '_');
-                             return name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name + (info.param.option ? "_frame_pointers" : "");
                          });
 
 TEST_F(FaultTest, silentServiceGetsTheReportAndEndSessionWithinTheWatchdogsTime)
@@ -185,52 +146,21 @@ TEST_F(FaultTest, silentServiceGetsTheReportAndEndSessionWithinTheWatchdogsTime)
     EXPECT_EQ(result.signal, SIGSEGV);
     EXPECT_GE(result.faultToExitSeconds(), 1.0) << "the reply was awaited";
     EXPECT_LT(result.faultToExitSeconds(), 4.5);
-    ASSERT_EQ(crashReports().size(), 1u);
-    EXPECT_NE(readFile(crashReports()[0]).find("</CrashReport>"), npos);
+    EXPECT_EQ(crashReports().size(), 1u);
     EXPECT_EQ(crashEvents().size(), 1u);
-    EXPECT_EQ(m_dispatcher->entries("UnsubscribeTopic").size(), 1u);
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u);
 }
 
-TEST_F(FaultTest, stackOverflowOnTheLinksReceiverThreadIsReported)
-{
-    // Without a signal stack of its own the kernel kills the process with no report.
-    startDispatcher();
-    const ChildResult result = runChild({FAULT_CHILD, "receiver-overflow"}, 20000);
-    ASSERT_FALSE(result.timedOut);
-    EXPECT_EQ(result.signal, SIGSEGV) << result.output;
-    // Its reply wait is cut to the deadline (2 s); closing does not wait for
-    // the faulted receiver, so the watchdog (5 s) is not needed.
-    EXPECT_LT(result.faultToExitSeconds(), 4.0);
-    ASSERT_EQ(crashReports().size(), 1u) << result.output;
-    const std::string stack = symbolized(crashReports()[0]).text;
-    EXPECT_NE(stack.find("DispatcherSession::receive()"), npos) << stack;
-    EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u);
-}
-
-TEST_F(FaultTest, aSecondRuntimeContextIsRefusedWithCodeZeroAndTheFirstLives)
-{
-    startDispatcher();
-    const ChildResult result = runChild({FAULT_CHILD, "second-context"}, 20000);
-    EXPECT_EQ(result.exitCode, 0) << result.output;
-    const std::string refusal = "Only one instance of an Vesk application can be instantiated";
-    EXPECT_NE(result.output.find("refused with code 0: " + refusal), npos) << result.output;
-    EXPECT_NE(log("faultchild").find("-ERROR- " + refusal + " (Code: 0)"), npos);
-}
-
-// The store executables of the test build, one per engine, run for real
-// (offscreen), until the log or its output holds text.
+// The store executables of the test build, one per engine, run for real (offscreen).
 class StoreExecutableTest : public FaultTest, public ::testing::WithParamInterface<std::string> {
 protected:
-    const std::string& program() const { return GetParam(); }
-    // Its name, which names its log and its crash report's root element.
-    std::string name() const { return fs::path(program()).filename().string(); }
+    // The program's name, which names its log and its crash report's root element.
+    std::string name() const { return fs::path(GetParam()).filename().string(); }
 
-    // Starts the program once seen() holds (20 s at most), with its window
-    // up, or its message box, and the event loop running.
+    // Starts the program and waits until seen() holds (20 s at most) and its event loop runs.
     pid_t start(const std::function<bool()>& seen)
     {
-        const pid_t pid = startChild({program()}, output());
+        const pid_t pid = startChild({GetParam()}, output());
         for (int waited = 0; waited < 20000 && !seen(); waited += 20)
             usleep(20000);
         EXPECT_TRUE(seen()) << readFile(output());
@@ -269,12 +199,10 @@ TEST_P(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     EXPECT_NE(report.find("<" + name() + ">"), npos);
     ASSERT_EQ(crashEvents().size(), 1u);
     EXPECT_NE(crashEvents()[0]["payload"].find(crashReports()[0]), npos);
-    EXPECT_EQ(log(name()).find("Vesk application destroyed!"), npos);
     // The main thread, waiting in the event loop: through Qt to main.
-    const Symbolized stack = symbolized(crashReports()[0]);
-    EXPECT_GE(stack.lines.size(), 8u) << stack.text;
-    EXPECT_NE(stack.text.find("QEventLoop::exec("), npos) << stack.text;
-    EXPECT_TRUE(stack.reachesMain()) << stack.text;
+    const std::string stack = symbolized(crashReports()[0]);
+    EXPECT_NE(stack.find("QEventLoop::exec("), npos) << stack;
+    EXPECT_TRUE(reachesMain(stack)) << stack;
 }
 
 // SIGTERM ends the event loop in order and the window saves its geometry; a
@@ -282,29 +210,21 @@ TEST_P(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
 // the end up.
 TEST_P(StoreExecutableTest, sigtermEndsItInOrderSoonEvenWithAHungService)
 {
-    for (const bool hung : {false, true}) {
-        std::filesystem::remove_all(dataFolder());
-        std::filesystem::remove_all(configFolder());
-        startDispatcher();
-        const pid_t pid = startCreated();
-        if (hung)
-            kill(m_dispatcher->pid(), SIGSTOP);
-        const long long sent = monotonicNanoseconds();
-        kill(pid, SIGTERM);
-        const ChildResult result = waitChild(pid, 15000);
-        kill(m_dispatcher->pid(), SIGCONT);
-        EXPECT_EQ(result.exitCode, 0) << hung;
-        EXPECT_LT(result.endedAt - sent, 3500000000LL)
-            << "UnsubscribeTopic and EndSession waited 5 s each";
-        EXPECT_TRUE(windowWasShown()) << hung;
-        if (hung)
-            continue;
-        const std::string text = log(name());
-        const auto created = text.find("-INFO- Vesk application created successfully!");
-        const auto destroyed = text.find("-INFO- Vesk application destroyed!");
-        EXPECT_TRUE(created < destroyed && destroyed != npos) << text;
-        EXPECT_TRUE(crashReports().empty());
-    }
+    startDispatcher();
+    const pid_t pid = startCreated();
+    kill(m_dispatcher->pid(), SIGSTOP);
+    const long long sent = monotonicNanoseconds();
+    kill(pid, SIGTERM);
+    const ChildResult result = waitChild(pid, 15000);
+    kill(m_dispatcher->pid(), SIGCONT);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_LT(result.endedAt - sent, 3500000000LL)
+        << "UnsubscribeTopic and EndSession waited 5 s each";
+    EXPECT_TRUE(windowWasShown());
+    const std::string text = log(name());
+    const auto destroyed = text.find("-INFO- Vesk application destroyed!");
+    EXPECT_TRUE(destroyed != npos && text.find("created successfully!") < destroyed) << text;
+    EXPECT_TRUE(crashReports().empty());
 }
 
 TEST_P(StoreExecutableTest, sigtermWhileTheStartUpWaitsForTheServiceEndsItAtOnce)
@@ -320,22 +240,6 @@ TEST_P(StoreExecutableTest, sigtermWhileTheStartUpWaitsForTheServiceEndsItAtOnce
     EXPECT_EQ(result.exitCode, 0) << "no message box waits for a user";
     EXPECT_FALSE(windowWasShown());
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u) << "the link was closed in order";
-}
-
-TEST_P(StoreExecutableTest, withoutTheServiceItSaysSoAndEndsWithZeroAndNoWindow)
-{
-    const FakeListener noFallback(LinkSettings::fallbackPorts(), FakeListener::Closed);
-    if (!noFallback.boundAll())
-        GTEST_SKIP() << "a fixed dispatcher port is in use on this machine";
-    writeRegistry(linkRegistry(0));
-    const pid_t pid = start([this] {
-        return readFile(output()).find("Caught Initialization exception in application") != npos;
-    });
-    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the message box is showing";
-    kill(pid, SIGTERM);  // dismisses the message box by ending its event loop
-    EXPECT_EQ(waitChild(pid, 10000).exitCode, 0);
-    EXPECT_FALSE(windowWasShown());
-    EXPECT_EQ(log(name()).find("created successfully"), npos);
 }
 
 }  // namespace
