@@ -169,9 +169,6 @@ private slots:
         QTest::addColumn<QString>("type");
         QTest::addColumn<QByteArray>("content");  // the bundle file's text
         const QString host = APPLICATION_HOST, origin = "http://" + APPLICATION_HOST;
-        QTest::newRow("query, fragment, port and user information are dropped")
-            << "http://joe@" + host + ":8080/img/dot.png?a#b" << 200 << "image/png"
-            << QByteArray("PNG");
         QTest::newRow("encoded percent is decoded once only")
             << origin + "/pct%2541.txt" << 200 << "text/plain" << QByteArray("percent file");
         QTest::newRow("encoded dot segments stay inside the widget folder")

@@ -65,9 +65,7 @@ class TestEngine : public QObject {
             result = value;
             done = true;
         });
-        for (int waited = 0; !done && waited < 10000; waited += 10)
-            QTest::qWait(10);
-        return result;
+        return QTest::qWaitFor([&] { return done; }, 10000) ? result : QVariant();
     }
 
     // One raw request to the origin server (which runs on this thread), up
