@@ -243,23 +243,15 @@ private slots:
             return reinterpret_cast<const uchar*>(data.constData());
         };
         QCOMPARE(ResourceBundle::checkData(bytes(sample), sample.size()), QString());
-        QVERIFY(QResource::registerResource(bytes(sample), "/variant"));
-        const int files = readEveryFile(":/variant");
-        QVERIFY(QResource::unregisterResource(bytes(sample), "/variant"));
-        QVERIFY(files > 3);
-
-        // rcc writes the header, the file data, the names and last the tree.
+        // rcc writes the header (24 bytes), the file data, the names and last the tree;
+        // every bit but the file data's is flipped.
         const int names = int(qFromBigEndian<quint32>(sample.constData() + 16));
         QVERIFY(names > 24 && names < sample.size());
-        QList<int> offsets;
-        for (int i = 0; i < sample.size(); ++i)
-            if (i < 24 || i >= names)
-                offsets << i;
         // Flipped bits make Qt warn about data it cannot uncompress.
         const QtMessageHandler previous
             = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         int refused = 0, read = 0;
-        for (int offset : offsets) {
+        for (int offset = 0; offset < sample.size(); offset = offset == 23 ? names : offset + 1) {
             for (int bit = 0; bit < 8; ++bit) {
                 QByteArray variant = sample;
                 variant[offset] = char(variant[offset] ^ (1 << bit));
