@@ -174,8 +174,6 @@ private slots:
         QTest::newRow("encoded dot segments stay inside the widget folder")
             << origin + "/css/%2e%2e/%2E%2E/%2e%2e/img/dot.png" << 200 << "image/png"
             << QByteArray("PNG");
-        QTest::newRow("empty path names the widget folder, which is no file")
-            << origin << 403 << "text/plain" << QByteArray();
         QTest::newRow("HEAD gets the headers of GET without the body")
             << "HEAD " + origin + "/img/dot.png" << 200 << "image/png" << QByteArray();
         QTest::newRow("POST to the origin is refused there")
