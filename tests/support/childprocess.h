@@ -48,8 +48,6 @@ ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs,
                      const std::string& folder = "",
                      const std::vector<std::string>& environment = {},
                      MemoryOf memory = MemoryOf::Child);
-// Resident memory of a process and all its descendants, in KiB.
-long treeResidentKiB(pid_t root);
 // Waits until a running child has used no processor time for quietMs (it
 // waits in its event loop), at most timeoutMs; true when it went quiet.
 bool waitUntilIdle(pid_t pid, int quietMs, int timeoutMs);
