@@ -1,5 +1,5 @@
 // Developer extras follow the build's application identifier: on only when it
-// is unset (all words zero); off when set and when only some words are zero.
+// is unset (all words zero), off when only some words are zero.
 #include "isolatedenvironment.h"
 #include "web/appmainwindow.h"
 #include "web/sitespecificwebview.h"
