@@ -10,12 +10,9 @@
 #include "web/sitespecificwebview.h"
 #include "webcore/appidentity.h"
 
-#include <QApplication>
-#include <QContextMenuEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
@@ -23,7 +20,6 @@
 #include <QTest>
 #include <QWebElement>
 #include <QWebFrame>
-#include <QWebSettings>
 
 using namespace com::corvane::vesk;
 
@@ -90,34 +86,6 @@ private slots:
         QCOMPARE(QRect(window.pos(), window.size()), expected);
         SiteSpecificWebView popup;
         QCOMPARE(popup.size(), expected.size());
-    }
-
-    // With developer extras, a menu of the inspector alone; without, no menu.
-    void contextMenuOffersOnlyTheInspector()
-    {
-        for (const bool developerExtras : {true, false}) {
-            SiteSpecificWebView view;
-            view.page()->settings()->setAttribute(QWebSettings::DeveloperExtrasEnabled,
-                                                  developerExtras);
-            view.setHtml("<p>Some text and <a href='http://127.0.0.1:9/'>a link</a></p>");
-            view.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&view));
-            QList<QAction*> shown;
-            const ModalAnswerer answerer(
-                [&](QWidget* popup) {
-                    if (auto* menu = qobject_cast<QMenu*>(popup)) {
-                        shown = menu->actions();
-                        menu->close();
-                    }
-                },
-                10);
-            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 15));
-            QApplication::sendEvent(&view, &event);
-            QTest::qWait(100);
-            QCOMPARE(shown, developerExtras
-                                ? QList<QAction*>{view.pageAction(QWebPage::InspectElement)}
-                                : QList<QAction*>());
-        }
     }
 
     void failureIsShownAndGivesNoContext_data()
