@@ -157,26 +157,21 @@ TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)
 
 TEST(Text, ConvertsUtf8AndUtf16ReplacingWhatIsInvalid)
 {
-    // UTF-8 in, wide text out, and that text written back as UTF-8.
     const std::string r = "\xef\xbf\xbd";  // U+FFFD
-    const struct {
-        std::string utf8;
-        std::wstring wide;
-        std::string back;
-    } utf8[] = {{"a\x7f", L"a\x7f", "a\x7f"},
-                {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", L"\u00e9\u20ac\U0001F600",
-                 "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"},
-                {"\xff", L"\ufffd", r},
-                {"\xc0\xaf", L"\ufffd\ufffd", r + r},                // bad lead, overlong pair
-                {"\xe0\x80\xaf", L"\ufffd\ufffd\ufffd", r + r + r},  // overlong triple
-                {"\xed\xa0\x80", L"\ufffd\ufffd\ufffd", r + r + r},  // a surrogate
-                {"\xf4\x90\x80\x80", L"\ufffd\ufffd\ufffd\ufffd", r + r + r + r},  // past U+10FFFF
-                {"\xe2\x82x", L"\ufffd\ufffdx", r + r + "x"}};                     // cut short
-    for (const auto& c : utf8) {
-        EXPECT_EQ(fromUtf8(c.utf8), c.wide) << c.utf8;
-        EXPECT_EQ(toUtf8(c.wide), c.back) << c.utf8;
-    }
+    const std::string valid = "a\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80";
+    EXPECT_EQ(fromUtf8(valid), L"a\x7f\u00e9\u20ac\U0001F600");
+    EXPECT_EQ(toUtf8(fromUtf8(valid)), valid);
     EXPECT_EQ(toUtf8(std::wstring{wchar_t(0x110000), wchar_t(0xd800), L'a'}), r + r + "a");
+    // Each byte of an invalid UTF-8 sequence becomes U+FFFD.
+    const std::pair<std::string, std::wstring> invalid[]
+        = {{"\xff", L"\ufffd"},
+           {"\xc0\xaf", L"\ufffd\ufffd"},                      // bad lead, overlong pair
+           {"\xe0\x80\xaf", L"\ufffd\ufffd\ufffd"},            // overlong triple
+           {"\xed\xa0\x80", L"\ufffd\ufffd\ufffd"},            // a surrogate
+           {"\xf4\x90\x80\x80", L"\ufffd\ufffd\ufffd\ufffd"},  // past U+10FFFF
+           {"\xe2\x82x", L"\ufffd\ufffdx"}};                   // cut short
+    for (const auto& [bytes, wide] : invalid)
+        EXPECT_EQ(fromUtf8(bytes), wide) << bytes;
     // Little-endian UTF-16 bytes in (octal: a hex escape would take the letter after it).
     const std::pair<std::string, std::wstring> utf16[] = {{{"a\0\351\0", 4}, L"a\u00e9"},
                                                           {{"\75\330\0\336", 4}, L"\U0001F600"},
