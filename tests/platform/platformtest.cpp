@@ -1,12 +1,9 @@
 #include "fixtures.h"
 
-#include "platform/faultcodes.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 
-#include <chrono>
-#include <csignal>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -52,32 +49,22 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
     const std::wstring kernel(names.release, names.release + strlen(names.release));
     const std::wstring appData = dataFolder().wstring();
     const std::string sdk = "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n";
-    const std::string folders
-        = "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
-          "Folders]\n";
     const std::vector<std::pair<std::string, std::vector<Expected>>> files = {
         {"Windows Registry Editor Version 5.00\r\n\r\n; installer values\r\n"
          "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\r\n"
-         "\"CrashReportPath\"=\"Corvane\\\\Reports \\\"x\\\"\"\r\n@=\"default\"\r\n"
+         "\"CrashReportPath\"=\"Corvane\\\\Reports \\\"x\\\"\"\r\n"
          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"Max\"=dword:FFFFFFFF\r\n",
          {{CU, kSdk, L"CrashReportPath", L"Corvane\\Reports \"x\""},
           {CU, L"software\\CORVANE\\vesk_sdk\\", L"crashreportpath", L"Corvane\\Reports \"x\""},
-          {CU, kSdk, L"", L"default"},
           {LM, L"SOFTWARE\\Other", L"Max", L"dword:4294967295"},
           {LM, kSdk, L"CrashReportPath", L"<none>"},
           {CU, L"Software\\Corvane", nullptr, L"<key>"},
-          {CU, L"Software\\Corv", nullptr, L"<none>"},
-          {CU, L"Software\\Corvane\\Vesk_SDK\\Sub", nullptr, L"<none>"}}},
-        {folders
-             + "\"Local AppData\"=-\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\"
-               "CurrentVersion]\n\"ProductName\"=\"Test OS\"\n"
-             + sdk
+          {CU, L"Software\\Corv", nullptr, L"<none>"}}},
+        {sdk
              + "\"A\"=\"1\"\n\"B\"=\"2\"\n\"A\"=-\n[HKEY_CURRENT_USER\\Software\\Gone]\n"
                "\"C\"=\"3\"\n[HKEY_CURRENT_USER\\Software\\Gone\\Child]\n[-HKEY_CURRENT_"
                "USER\\Software\\Gone]\n",
-         {{CU, kShellFolders, L"Local AppData", L"<none>"},
-          {LM, kWindowsNt, L"ProductName", L"Test OS"},
-          {LM, kWindowsNt, L"CurrentVersion", kernel},
+         {{LM, kWindowsNt, L"CurrentVersion", kernel},
           {CU, kSdk, L"A", L"<none>"},
           {CU, kSdk, L"B", L"2"},
           {CU, L"Software\\Gone", nullptr, L"<none>"},
@@ -94,12 +81,6 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
              + sdk + "\"TimeOut\"=dword:1e\n" + std::string("\0\xff\xfe\x80 binary\n", 10),
          {{CU, kSdk, L"Good", L"yes"},
           {CU, kSdk, L"TimeOut", L"dword:30"},
-          {CU, kSdk, L"Unterminated", L"<none>"},
-          {CU, kSdk, L"NoEquals", L"<none>"},
-          {CU, kSdk, L"BadDword", L"<none>"},
-          {CU, kSdk, L"NotHex", L"<none>"},
-          {CU, kSdk, L"Binary", L"<none>"},
-          {CU, kSdk, L"Trailing", L"<none>"},
           {CU, L"Software\\Broken", nullptr, L"<none>"},
           {CU, kShellFolders, L"Local AppData", appData}}},
     };
@@ -109,21 +90,18 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
             EXPECT_EQ(shown(e.root, e.key, e.name), e.value)
                 << "file " << i << ", " << (e.name ? e.name : e.key);
     }
+    // The malformed values of the last file are left out.
+    for (const wchar_t* name :
+         {L"Unterminated", L"NoEquals", L"BadDword", L"NotHex", L"Binary", L"Trailing"})
+        EXPECT_EQ(shown(CU, kSdk, name), L"<none>") << name;
 }
 
-TEST_F(RegistryTest, MachineDefaultsFileLocationAndVolatileKeys)
+TEST_F(RegistryTest, MachineDefaultsAndVolatileKeys)
 {
     // No file: the machine defaults only.
-    EXPECT_TRUE(!std::filesystem::exists("/etc/os-release")
-                || shown(LM, kWindowsNt, L"ProductName") != L"<none>");
     unsetenv("XDG_DATA_HOME");
     Registry::instance().reload();
     EXPECT_EQ(shown(CU, kShellFolders, L"Local AppData"), (home() / ".local" / "share").wstring());
-
-    unsetenv("QUILLET_REGISTRY");
-    unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(Registry::registryFilePath(),
-              (home() / ".config" / "Corvane" / "registry.reg").string());
 
     // Created keys live in memory only.
     Registry& registry = Registry::instance();
@@ -134,7 +112,7 @@ TEST_F(RegistryTest, MachineDefaultsFileLocationAndVolatileKeys)
     EXPECT_FALSE(std::filesystem::exists(home() / ".config"));
 }
 
-TEST_F(RegistryTest, ReadsOnlyRegularFilesUpToOneMebibyteAndSaysWhatItRefused)
+TEST_F(RegistryTest, ReadsOnlyRegularFilesUpToOneMebibyteAndNamesWhatItRefused)
 {
     const std::string text = "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\n\"Read\"=\"yes\"\n";
     const std::string pipe = (root() / "pipe.reg").string();
@@ -142,30 +120,23 @@ TEST_F(RegistryTest, ReadsOnlyRegularFilesUpToOneMebibyteAndSaysWhatItRefused)
     // A reader that waits for a writer hangs here until the test's time limit.
     const std::string padded = text + "; " + std::string(1024 * 1024 - text.size() - 3, 'x') + "\n";
     const struct {
-        std::string path, content, said;
-    } files[] = {{pipe, "", "is a named pipe, not a regular file"},
-                 {"/dev/zero", "", "is a character device, not a regular file"},
-                 {(root() / "folder").string(), "", "is a folder"},
-                 {(root() / "big.reg").string(), padded + "x", "is larger than 1048576 bytes"},
-                 {(root() / "limit.reg").string(), padded, ""}};
-    std::filesystem::create_directory(root() / "folder");
+        std::string path, content;
+        bool refused;
+    } files[] = {{pipe, "", true},
+                 {"/dev/zero", "", true},
+                 {(root() / "big.reg").string(), padded + "x", true},
+                 {(root() / "limit.reg").string(), padded, false}};
     for (const auto& file : files) {
         if (!file.content.empty())
             std::ofstream(file.path, std::ios::binary) << file.content;
         setenv("QUILLET_REGISTRY", file.path.c_str(), 1);
         testing::internal::CaptureStderr();
-        const auto start = std::chrono::steady_clock::now();
         Registry::instance().reload();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500))
-            << file.path;
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(shown(CU, kSdk, L"Read"), file.said.empty() ? L"yes" : L"<none>") << file.path;
+        EXPECT_EQ(shown(CU, kSdk, L"Read"), file.refused ? L"<none>" : L"yes") << file.path;
         EXPECT_NE(shown(CU, kShellFolders, L"Local AppData"), L"<none>") << "machine defaults stay";
-        if (file.said.empty())
-            EXPECT_EQ(said, "") << file.path;
-        else
-            EXPECT_NE(said.find("Registry file " + file.path + " " + file.said), std::string::npos)
-                << said;
+        EXPECT_EQ(said.find("Registry file " + file.path) != std::string::npos, file.refused)
+            << said;
     }
 }
 
@@ -184,61 +155,23 @@ TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)
     EXPECT_FALSE(createFolders(L""));
 }
 
-TEST(FaultCodes, EachSignalAndCauseHasItsExceptionCode)
-{
-    const struct {
-        int signal, cause;
-        bool atGuard;
-        uint32_t code;
-    } cases[] = {{SIGSEGV, SEGV_MAPERR, false, FaultAccessViolation},
-                 {SIGSEGV, SEGV_MAPERR, true, FaultStackOverflow},
-                 {SIGBUS, BUS_ADRALN, false, FaultDatatypeMisalignment},
-                 {SIGBUS, BUS_ADRERR, false, FaultInPageError},
-                 {SIGFPE, FPE_INTDIV, false, FaultIntDivideByZero},
-                 {SIGFPE, FPE_INTOVF, false, FaultIntOverflow},
-                 {SIGFPE, FPE_FLTDIV, false, FaultFltDivideByZero},
-                 {SIGFPE, FPE_FLTOVF, false, FaultFltOverflow},
-                 {SIGFPE, FPE_FLTUND, false, FaultFltUnderflow},
-                 {SIGFPE, FPE_FLTRES, false, FaultFltInexactResult},
-                 {SIGFPE, FPE_FLTINV, false, FaultFltInvalidOperation},
-                 {SIGFPE, FPE_FLTSUB, false, FaultArrayBoundsExceeded},
-                 {SIGFPE, 0, false, 0xE0000000u + SIGFPE},
-                 {SIGILL, ILL_ILLOPC, false, FaultIllegalInstruction},
-                 {SIGILL, ILL_PRVOPC, false, FaultPrivInstruction},
-                 {SIGILL, ILL_PRVREG, false, FaultPrivInstruction},
-                 {SIGTRAP, TRAP_BRKPT, false, FaultBreakpoint},
-                 {SIGTRAP, TRAP_TRACE, false, FaultSingleStep},
-                 {SIGABRT, 0, false, FaultFatalAppExit},
-                 {SIGUSR1, 0, false, 0xE0000000u + SIGUSR1}};
-    for (const auto& c : cases)
-        EXPECT_EQ(exceptionCodeForSignal(c.signal, c.cause, c.atGuard), c.code)
-            << c.signal << "/" << c.cause;
-}
-
 TEST(Text, ConvertsUtf8AndUtf16ReplacingWhatIsInvalid)
 {
-    // UTF-8 in, wide text out, and that text written back as UTF-8.
     const std::string r = "\xef\xbf\xbd";  // U+FFFD
-    const struct {
-        std::string utf8;
-        std::wstring wide;
-        std::string back;
-    } utf8[] = {{"", L"", ""},
-                {"a\x7f", L"a\x7f", "a\x7f"},
-                {"\xc3\xa9", L"\u00e9", "\xc3\xa9"},
-                {"\xe2\x82\xac", L"\u20ac", "\xe2\x82\xac"},
-                {"\xf0\x9f\x98\x80", L"\U0001F600", "\xf0\x9f\x98\x80"},
-                {"\xff", L"\ufffd", r},
-                {"\xc0\xaf", L"\ufffd\ufffd", r + r},                // bad lead, overlong pair
-                {"\xe0\x80\xaf", L"\ufffd\ufffd\ufffd", r + r + r},  // overlong triple
-                {"\xed\xa0\x80", L"\ufffd\ufffd\ufffd", r + r + r},  // a surrogate
-                {"\xf4\x90\x80\x80", L"\ufffd\ufffd\ufffd\ufffd", r + r + r + r},  // past U+10FFFF
-                {"\xe2\x82x", L"\ufffd\ufffdx", r + r + "x"}};                     // cut short
-    for (const auto& c : utf8) {
-        EXPECT_EQ(fromUtf8(c.utf8), c.wide) << c.utf8;
-        EXPECT_EQ(toUtf8(c.wide), c.back) << c.utf8;
-    }
+    const std::string valid = "a\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80";
+    EXPECT_EQ(fromUtf8(valid), L"a\x7f\u00e9\u20ac\U0001F600");
+    EXPECT_EQ(toUtf8(fromUtf8(valid)), valid);
     EXPECT_EQ(toUtf8(std::wstring{wchar_t(0x110000), wchar_t(0xd800), L'a'}), r + r + "a");
+    // Each byte of an invalid UTF-8 sequence becomes U+FFFD.
+    const std::pair<std::string, std::wstring> invalid[]
+        = {{"\xff", L"\ufffd"},
+           {"\xc0\xaf", L"\ufffd\ufffd"},                      // bad lead, overlong pair
+           {"\xe0\x80\xaf", L"\ufffd\ufffd\ufffd"},            // overlong triple
+           {"\xed\xa0\x80", L"\ufffd\ufffd\ufffd"},            // a surrogate
+           {"\xf4\x90\x80\x80", L"\ufffd\ufffd\ufffd\ufffd"},  // past U+10FFFF
+           {"\xe2\x82x", L"\ufffd\ufffdx"}};                   // cut short
+    for (const auto& [bytes, wide] : invalid)
+        EXPECT_EQ(fromUtf8(bytes), wide) << bytes;
     // Little-endian UTF-16 bytes in (octal: a hex escape would take the letter after it).
     const std::pair<std::string, std::wstring> utf16[] = {{{"a\0\351\0", 4}, L"a\u00e9"},
                                                           {{"\75\330\0\336", 4}, L"\U0001F600"},

@@ -18,15 +18,12 @@ void readBenchArguments(int argc, char* argv[], const char* usage,
                         std::initializer_list<int*> values)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf("usage: %s\n", usage);
-            std::exit(0);
-        }
         char* end = nullptr;
         const long value = std::strtol(argv[i], &end, 10);
-        if (size_t(i) > values.size() || end == argv[i] || *end || value < 1 || value > 1000000) {
-            std::fprintf(stderr, "usage: %s\n", usage);
-            std::exit(2);
+        if (size_t(i) > values.size() || *end || value < 1 || value > 1000000) {
+            const bool help = std::strcmp(argv[i], "--help") == 0;
+            std::fprintf(help ? stdout : stderr, "usage: %s\n", usage);
+            std::exit(help ? 0 : 2);
         }
         *values.begin()[i - 1] = int(value);
     }

@@ -3,54 +3,60 @@
 #include "isolatedenvironment.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace {
 
-// The fields of /proc/<pid>/stat the helpers below use.
-struct ProcessStat {
-    pid_t parent = 0;
-    long long ticks = 0;  // processor time, user and system, all threads
-    long residentPages = 0;
-};
-
-bool readProcessStat(const char* path, ProcessStat& stat)
+std::string procFile(pid_t pid, const char* name)
 {
-    char text[1024];
-    const int fd = open(path, O_RDONLY);
-    if (fd < 0)
-        return false;
-    const ssize_t length = read(fd, text, sizeof text - 1);
-    close(fd);
-    if (length <= 0)
-        return false;
-    text[length] = 0;
-    const char* afterName = std::strrchr(text, ')');
+    return "/proc/" + std::to_string(pid) + "/" + name;
+}
+
+// Processor time of a process in clock ticks, user and system, all threads;
+// -1 when it is gone.
+long long processorTicks(pid_t pid)
+{
+    const std::string stat = readFile(procFile(pid, "stat"));
+    // After the name, in parentheses: utime and stime are the 14th and 15th fields.
+    const auto name = stat.rfind(')');
+    std::istringstream fields(name == std::string::npos ? "" : stat.substr(name + 1));
+    std::string skipped;
+    for (int field = 3; field < 14; ++field)
+        fields >> skipped;
     long long user = 0, system = 0;
-    // Fields after the name: state is the 3rd, the parent the 4th, utime the
-    // 14th, stime the 15th, the resident pages the 24th.
-    if (!afterName
-        || std::sscanf(afterName + 2,
-                       "%*c %d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld"
-                       " %*d %*d %*d %*d %*d %*d %*u %*u %ld",
-                       &stat.parent, &user, &system, &stat.residentPages)
-               != 4)
-        return false;
-    stat.ticks = user + system;
-    return true;
+    return fields >> user >> system ? user + system : -1;
+}
+
+// Resident memory of a process and all its descendants, in KiB.
+long treeResidentKiB(pid_t root)
+{
+    long pages = 0;
+    for (std::vector<pid_t> pending{root}; !pending.empty();) {
+        const pid_t pid = pending.back();
+        pending.pop_back();
+        long size = 0, resident = 0;
+        std::ifstream(procFile(pid, "statm")) >> size >> resident;
+        pages += resident;
+        // Each thread lists the children it started.
+        std::error_code none;
+        for (const auto& task : std::filesystem::directory_iterator(procFile(pid, "task"), none)) {
+            std::ifstream children(task.path() / "children");
+            for (pid_t child; children >> child;)
+                pending.push_back(child);
+        }
+    }
+    return pages * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 }  // namespace
@@ -150,46 +156,6 @@ bool ranInChild(const std::function<void()>& body)
     int status = 0;
     return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)
            && WEXITSTATUS(status) == 0;
-}
-
-long treeResidentKiB(pid_t root)
-{
-    // One pass over /proc: every process's parent and resident pages.
-    std::unordered_map<pid_t, ProcessStat> processes;
-    std::unordered_multimap<pid_t, pid_t> children;
-    if (DIR* proc = opendir("/proc")) {
-        char path[300];
-        for (dirent* entry; (entry = readdir(proc));) {
-            ProcessStat stat;
-            std::snprintf(path, sizeof path, "/proc/%s/stat", entry->d_name);
-            if (std::isdigit(static_cast<unsigned char>(entry->d_name[0]))
-                && readProcessStat(path, stat)) {
-                const pid_t pid = std::atoi(entry->d_name);
-                processes[pid] = stat;
-                children.emplace(stat.parent, pid);
-            }
-        }
-        closedir(proc);
-    }
-    long pages = 0;
-    for (std::vector<pid_t> pending{root}; !pending.empty();) {
-        const pid_t pid = pending.back();
-        pending.pop_back();
-        const auto found = processes.find(pid);
-        if (found != processes.end())
-            pages += found->second.residentPages;
-        for (auto [at, end] = children.equal_range(pid); at != end; ++at)
-            pending.push_back(at->second);
-    }
-    return pages * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-// Processor time of a process in clock ticks, user and system, all threads.
-static long long processorTicks(pid_t pid)
-{
-    ProcessStat stat;
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    return readProcessStat(path.c_str(), stat) ? stat.ticks : -1;
 }
 
 bool waitUntilIdle(pid_t pid, int quietMs, int timeoutMs)

@@ -6,10 +6,8 @@
 #include <sys/types.h>
 #include <vector>
 
-// Child processes for tests and benchmarks: started without core dumps, with
-// their standard output and error in one file, ended by SIGKILL at a time
-// limit. Children inherit this process's environment, so a test isolates it
-// first (IsolatedEnvironment).
+// Child processes for tests and benchmarks: no core dumps, output and error in
+// one file, SIGKILL at a time limit, this process's environment inherited.
 
 struct ChildResult {
     bool timedOut = false;
@@ -26,15 +24,13 @@ struct ChildResult {
     double faultToExitSeconds() const { return faultAt() ? double(endedAt - faultAt()) / 1e9 : -1; }
 };
 
-// What peakKiB measures: the child's own peak, or the peak of the resident
-// memory summed over the child and all its descendants, sampled from /proc
-// every few milliseconds while it runs (never below the child's own peak).
+// What peakKiB measures: the child's own peak, or the peak of the resident memory
+// of the child and all its descendants, sampled every few milliseconds.
 enum class MemoryOf { Child, Tree };
 
 // A "<name>: <n> kB" field of /proc/self/status ("VmRSS:", "VmHWM:"); -1 when unknown.
 long memoryKiB(const char* field);
 
-// CLOCK_MONOTONIC in nanoseconds.
 long long monotonicNanoseconds();
 
 // Starts argv[0] with argv in folder ("" the current one), with extra
@@ -48,8 +44,6 @@ ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs,
                      const std::string& folder = "",
                      const std::vector<std::string>& environment = {},
                      MemoryOf memory = MemoryOf::Child);
-// Resident memory of a process and all its descendants, in KiB.
-long treeResidentKiB(pid_t root);
 // Waits until a running child has used no processor time for quietMs (it
 // waits in its event loop), at most timeoutMs; true when it went quiet.
 bool waitUntilIdle(pid_t pid, int quietMs, int timeoutMs);

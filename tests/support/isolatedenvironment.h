@@ -6,12 +6,10 @@
 #include <utility>
 #include <vector>
 
-// A fresh temporary folder with a home, a runtime folder (mode 0700) and the
-// places of the user's configuration, data and registry file, removed at the
-// end. applyHere points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_RUNTIME_DIR
-// and QUILLET_REGISTRY of this process at it and reads the registry again; do
-// that before the first QSettings or QStandardPaths use (both cache folders).
-// Configuration and data folders are not created: the program makes them.
+// A temporary folder, removed at the end, with a home, a runtime folder (0700)
+// and the places (not created) of configuration, data and the registry file.
+// applyHere points HOME, XDG_* and QUILLET_REGISTRY of this process at it and
+// reads the registry again: before QSettings or QStandardPaths cache folders.
 class IsolatedEnvironment {
 public:
     explicit IsolatedEnvironment(bool applyHere = true);
