@@ -164,8 +164,8 @@ TEST_F(LinkTest, SilentOrFloodingServiceFailsTheOpenInBoundedTimeAndMemory)
         EXPECT_EQ(openFails(seconds), 2) << behaviour;
         EXPECT_LT(seconds, DispatcherConnection::kReceiveSeconds + 3.0) << behaviour;
         EXPECT_LT(memoryKiB("VmRSS:") - before, 16 * 1024) << behaviour;
-        EXPECT_LT(listener.bytesSent(), behaviour == FakeListener::Flood ? 64 << 20 : 1)
-            << "the client stopped reading";
+        if (behaviour == FakeListener::Flood)
+            EXPECT_LT(listener.bytesSent(), 64 << 20) << "the client stopped reading";
     }
 }
 
@@ -223,7 +223,8 @@ TEST_F(LinkTest, UnsolicitedFloodIsDroppedAndLoggedWhileRepliesStillArrive)
     EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 8) << "a flood is noted once a second";
 }
 
-// Byte for byte; BeginEvent() once, EndEvent() each time after it.
+// The events and a crash report's, byte for byte; BeginEvent() once, EndEvent()
+// each time after it.
 TEST_F(LinkTest, EventsAndCrashReportsAreSentByteForByteBeginOnceEndEachTime)
 {
     DispatcherProcess& dispatcher = startDispatcher();
