@@ -16,7 +16,6 @@
 #include <chrono>
 #include <csignal>
 #include <ctime>
-#include <regex>
 #include <thread>
 
 using namespace com::corvane::vesk;
@@ -48,25 +47,16 @@ class LinkTest : public DispatcherTest {
 protected:
     void TearDown() override { DispatcherSession::instance().close(); }
     // Opens a link that must fail: its code and how long that took.
-    static int openFails(double* seconds = nullptr)
+    static int openFails(double& seconds)
     {
         const long long start = monotonicNanoseconds();
         try {
             ClientProxy proxy;
         } catch (const InitializationException& e) {
-            if (seconds)
-                *seconds = double(monotonicNanoseconds() - start) / 1e9;
+            seconds = double(monotonicNanoseconds() - start) / 1e9;
             return e.code();
         }
         return 0;
-    }
-    Strings operations() const
-    {
-        Strings result;
-        for (auto& entry : m_dispatcher->entries())
-            if (entry["operation"] != "GetMessage")
-                result.push_back(entry["operation"]);
-        return result;
     }
     std::string payload(const std::string& type) const
     {
@@ -78,28 +68,23 @@ protected:
 TEST_F(LinkTest, OpensWithStatusCheckAndClosesWithUnsubscribeAndEndSession)
 {
     DispatcherProcess& dispatcher = startDispatcher();
-    std::string token;
-    {
-        ClientProxy proxy;
-        DispatcherSession& session = DispatcherSession::instance();
-        ASSERT_TRUE(session.isOpen());
-        token = session.token();
-        EXPECT_EQ(operations(), (Strings{"BeginSession", "SubscribeTopic", "SendMessage"}));
-        EXPECT_EQ(dispatcher.entries("BeginSession")[0]["issuedToken"], token);
-        EXPECT_EQ(dispatcher.entries("SubscribeTopic")[0]["topic"], kLibraryTopic + token);
-        auto status = dispatcher.messages("application_service_status_request").at(0);
-        EXPECT_EQ(status["topic"], "target://appstore/service/ApplicationService");
-        EXPECT_EQ(status["replyTopic"], kLibraryTopic + token);
-        EXPECT_TRUE(session.inbound().snapshot().empty()) << "the reply was claimed";
-    }
+    auto proxy = std::make_unique<ClientProxy>();
+    const std::string token = DispatcherSession::instance().token();
+    EXPECT_EQ(dispatcher.entries("BeginSession")[0]["issuedToken"], token);
+    EXPECT_EQ(dispatcher.entries("SubscribeTopic")[0]["topic"], kLibraryTopic + token);
+    auto status = dispatcher.messages("application_service_status_request").at(0);
+    EXPECT_EQ(status["topic"], "target://appstore/service/ApplicationService");
+    EXPECT_EQ(status["replyTopic"], kLibraryTopic + token);
+    proxy.reset();
     EXPECT_FALSE(DispatcherSession::instance().isOpen());
-    EXPECT_EQ(DispatcherSession::instance().token(), std::string(36, ' '));
-    const Strings ops = operations();
-    ASSERT_GE(ops.size(), 5u);
-    EXPECT_EQ(Strings(ops.end() - 2, ops.end()), (Strings{"UnsubscribeTopic", "EndSession"}));
+    Strings operations;
+    for (auto& entry : dispatcher.entries())
+        if (entry["operation"] != "GetMessage")
+            operations.push_back(entry["operation"]);
+    EXPECT_EQ(operations, (Strings{"BeginSession", "SubscribeTopic", "SendMessage",
+                                   "UnsubscribeTopic", "EndSession"}));
     EXPECT_EQ(dispatcher.entries("UnsubscribeTopic")[0]["topic"], kLibraryTopic + token + token);
     EXPECT_EQ(dispatcher.entries("EndSession")[0]["token"], token);
-    EXPECT_EQ(DispatcherSession::instance().close(), 1);
 }
 
 TEST_F(LinkTest, FailedStatusCheckFailsTheOpenAndEndsTheSession)
@@ -113,29 +98,17 @@ TEST_F(LinkTest, FailedStatusCheckFailsTheOpenAndEndsTheSession)
     for (const auto& c : cases) {
         DispatcherProcess& dispatcher = startDispatcher(c.options);
         double seconds = 0;
-        EXPECT_EQ(openFails(&seconds), c.code) << c.options[0];
+        EXPECT_EQ(openFails(seconds), c.code) << c.options[0];
         EXPECT_GE(seconds, c.minSeconds);
         EXPECT_LT(seconds, c.maxSeconds);
-        EXPECT_FALSE(DispatcherSession::instance().isOpen());
         EXPECT_EQ(dispatcher.entries("EndSession").size(), 1u);
     }
 }
 
-TEST_F(LinkTest, CloseEndsAPollTheServiceHoldsForever)
-{
-    DispatcherProcess& dispatcher = startDispatcher({"--hold-polls"});
-    auto proxy = std::make_unique<ClientProxy>();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const long long start = monotonicNanoseconds();
-    proxy.reset();
-    EXPECT_LT(monotonicNanoseconds() - start, 1000000000LL);
-    EXPECT_FALSE(DispatcherSession::instance().isOpen());
-    EXPECT_EQ(dispatcher.terminate(), 0) << "the service stops cleanly";
-}
-
+// A stopped service: its kernel still accepts connections, nothing answers,
+// and the receiver's poll is held for good.
 TEST_F(LinkTest, ClosingIsOverWithinItsBudgetWhenTheServiceHangs)
 {
-    // A stopped service: its kernel still accepts connections, nothing answers.
     DispatcherProcess& dispatcher = startDispatcher();
     auto proxy = std::make_unique<ClientProxy>();
     kill(dispatcher.pid(), SIGSTOP);
@@ -144,13 +117,12 @@ TEST_F(LinkTest, ClosingIsOverWithinItsBudgetWhenTheServiceHangs)
     const double seconds = double(monotonicNanoseconds() - start) / 1e9;
     kill(dispatcher.pid(), SIGCONT);
     EXPECT_LT(seconds, DispatcherSession::kCloseBudget.count() / 1000.0 + 0.5);
-    EXPECT_GE(seconds, 0.5) << "each closing call had its half of the budget";
-    EXPECT_FALSE(DispatcherSession::instance().isOpen());
 }
 
+// Also: EndEvent() after a failed BeginEvent() warns and sends nothing.
 TEST_F(LinkTest, ExchangesEndByHalfTheTimeLeftOnceADeadlineIsSet)
 {
-    startDispatcher({"--no-reply-for", "application_begin_set"});
+    DispatcherProcess& dispatcher = startDispatcher({"--no-reply-for", "application_begin_set"});
     ClientProxy proxy;
     const auto now = std::chrono::steady_clock::now();
     DispatcherSession::instance().finishBy(now + std::chrono::milliseconds(800));
@@ -158,50 +130,25 @@ TEST_F(LinkTest, ExchangesEndByHalfTheTimeLeftOnceADeadlineIsSet)
     const auto waited = std::chrono::steady_clock::now() - now;
     EXPECT_GE(waited, std::chrono::milliseconds(350));
     EXPECT_LT(waited, std::chrono::milliseconds(700)) << "TimeOut (3 s) was not cut";
+    EXPECT_THROW(proxy.EndEvent(), VeskWarningException);  // 8
+    EXPECT_TRUE(dispatcher.messages("application_completion_set").empty());
 }
 
-TEST_F(LinkTest, ReopeningRenewsTheTokenWithoutASecondReceiver)
+// Without a port value the registry is reread for 700 ms; then 16996 and the
+// fixed ports are tried in turn, here up to the last.
+TEST_F(LinkTest, WithoutAPortValueTheFixedPortsAreTriedInTurn)
 {
-    DispatcherProcess& dispatcher = startDispatcher();
-    ClientProxy first;
-    const std::string oldToken = DispatcherSession::instance().token();
-    ClientProxy second;
-    const std::string newToken = DispatcherSession::instance().token();
-    EXPECT_NE(newToken, oldToken);
-    EXPECT_EQ(dispatcher.entries("SubscribeTopic").back()["topic"], kLibraryTopic + newToken);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    int polls = 0;
-    for (auto& entry : dispatcher.entries("GetMessage"))
-        polls += entry["token"] == newToken;
-    EXPECT_EQ(polls, 1) << "one receiver polls with the new token";
-    EXPECT_EQ(first.BeginEvent(), 0) << "replies to the new session reach the receiver";
-}
-
-TEST_F(LinkTest, WithoutServiceTriesTheRegistryPortThenTheFixedPortsInOrder)
-{
-    std::vector<int> ports = LinkSettings::fallbackPorts();
-    ports.insert(ports.begin(), 0);
-    FakeListener listener(ports, FakeListener::Refuse);
-    if (!listener.boundAll())
+    std::vector<int> others = LinkSettings::fallbackPorts();
+    others.pop_back();
+    const FakeListener closed(others, FakeListener::Closed);
+    if (!closed.boundAll())
         GTEST_SKIP() << "a fixed dispatcher port is in use on this machine";
-    writeRegistry(linkRegistry(listener.port(0)));
-    EXPECT_EQ(openFails(), 2);
-    std::vector<int> tried;
-    for (const auto& attempt : listener.attempts())
-        tried.push_back(attempt.first);
-    EXPECT_EQ(tried, (std::vector<int>{listener.port(0), 8888, 16996, 16997, 16998, 16999, 17000,
-                                       17001, 17002, 17003, 17004}));
-    // Without a port value: 16996 after 700 ms of retries, then 8888, 16996 ...
+    DispatcherProcess& dispatcher = startDispatcher({"--port", "17004"});
     writeRegistry(linkRegistry(0));
     const long long start = monotonicNanoseconds();
-    EXPECT_EQ(openFails(), 2);
-    const auto attempts = listener.attempts();
-    ASSERT_GE(attempts.size(), tried.size() + 3);
-    const auto first = attempts.begin() + long(tried.size());
-    EXPECT_EQ(std::vector<int>({first[0].first, first[1].first, first[2].first}),
-              (std::vector<int>{16996, 8888, 16996}));
-    EXPECT_GE(first[0].second - start, 700000000LL);
-    EXPECT_LT(first[0].second - start, 1200000000LL);
+    ClientProxy proxy;
+    EXPECT_GE(monotonicNanoseconds() - start, 700000000LL);
+    EXPECT_EQ(dispatcher.entries("BeginSession").size(), 1u);
 }
 
 TEST_F(LinkTest, SilentOrFloodingServiceFailsTheOpenInBoundedTimeAndMemory)
@@ -214,11 +161,11 @@ TEST_F(LinkTest, SilentOrFloodingServiceFailsTheOpenInBoundedTimeAndMemory)
         writeRegistry(linkRegistry(listener.port(0)));
         const long before = memoryKiB("VmRSS:");
         double seconds = 0;
-        EXPECT_EQ(openFails(&seconds), 2) << behaviour;
+        EXPECT_EQ(openFails(seconds), 2) << behaviour;
         EXPECT_LT(seconds, DispatcherConnection::kReceiveSeconds + 3.0) << behaviour;
         EXPECT_LT(memoryKiB("VmRSS:") - before, 16 * 1024) << behaviour;
-        EXPECT_LT(listener.bytesSent(), behaviour == FakeListener::Flood ? 64 << 20 : 1)
-            << "the client stopped reading";
+        if (behaviour == FakeListener::Flood)
+            EXPECT_LT(listener.bytesSent(), 64 << 20) << "the client stopped reading";
     }
 }
 
@@ -226,22 +173,20 @@ TEST_F(LinkTest, ReplyIsMatchedBySessionIdAndTypeAndTheStoreKeepsOnlyWhatIsAwait
 {
     startDispatcher();
     ClientProxy proxy;
-    InboundStore& inbound = DispatcherSession::instance().inbound();
+    DispatcherSession& session = DispatcherSession::instance();
+    InboundStore& inbound = session.inbound();
     InboundMessage message;
     message.sessionId = "11111111-2222-3333-4444-555555555555";
     message.type = "other_type";
     message.payload = "<applicationServiceStatus><Status>1</Status></applicationServiceStatus>";
-    EXPECT_FALSE(inbound.insert(message)) << "nothing waits for it";
     inbound.expect(message.sessionId);  // as a send does
     EXPECT_TRUE(inbound.insert(message));
-    EXPECT_EQ(DispatcherSession::instance().awaitReply(message.sessionId), 9);
-    EXPECT_EQ(inbound.snapshot().size(), 1u) << "a reply of another type stays";
+    EXPECT_EQ(session.awaitReply(message.sessionId), 9) << "a message of another type";
     EXPECT_FALSE(inbound.insert(message)) << "the wait is over";
     inbound.expect(message.sessionId);
     message.type = DispatcherSession::kReplyType;
-    inbound.insert(message);  // replaces the earlier one
-    EXPECT_EQ(inbound.snapshot().size(), 1u);
-    EXPECT_EQ(DispatcherSession::instance().awaitReply(message.sessionId), 3) << "status 1";
+    inbound.insert(message);  // replaces the one of the other type
+    EXPECT_EQ(session.awaitReply(message.sessionId), 3) << "status 1";
     EXPECT_TRUE(inbound.snapshot().empty());
 
     // Awaited messages past the bounds are refused: three of 1 MiB fit in the
@@ -254,12 +199,8 @@ TEST_F(LinkTest, ReplyIsMatchedBySessionIdAndTypeAndTheStoreKeepsOnlyWhatIsAwait
         kept.push_back(inbound.insert(message));
     }
     EXPECT_TRUE(kept[2] && !kept[3] && kept[5] && !kept[99]);
-    size_t bytes = 0;
-    for (const InboundMessage& kept : inbound.snapshot())
-        bytes += kept.payload.size();
     EXPECT_EQ(inbound.snapshot().size(), InboundStore::kMaxMessages);
-    EXPECT_LE(bytes, InboundStore::kMaxBytes);
-    // Those whose wait ended make room for newer replies.
+    // Those whose wait ended make room for newer replies, oldest first.
     for (int i = 0; i < 10; ++i)
         inbound.endWait("id " + std::to_string(i));
     message.sessionId = "id 100";
@@ -274,33 +215,23 @@ TEST_F(LinkTest, UnsolicitedFloodIsDroppedAndLoggedWhileRepliesStillArrive)
     ClientProxy proxy;
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_EQ(proxy.BeginEvent(), 0);
-    InboundStore& inbound = DispatcherSession::instance().inbound();
-    EXPECT_TRUE(inbound.snapshot().empty());
-    EXPECT_GT(inbound.droppedCount(), 10u);
+    EXPECT_TRUE(DispatcherSession::instance().inbound().snapshot().empty());
+    EXPECT_GT(DispatcherSession::instance().inbound().droppedCount(), 10u);
     const std::string log = readFile(sdkFolder() / "Log/storelinktest.log");
     EXPECT_NE(log.find("Dropped a message of type \"service_notice\" (5"), std::string::npos)
         << log;
-    EXPECT_NE(log.find("no request waits for it"), std::string::npos);
     EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 8) << "a flood is noted once a second";
 }
 
-TEST_F(LinkTest, ReplyTimeOutIsADWordBetween3And180ElseThirtySeconds)
-{
-    const char* values[]
-        = {"dword:00000002", "dword:00000003", "dword:000000b4", "dword:000000b5", "\"45\""};
-    const int rounds[] = {300, 30, 1800, 300, 300};
-    for (int i = 0; i < 5; ++i) {
-        writeRegistry(linkRegistry(0, 0) + "\"TimeOut\"=" + values[i] + "\n");
-        EXPECT_EQ(LinkSettings::replyTimeoutRounds(), rounds[i]) << values[i];
-    }
-}
-
-TEST_F(LinkTest, EventsAreSentByteForByteBeginOnceEndEachTime)
+// The events and a crash report's, byte for byte; BeginEvent() once, EndEvent()
+// each time after it.
+TEST_F(LinkTest, EventsAndCrashReportsAreSentByteForByteBeginOnceEndEachTime)
 {
     DispatcherProcess& dispatcher = startDispatcher();
     ClientProxy proxy;
     EXPECT_EQ(payload("application_service_status_request"),
               event("applicationServiceStatusReq", "<APILevel>3</APILevel>"));
+    EXPECT_THROW(proxy.EndEvent(), VeskWarningException) << "no BeginEvent() yet";
     EXPECT_EQ(proxy.BeginEvent(), 0);
     EXPECT_EQ(payload("application_begin_set"),
               event("applicationBeginSet",
@@ -313,68 +244,17 @@ TEST_F(LinkTest, EventsAreSentByteForByteBeginOnceEndEachTime)
     EXPECT_EQ(proxy.EndEvent(), 0);
     EXPECT_EQ(dispatcher.messages("application_begin_set").size(), 1u);
     EXPECT_EQ(dispatcher.messages("application_completion_set").size(), 2u);
-}
 
-// The report of a real fault and its event: the fault tests.
-TEST_F(LinkTest, CrashReportIsAnnouncedOnlyWhenWrittenOnAnOpenLink)
-{
-    DispatcherProcess& dispatcher = startDispatcher();
-    ClientProxy proxy;
-    ClientProxy::setApplicationIdentifier(kWords);
     EXPECT_EQ(
         proxy.SendCrashReport(L"main.cpp", L"boom", L"Access violation", 42, L"frames", nullptr, 0),
         0);
-    const std::string report = lastCrashReportPath();
     EXPECT_EQ(
         payload("crash_report_set"),
-        event("crashReportSet", kIdElement + "<CrashInfoDirectoryPath>" + report
+        event("crashReportSet", kIdElement + "<CrashInfoDirectoryPath>" + lastCrashReportPath()
                                     + "</CrashInfoDirectoryPath>\n\t<NativeFlag>0</NativeFlag>"));
     EXPECT_NE(
         EventPayload::crashReport(kIdText, "/tmp/a&b]]>c.xml").find(">/tmp/a&amp;b]]&gt;c.xml<"),
         std::string::npos);
-    // Error data over 4000 characters: the writer's result 4, no event.
-    EXPECT_EQ(
-        proxy.SendCrashReport(L"m", L"e", L"c", 1, std::wstring(4001, L'x').c_str(), nullptr, 0),
-        4);
-    EXPECT_EQ(dispatcher.messages("crash_report_set").size(), 1u);
-    // A closed link: 1, and no report file.
-    const auto written = crashReports().size();
-    DispatcherSession::instance().close();
-    EXPECT_EQ(proxy.SendCrashReport(L"m", L"e", L"c", 1, L"d", nullptr, 0), 1);
-    EXPECT_EQ(crashReports().size(), written);
-}
-
-TEST_F(LinkTest, EndEventWithoutOrAfterAFailedBeginWarnsWithEightAndSendsNothing)
-{
-    DispatcherProcess& dispatcher = startDispatcher({"--status-for", "application_begin_set=1"});
-    ClientProxy proxy;
-    const std::string warning
-        = "The BeginEvent() function has not been called or failed. (Code: 8)";
-    const auto endEventWarning = [&proxy] {
-        std::ostringstream text;
-        try {
-            proxy.EndEvent();
-        } catch (const VeskWarningException& e) {
-            text << e;
-        }
-        return text.str();
-    };
-    EXPECT_EQ(endEventWarning(), warning);
-    EXPECT_THROW(proxy.BeginEvent(), VeskRuntimeException);
-    EXPECT_EQ(endEventWarning(), warning);
-    EXPECT_TRUE(dispatcher.messages("application_completion_set").empty());
-}
-
-// Five decimal groups, the last two fields joined, whatever the input; none for no input.
-TEST(CorrelationId, IsFiveDecimalGroupsForAnyText)
-{
-    const std::regex shape(R"(\d{8}-\d{4}-\d{4}-\d{4}-\d{12})");
-    for (const std::string input :
-         {"87654321-1234-4321-1234-123456789012", "5e0b7d21-3f4c-4b9a-8c2d-9a1e6f3b7c40",
-          "99999999-9999-9999-9999-99999999", "-1--2--3--4--5", "no digits", "4294967295"})
-        EXPECT_TRUE(std::regex_match(CorrelationId::derive(input), shape)) << input;
-    EXPECT_EQ(CorrelationId::derive(""), "");
-    EXPECT_TRUE(std::regex_match(CorrelationId::next(""), shape)) << "the default seed";
 }
 
 // Replies are matched by identifier, so no two in a row may be the same: also
@@ -390,12 +270,8 @@ TEST(CorrelationId, SuccessiveIdentifiersDifferAtAnyHour)
         EXPECT_TRUE(ranInChild([&] {
             setenv("TZ", ("QLT+" + std::to_string(behind)).c_str(), 1);
             tzset();
-            const std::string first = CorrelationId::next(CorrelationId::kDefaultSeed);
-            const std::string second = CorrelationId::next(CorrelationId::kDefaultSeed);
-            if (first == second) {
-                std::fprintf(stderr, "local hour %d: %s twice\n", localHour, first.c_str());
+            if (CorrelationId::next(kIdText) == CorrelationId::next(kIdText))
                 _exit(1);
-            }
         })) << "local hour "
             << localHour;
     }

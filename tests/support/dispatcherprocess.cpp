@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fstream>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 
@@ -68,12 +67,10 @@ DispatcherProcess::DispatcherProcess(const std::vector<std::string>& options,
     }
 }
 
-int DispatcherProcess::terminate()
+DispatcherProcess::~DispatcherProcess()
 {
-    if (m_pid <= 0)
-        return -1;
-    kill(m_pid, SIGTERM);
-    return waitChild(std::exchange(m_pid, -1), 5000).exitCode;
+    if (m_pid > 0 && kill(m_pid, SIGTERM) == 0)
+        waitChild(m_pid, 5000);
 }
 
 std::vector<DispatcherProcess::Entry> DispatcherProcess::entries(const std::string& operation,

@@ -17,7 +17,7 @@ public:
     using Entry = std::map<std::string, std::string>;
 
     DispatcherProcess(const std::vector<std::string>& options, const std::string& logPath);
-    ~DispatcherProcess() { terminate(); }
+    ~DispatcherProcess();
 
     int port() const { return m_port; }
     pid_t pid() const { return m_pid; }
@@ -29,8 +29,6 @@ public:
     {
         return entries("SendMessage", type);
     }
-    // SIGTERM; its exit code (-1: it did not exit by itself).
-    int terminate();
 
 private:
     pid_t m_pid = -1;
