@@ -1,9 +1,8 @@
 // The real program end to end, installed in a temporary folder and started
 // from another: how it ends and what it keeps, the bridge and window calls,
-// history and mailto: links, apps with manifests and the command line; and, as
-// X11 windows (QT_QPA_PLATFORM=xcb), the cases that crashed in the X11 backend.
-// Test pages report to a loopback server, report('where=x&...'), by a beacon
-// when leaving, so that a report from an unloading document still arrives.
+// history and mailto: links, apps with manifests, the command line and, as X11
+// windows, the cases that crashed there. Pages report to a loopback server with
+// report('where=x&...'), by a beacon when leaving, which an unloading page needs.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
 #include "webcore/webapp.h"
@@ -261,10 +260,10 @@ private slots:
             "widget/counts.html",
             page("<script>\n"
                  "var read = {}, writes = 0;\n"
-                 "function q(o) { var s = []; for (var k in o) s.push(k + '=' + o[k]); return "
-                 "s.join('&'); }\n"
-                 "function got(name, value) { read[name] = +value || 0; if "
-                 "(Object.keys(read).length == 4) write(); }\n"
+                 "function q(o) {\n"
+                 "  var s = []; for (var k in o) s.push(k + '=' + o[k]); return s.join('&'); }\n"
+                 "function got(name, value) {\n"
+                 "  read[name] = +value || 0; if (Object.keys(read).length == 4) write(); }\n"
                  "function wrote() { if (++writes < 2) return;\n"
                  "  report('where=written&' + q(read)); if (read.ls == 1) window.close(); }\n"
                  "function write() {\n"
@@ -273,17 +272,17 @@ private slots:
                  "  document.cookie = 'count=' + (read.cookie + 1) + '; path=/';\n"
                  "  sql.transaction(function (t) { t.executeSql('DELETE FROM c');\n"
                  "    t.executeSql('INSERT INTO c VALUES (?)', [read.sql + 1]); }, null, wrote);\n"
-                 "  var t = idb.transaction('c', 'readwrite'); t.objectStore('c').put(read.idb + "
-                 "1, 'n');\n"
+                 "  var t = idb.transaction('c', 'readwrite');\n"
+                 "  t.objectStore('c').put(read.idb + 1, 'n');\n"
                  "  t.oncomplete = wrote;\n"
                  "}\n"
                  "got('ls', localStorage.getItem('count'));\n"
                  "got('cookie', (/(?:^|; )count=(\\d+)/.exec(document.cookie) || [])[1]);\n"
                  "var sql = openDatabase('counts', '1.0', 'counts', 65536);\n"
-                 "sql.transaction(function (t) { t.executeSql('CREATE TABLE IF NOT EXISTS c (n "
-                 "INTEGER)');\n"
-                 "  t.executeSql('SELECT n FROM c', [], function (t, r) { got('sql', r.rows.length "
-                 "&& r.rows.item(0).n); }); });\n"
+                 "sql.transaction(function (t) {\n"
+                 "  t.executeSql('CREATE TABLE IF NOT EXISTS c (n INTEGER)');\n"
+                 "  t.executeSql('SELECT n FROM c', [], function (t, r) {\n"
+                 "    got('sql', r.rows.length && r.rows.item(0).n); }); });\n"
                  "var idb, open = indexedDB.open('counts', 1);\n"
                  "open.onupgradeneeded = function () { open.result.createObjectStore('c'); };\n"
                  "open.onsuccess = function () { idb = open.result;\n"
@@ -298,7 +297,7 @@ private slots:
                 reports(seenBefore).contains("written") || !m_quillet->isRunning(), 30000);
             const QUrlQuery read = reports(seenBefore).value("read");
             QCOMPARE(read.queryItemValue("at", QUrl::FullyDecoded), applicationOrigin() + path);
-            // The engine may not have written the databases before SIGKILL.
+            // After SIGKILL only localStorage and the cookie are sure to be on disk.
             const QStringList stores = {"ls", "cookie", "idb", "sql"};
             for (const QString& store : stores.mid(0, run < 3 ? 4 : 2))
                 QVERIFY2(read.queryItemValue(store) == QString::number(run),
@@ -365,18 +364,19 @@ private slots:
                      .arg(testedOnWebEngine() ? 1 : 2));
     }
 
-    // On the X display, where each of these crashed. A saved size far beyond
-    // the screen (1280 x 1024 here) opens the main window and a pop-up within
-    // it. An unusable bundle is never registered (Qt reads its index unchecked):
-    // the window and standard error say what is wrong and where the program
-    // looked. Closing the windows ends the program, with 1 when it could not start.
+    // On the X display, where each of these crashed, all with a saved size far
+    // beyond the screen (1280 x 1024 here): a usable bundle opens the main window
+    // and a pop-up within it; an unusable one is never registered (Qt reads its
+    // index unchecked), and the window and standard error say what is wrong and
+    // where the program looked. Closing the windows ends the program, with 1
+    // when it could not start.
     void windowsOnTheDisplayOpenAndClose_data()
     {
         QTest::addColumn<QString>("file");  // Widget.rcc as it is, or a file of the bundle built
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QByteArray>("reason");  // why the bundle cannot be used; empty: it can
         const QByteArray sample = sampleBundle();
-        QTest::newRow("saved size beyond the screen")
+        QTest::newRow("usable, with a pop-up")
             << "index.html" << QByteArray("<script>window.open('about:blank', 'x');</script>")
             << QByteArray();
         QTest::newRow("missing") << "" << QByteArray() << QByteArray("The file does not exist.");
