@@ -95,12 +95,6 @@ bool QuilletInstance::buildBundle()
            && package.exitCode() == 0;
 }
 
-bool QuilletInstance::useSampleBundle()
-{
-    return QFile::copy(QStringLiteral(QUILLET_BUILD_ROOT "/Widget.rcc"),
-                       installFolder() + "/Widget.rcc");
-}
-
 bool QuilletInstance::start(const QStringList& arguments)
 {
     m_output.clear();

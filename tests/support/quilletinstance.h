@@ -9,46 +9,40 @@
 #include <QString>
 #include <QStringList>
 
-// Where the program keeps its window settings (INI) and its web storage and
-// cookies.ini in an isolated environment.
+// Where the program keeps its settings (INI) and its web storage and cookies.ini.
 QString settingsFilePath(const IsolatedEnvironment& environment);
 QString storageFolder(const IsolatedEnvironment& environment);
 // Writes a file, making its folders; true when all of it was written.
 bool writeFile(const QString& path, const QByteArray& content);
 // The bundle the build made from app/.
 QByteArray sampleBundle();
-// The application's origin, "http://<application host>", and a start page
-// for a bundle that moves onto it, to `path` there ("/index.html").
+// "http://<application host>", and a start page that moves to `path` there.
 QByteArray applicationOrigin();
 QByteArray startPageOnOrigin(const QByteArray& path);
-// The executable under test, as QUILLET_TEST_PROGRAM names it (quillet, on
-// QtWebKit, by default; quillet-webengine), and whether it is the Qt WebEngine one.
+// The executable under test, QUILLET_TEST_PROGRAM or "quillet" (QtWebKit).
 QString testedProgram();
 bool testedOnWebEngine();
 
-// A throw-away installation of the built program under test: its own install
-// folder (executable, Widget.rcc, icon.ico) and its own isolated environment,
-// so runs never touch the user's files or each other's. It is started from its
-// home, not from the install folder, offscreen unless told otherwise.
+// A throw-away installation of the program under test (executable, Widget.rcc,
+// icon.ico) with an isolated environment of its own; it starts from its home,
+// offscreen unless told otherwise.
 class QuilletInstance {
 public:
     QuilletInstance();
     ~QuilletInstance();
 
-    // Bundle content: files added here are packed by buildBundle() with the
-    // packaging command; "widget/a.js" appears as qrc:/widget/a.js.
+    // Files packed by buildBundle() with the packaging command ("widget/a.js"
+    // is qrc:/widget/a.js).
     void addBundleFile(const QString& relativePath, const QByteArray& content);
     bool buildBundle();
-    bool useSampleBundle();  // the bundle the build made from app/
-    QString bundlePath() const { return installFolder() + "/Widget.rcc"; }  // none until made
+    QString bundlePath() const { return installFolder() + "/Widget.rcc"; }
 
     void setEnvironmentValue(const QString& name, const QString& value)
     {
         m_environment.insert(name, value);
     }
     bool start(const QStringList& arguments = {});
-    // Waits while running the caller's event loop (servers in the test keep
-    // answering). True when the process ended within the time.
+    // Runs the caller's event loop meanwhile, so the test's servers answer.
     bool waitForExit(int milliseconds);
     void terminate() { m_process.terminate(); }  // SIGTERM
     void kill() { m_process.kill(); }

@@ -15,11 +15,6 @@ RecordingHttpServer::RecordingHttpServer(QObject* parent)
     : QObject(parent)
     , m_server(new QTcpServer(this))
 {
-    m_handler = [](const Request&) {
-        Response response;
-        response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/plain")));
-        return response;
-    };
     connect(m_server, &QTcpServer::newConnection, this, &RecordingHttpServer::onNewConnection);
 }
 
@@ -38,22 +33,6 @@ quint16 RecordingHttpServer::port() const
     return m_server->serverPort();
 }
 
-QByteArray RecordingHttpServer::baseUrl() const
-{
-    return "http://127.0.0.1:" + QByteArray::number(port());
-}
-
-void RecordingHttpServer::setHandler(Handler handler)
-{
-    m_handler = std::move(handler);
-}
-
-QByteArray RecordingHttpServer::Request::path() const
-{
-    const int query = target.indexOf('?');
-    return query < 0 ? target : target.left(query);
-}
-
 QList<RecordingHttpServer::Request> RecordingHttpServer::requestsTo(const QByteArray& path) const
 {
     QList<Request> found;
@@ -68,8 +47,7 @@ RecordingHttpServer::Handler RecordingHttpServer::filesOf(qint64 size)
     return [size](const Request& request) {
         Response response;
         response.status = request.path().startsWith("/files/") ? 200 : 404;
-        response.headers.append(
-            qMakePair(QByteArray("Content-Type"), QByteArray("application/octet-stream")));
+        response.headers.push_back({"Content-Type", "application/octet-stream"});
         if (response.status == 200)
             response.streamedSize = request.path().startsWith("/files/warmup") ? 1 << 20 : size;
         return response;
@@ -131,8 +109,7 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
     request.body = connection->buffer.mid(end + 4, length);
     connection->answered = true;
 
-    // Test pages report here from the application's origin, across origins:
-    // every answer lets that origin read it (with credentials), and a CORS
+    // Pages of other origins may read every answer (with credentials); a CORS
     // preflight is answered here, neither recorded nor handed to the handler.
     const QByteArray origin = request.headers.value("origin", "*");
     const QByteArray preflight = request.headers.value("access-control-request-method");
@@ -147,10 +124,9 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
         m_requests.append(request);
         response = m_handler(request);
     }
-    response.headers.append(qMakePair(QByteArray("Access-Control-Allow-Origin"), origin));
+    response.headers.push_back({"Access-Control-Allow-Origin", origin});
     if (origin != "*")
-        response.headers.append(
-            qMakePair(QByteArray("Access-Control-Allow-Credentials"), QByteArray("true")));
+        response.headers.push_back({"Access-Control-Allow-Credentials", "true"});
     connection->size = response.streamedSize >= 0 ? response.streamedSize : response.body.size();
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     for (const auto& header : response.headers)

@@ -11,10 +11,9 @@
 class QTcpServer;
 class QTcpSocket;
 
-// A small HTTP/1.1 server on 127.0.0.1 for tests and benchmarks. It records
-// every request and answers through a handler. One request per connection
-// ("Connection: close"). Streamed bodies keep memory flat at any size. Pages
-// of any origin may read its answers (CORS); it answers preflights itself.
+// An HTTP/1.1 server on 127.0.0.1 that records every request and answers
+// through a handler, one request per connection, streamed bodies in flat
+// memory; pages of any origin may read its answers (CORS).
 class RecordingHttpServer : public QObject {
     Q_OBJECT
 public:
@@ -23,19 +22,16 @@ public:
         QByteArray target;                     // path with query, as sent
         QMap<QByteArray, QByteArray> headers;  // names in lower case
         QByteArray body;
-        QByteArray path() const;  // target without the query
+        QByteArray path() const { return target.split('?').first(); }  // without the query
     };
 
     struct Response {
         int status = 200;
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
-        // When >= 0, the body is streamed: this many bytes of pattern() in
-        // chunks, as fast as the client reads (body is ignored).
-        qint64 streamedSize = -1;
+        qint64 streamedSize = -1;  // >= 0: instead of body, this many bytes of pattern()
         bool omitContentLength = false;
-        // When >= 0, the connection is dropped after this many body bytes.
-        qint64 dropAfter = -1;
+        qint64 dropAfter = -1;  // >= 0: the connection drops after this many body bytes
     };
     using Handler = std::function<Response(const Request&)>;
 
@@ -44,10 +40,9 @@ public:
 
     bool listen();  // on 127.0.0.1, a free port
     quint16 port() const;
-    QByteArray baseUrl() const;  // "http://127.0.0.1:<port>"
+    QByteArray baseUrl() const { return "http://127.0.0.1:" + QByteArray::number(port()); }
 
-    // Default: 200 with an empty text/plain body.
-    void setHandler(Handler handler);
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
     // For benchmarks: each path under /files/ streams `size` bytes (1 MiB for
     // /files/warmup*), any other is 404, so a view's icon request fetches nothing.
     static Handler filesOf(qint64 size);
@@ -55,8 +50,7 @@ public:
     QList<Request> requests() const { return m_requests; }
     QList<Request> requestsTo(const QByteArray& path) const;
 
-    // The streamed body's bytes: a pattern that repeats every MiB, so content
-    // can be checked.
+    // The streamed body's bytes: a pattern that repeats every MiB.
     static QByteArray pattern(qint64 offset, qint64 length);
 
 private:
@@ -66,7 +60,9 @@ private:
     void pump(QTcpSocket* socket);
 
     QTcpServer* m_server;
-    Handler m_handler;
+    Handler m_handler = [](const Request&) {  // 200 with an empty text/plain body
+        return Response{200, {{"Content-Type", "text/plain"}}, {}};
+    };
     QList<Request> m_requests;
     QMap<QTcpSocket*, Connection*> m_connections;
 };
