@@ -1,6 +1,5 @@
-// Real faults in child processes of faultchild and of the store executable,
-// with the local dispatcher service running: how each child ended, the report
-// it left, what the service received, and the time from fault to exit.
+// Real faults in child processes of faultchild and of the store executables, with the
+// local dispatcher service running: how each ended, its report and its crash event.
 
 #include "fixtures.h"
 
@@ -41,7 +40,7 @@ struct FaultCase {
     const char* faulting;  // the function of the first entry; nullptr: not checked
     const char* outermost;  // main, or the module of the last entry; nullptr: not checked
     const char* option = nullptr;
-    // Test names and failure messages show the fault's name.
+    // CTest's test names show the fault's name, not the bytes of the case.
     friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.kind; }
 };
 
@@ -140,9 +139,10 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultChildTest, ::testing::ValuesIn(kFaults),
 
 TEST_F(FaultTest, silentServiceGetsTheReportAndEndSessionWithinTheWatchdogsTime)
 {
-    // The reply wait (TimeOut 3 s) is cut to the fault's deadline, so the
+    // The reply wait (TimeOut 10 s) is cut to the fault's deadline, so the
     // link is still closed in order before the watchdog (5 s) would strike.
     startDispatcher({"--no-reply-for", "crash_report_set"});
+    writeRegistry(linkRegistry(m_dispatcher->port(), 10));
     const ChildResult result = runChild({FAULT_CHILD, "null-write"}, 20000);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.signal, SIGSEGV);
@@ -162,10 +162,11 @@ protected:
     // Starts the program and waits until seen() holds (20 s at most) and its event loop runs.
     pid_t start(const std::function<bool()>& seen)
     {
-        const pid_t pid = startChild({GetParam()}, output());
+        const std::string output = (root() / "output.txt").string();
+        const pid_t pid = startChild({GetParam()}, output);
         for (int waited = 0; waited < 20000 && !seen(); waited += 20)
             usleep(20000);
-        EXPECT_TRUE(seen()) << readFile(output());
+        EXPECT_TRUE(seen()) << readFile(output);
         usleep(300000);
         return pid;
     }
@@ -173,7 +174,6 @@ protected:
     {
         return start([this] { return log(name()).find("created successfully!") != npos; });
     }
-    std::string output() const { return (root() / "output.txt").string(); }
     // The window saved its geometry: the sample app beside the executable has
     // a manifest, so its settings are its own.
     bool windowWasShown() const
@@ -186,8 +186,7 @@ TEST_P(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
 {
     startDispatcher();
     const pid_t pid = startCreated();
-    // Waiting in the event loop, not deep inside the first page load, whose
-    // stack alone can fill the report's hundred entries.
+    // In the event loop: the first page load's stack alone can fill the hundred entries.
     waitUntilIdle(pid, 300, 10000);
     const long long sent = monotonicNanoseconds();
     kill(pid, SIGSEGV);
@@ -207,9 +206,8 @@ TEST_P(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     EXPECT_TRUE(reachesMain(stack)) << stack;
 }
 
-// SIGTERM ends the event loop in order and the window saves its geometry; a
-// hung service (SIGSTOP: accepts connections, answers nothing) does not hold
-// the end up.
+// SIGTERM ends the event loop in order and the window saves its geometry; a hung
+// service (SIGSTOP: accepts connections, answers nothing) does not hold the end up.
 TEST_P(StoreExecutableTest, sigtermEndsItInOrderSoonEvenWithAHungService)
 {
     startDispatcher();
@@ -244,17 +242,14 @@ TEST_P(StoreExecutableTest, sigtermWhileTheStartUpWaitsForTheServiceEndsItAtOnce
     EXPECT_EQ(m_dispatcher->entries("EndSession").size(), 1u) << "the link was closed in order";
 }
 
-}  // namespace
-
-INSTANTIATE_TEST_SUITE_P(Engines, StoreExecutableTest,
-                         ::testing::Values(QUILLET_STORE
+const std::string kStores[] = {QUILLET_STORE,
 #ifdef QUILLET_WEBENGINE_STORE
-                                           ,
-                                           QUILLET_WEBENGINE_STORE
+                               QUILLET_WEBENGINE_STORE
 #endif
-                                           ),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             return info.param.find("webengine") == std::string::npos
-                                        ? std::string("webkit")
-                                        : std::string("webengine");
+};
+INSTANTIATE_TEST_SUITE_P(Engines, StoreExecutableTest, ::testing::ValuesIn(kStores),
+                         [](const auto& info) {
+                             return info.param.find("webengine") == npos ? "webkit" : "webengine";
                          });
+
+}  // namespace

@@ -14,8 +14,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
-#include <ctime>
 #include <thread>
 
 using namespace com::corvane::vesk;
@@ -105,20 +103,6 @@ TEST_F(LinkTest, FailedStatusCheckFailsTheOpenAndEndsTheSession)
     }
 }
 
-// A stopped service: its kernel still accepts connections, nothing answers,
-// and the receiver's poll is held for good.
-TEST_F(LinkTest, ClosingIsOverWithinItsBudgetWhenTheServiceHangs)
-{
-    DispatcherProcess& dispatcher = startDispatcher();
-    auto proxy = std::make_unique<ClientProxy>();
-    kill(dispatcher.pid(), SIGSTOP);
-    const long long start = monotonicNanoseconds();
-    proxy.reset();
-    const double seconds = double(monotonicNanoseconds() - start) / 1e9;
-    kill(dispatcher.pid(), SIGCONT);
-    EXPECT_LT(seconds, DispatcherSession::kCloseBudget.count() / 1000.0 + 0.5);
-}
-
 // Also: EndEvent() after a failed BeginEvent() warns and sends nothing.
 TEST_F(LinkTest, ExchangesEndByHalfTheTimeLeftOnceADeadlineIsSet)
 {
@@ -164,8 +148,9 @@ TEST_F(LinkTest, SilentOrFloodingServiceFailsTheOpenInBoundedTimeAndMemory)
         EXPECT_EQ(openFails(seconds), 2) << behaviour;
         EXPECT_LT(seconds, DispatcherConnection::kReceiveSeconds + 3.0) << behaviour;
         EXPECT_LT(memoryKiB("VmRSS:") - before, 16 * 1024) << behaviour;
-        if (behaviour == FakeListener::Flood)
+        if (behaviour == FakeListener::Flood) {
             EXPECT_LT(listener.bytesSent(), 64 << 20) << "the client stopped reading";
+        }
     }
 }
 
@@ -257,24 +242,19 @@ TEST_F(LinkTest, EventsAndCrashReportsAreSentByteForByteBeginOnceEndEachTime)
         std::string::npos);
 }
 
-// Replies are matched by identifier, so no two in a row may be the same: also
-// in the hour after midnight, when the clock factor (hour x milliseconds) is 0.
+// Replies are matched by identifier, so no two in a row may be the same: also in the
+// hour after midnight, where the clock factor (hour x milliseconds) is 0. Every zone
+// from UTC to 23 hours behind it, so one of them has that hour.
 TEST(CorrelationId, SuccessiveIdentifiersDifferAtAnyHour)
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    for (const int localHour : {0, 13}) {
-        // POSIX time zones count west of UTC: "QLT+5" is five hours behind.
-        const int behind = (utc.tm_hour - localHour + 24) % 24;
-        EXPECT_TRUE(ranInChild([&] {
+    EXPECT_TRUE(ranInChild([] {
+        for (int behind = 0; behind < 24; ++behind) {
             setenv("TZ", ("QLT+" + std::to_string(behind)).c_str(), 1);
             tzset();
             if (CorrelationId::next(kIdText) == CorrelationId::next(kIdText))
                 _exit(1);
-        })) << "local hour "
-            << localHour;
-    }
+        }
+    }));
 }
 
 }  // namespace
