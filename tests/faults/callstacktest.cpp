@@ -1,5 +1,4 @@
-// The frame-pointer walk on stacks laid out at made-up addresses, and the
-// call stack text.
+// The frame-pointer walk on stacks laid out at made-up addresses; the call stack text.
 
 #include "diagnostics/callstack.h"
 #include "diagnostics/callstackmemory.h"

@@ -19,7 +19,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 using namespace com::corvane::vesk;
 
@@ -95,17 +94,17 @@ __attribute__((noinline)) void freeTwice()
     std::free(block);
 }
 
-void onThreads(int count, void (*body)())
+// Both threads write through null at once.
+void faultOnTwoThreads()
 {
     std::atomic<int> ready{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < count; ++i)
-        threads.emplace_back([&] {
-            for (ready.fetch_add(1); ready.load() < count;) { }
-            body();
-        });
-    for (std::thread& t : threads)
-        t.join();
+    const auto body = [&] {
+        for (ready.fetch_add(1); ready.load() < 2;) { }
+        writeThroughNull();
+    };
+    std::thread first(body), second(body);
+    first.join();
+    second.join();
 }
 
 class FaultyReport : public DefaultCrashReport {
@@ -122,7 +121,7 @@ const std::map<std::string, void (*)()> s_faults = {
     {"illegal-instruction", [] { __builtin_trap(); }},
     {"stack-overflow", [] { recurse(0); }},
     {"event-loop-slot", faultInEventLoop},
-    {"two-threads", [] { onThreads(2, writeThroughNull); }},
+    {"two-threads", faultOnTwoThreads},
     {"double-free", freeTwice},
 #if defined(__x86_64__)
     {"broken-chain", quilletFaultWithBrokenChain},

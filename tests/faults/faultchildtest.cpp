@@ -79,7 +79,6 @@ TEST_P(FaultChildTest, faultEndsTheProcessBySignalAfterItsReportAndEvent)
     if (c.option)
         argv.push_back(c.option);
     const ChildResult result = runChild(argv, 20000);
-    ASSERT_FALSE(result.timedOut) << result.output;
     EXPECT_EQ(result.signal, c.signal) << result.output;
     EXPECT_GT(result.faultAt(), 0) << result.output;
     EXPECT_LT(result.faultToExitSeconds(), 2.0) << "the watchdog (5 s) ended it";
@@ -111,16 +110,14 @@ const FaultCase kFaults[]
     = {{"null-write", SIGSEGV, kAv, "writeThroughNull()", "main"},
        {"event-loop-slot", SIGSEGV, kAv, "TimerTarget::faultInSlot()", "main"},
        {"stack-overflow", SIGSEGV, "STACK OVERFLOW, Code: 3221225725", "recurse(", "main"},
-       // the fallback walk: the faulting function, then the frame-pointer
-       // chain, which misses the caller of a leaf built without a frame
+       // the fallback walk misses the caller of a leaf built without a frame
        {"null-write", SIGSEGV, kAv, "writeThroughNull()", "libc.so", "--frame-pointers"},
        {"int-divide", SIGFPE, "INT DIVIDE BY ZERO, Code: 3221225620", nullptr, "main"},
        {"illegal-instruction", SIGILL, "ILLEGAL INSTRUCTION, Code: 3221225501", nullptr, "main"},
        // on two worker threads at once: one report, a stack down to the thread start
        {"two-threads", SIGSEGV, kAv, "writeThroughNull()", "libc.so"},
 #if defined(__x86_64__)
-       // frame pointer 0x10 in code without call-frame information: a report
-       // at all shows the walk did not fault
+       // frame pointer 0x10 in code without call-frame information: the walk must not fault
        {"broken-chain", SIGSEGV, kAv, nullptr, nullptr},
 #endif
        // abort() inside the allocator with its arena locked
@@ -144,7 +141,6 @@ TEST_F(FaultTest, silentServiceGetsTheReportAndEndSessionWithinTheWatchdogsTime)
     startDispatcher({"--no-reply-for", "crash_report_set"});
     writeRegistry(linkRegistry(m_dispatcher->port(), 10));
     const ChildResult result = runChild({FAULT_CHILD, "null-write"}, 20000);
-    ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.signal, SIGSEGV);
     EXPECT_GE(result.faultToExitSeconds(), 1.0) << "the reply was awaited";
     EXPECT_LT(result.faultToExitSeconds(), 4.5);
@@ -174,8 +170,7 @@ protected:
     {
         return start([this] { return log(name()).find("created successfully!") != npos; });
     }
-    // The window saved its geometry: the sample app beside the executable has
-    // a manifest, so its settings are its own.
+    // The window saved its geometry (in the settings of the sample app beside the executable).
     bool windowWasShown() const
     {
         return fs::exists(configFolder() / "quillet-sample/settings.ini");
@@ -191,7 +186,6 @@ TEST_P(StoreExecutableTest, killSegvOfTheRunningProgramIsReportedAndEndsIt)
     const long long sent = monotonicNanoseconds();
     kill(pid, SIGSEGV);
     const ChildResult result = waitChild(pid, 10000);
-    ASSERT_FALSE(result.timedOut);
     EXPECT_LT(result.endedAt - sent, 2000000000LL) << "the watchdog (5 s) ended it";
     EXPECT_EQ(result.signal, SIGSEGV);
     ASSERT_EQ(crashReports().size(), 1u);
@@ -248,8 +242,6 @@ const std::string kStores[] = {QUILLET_STORE,
 #endif
 };
 INSTANTIATE_TEST_SUITE_P(Engines, StoreExecutableTest, ::testing::ValuesIn(kStores),
-                         [](const auto& info) {
-                             return info.param.find("webengine") == npos ? "webkit" : "webengine";
-                         });
+                         [](const auto& info) { return info.index ? "webengine" : "webkit"; });
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The store link against the real local dispatcher service, and against
-// listeners that misbehave, over loopback; the correlation identifier.
+// The store link against the real dispatcher service and misbehaving listeners; identifiers.
 #include "fakelistener.h"
 #include "fixtures.h"
 
@@ -208,8 +207,7 @@ TEST_F(LinkTest, UnsolicitedFloodIsDroppedAndLoggedWhileRepliesStillArrive)
     EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 8) << "a flood is noted once a second";
 }
 
-// The events and a crash report's, byte for byte; BeginEvent() once, EndEvent()
-// each time after it.
+// The events and a crash report's, byte for byte; BeginEvent() once, EndEvent() each time.
 TEST_F(LinkTest, EventsAndCrashReportsAreSentByteForByteBeginOnceEndEachTime)
 {
     DispatcherProcess& dispatcher = startDispatcher();
@@ -242,9 +240,8 @@ TEST_F(LinkTest, EventsAndCrashReportsAreSentByteForByteBeginOnceEndEachTime)
         std::string::npos);
 }
 
-// Replies are matched by identifier, so no two in a row may be the same: also in the
-// hour after midnight, where the clock factor (hour x milliseconds) is 0. Every zone
-// from UTC to 23 hours behind it, so one of them has that hour.
+// Replies are matched by identifier, so no two in a row may be the same, also where the
+// clock factor (hour x milliseconds) is 0: one of the 24 zones has the hour after midnight.
 TEST(CorrelationId, SuccessiveIdentifiersDifferAtAnyHour)
 {
     EXPECT_TRUE(ranInChild([] {

@@ -11,8 +11,7 @@
 
 namespace {
 
-// One line of the service's log, a flat JSON object of strings and numbers:
-// keys and values in turn.
+// One line of the service's log: a flat JSON object of strings and numbers.
 DispatcherProcess::Entry parseLine(const std::string& line)
 {
     std::vector<std::string> items;

@@ -10,8 +10,7 @@
 // seconds (<= 0 leaves a value out); the Vesk_SDK key comes last.
 std::string linkRegistry(int port, int timeOut = 3);
 
-// The local dispatcher service on a free 127.0.0.1 port, its message log
-// read back.
+// The local dispatcher service on a free 127.0.0.1 port, its message log read back.
 class DispatcherProcess {
 public:
     using Entry = std::map<std::string, std::string>;
@@ -21,8 +20,7 @@ public:
 
     int port() const { return m_port; }
     pid_t pid() const { return m_pid; }
-    // Logged requests of this operation (all for ""), and of this message
-    // type (any for ""), oldest first, field -> text.
+    // Logged requests of this operation and message type ("": any), oldest first.
     std::vector<Entry> entries(const std::string& operation = "",
                                const std::string& type = "") const;
     std::vector<Entry> messages(const std::string& type) const

@@ -35,9 +35,8 @@ FakeListener::~FakeListener()
         close(fd);
 }
 
-// Answers each connection to the first port, once its request is read, with
-// floodHead and then blocks of 64 KiB, until the client stops reading or
-// 64 MiB went out.
+// Answers each connection to the first port, once its request is read, with floodHead
+// and then blocks of 64 KiB, until the client stops reading or 64 MiB went out.
 void FakeListener::flood()
 {
     const std::string block(64 * 1024, 'x');
