@@ -10,6 +10,7 @@
 #include <vector>
 
 using namespace com::corvane::vesk;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -18,22 +19,21 @@ const std::string kNotProvided = "Not provided by application";
 
 class CrashReportTest : public IsolatedTest {
 protected:
-    std::filesystem::path defaultFolder() const { return sdkFolder() / "CrashReports"; }
+    fs::path defaultFolder() const { return sdkFolder() / "CrashReports"; }
 
     // The only report in the folder, parsed; m_path names it.
-    pugi::xml_node report(const std::filesystem::path& folder)
+    pugi::xml_node report(const fs::path& folder)
     {
-        const std::vector<std::filesystem::path> files(std::filesystem::directory_iterator{folder},
-                                                       {});
+        const std::vector<fs::path> files(fs::directory_iterator{folder}, {});
         EXPECT_EQ(files.size(), 1u);
-        m_path = files.empty() ? std::filesystem::path() : files[0];
+        m_path = files.empty() ? fs::path() : files[0];
         const auto parsed = m_document.load_file(m_path.c_str());
         EXPECT_TRUE(parsed) << parsed.description();
         return m_document.child("CrashReport").child("diagnosticstest");
     }
 
     pugi::xml_document m_document;
-    std::filesystem::path m_path;
+    fs::path m_path;
 };
 
 // Names with blanks become valid ones; texts are written as UTF-8.
@@ -111,7 +111,7 @@ TEST_F(CrashReportTest, LimitsAndAbsentTexts)
     for (int i = 2; i < 20; ++i)
         expected.push_back("field_" + std::to_string(i) + "=v");
     EXPECT_EQ(written, expected);
-    std::filesystem::remove(m_path);
+    fs::remove(m_path);
 
     // No texts and no field array.
     ASSERT_EQ(writeCrashReport(kAppId, nullptr, 7, nullptr, nullptr, nullptr, nullptr, 3), 0);
@@ -129,8 +129,7 @@ TEST_F(CrashReportTest, ReportsOfOneSecondGetNamesOfTheirOwn)
     ASSERT_EQ(write(), 0);
     ASSERT_TRUE(ranInChild([&] { _exit(write()); }));
     ASSERT_EQ(write(), 0);
-    const std::vector<std::filesystem::path> files(
-        std::filesystem::directory_iterator{defaultFolder()}, {});
+    const std::vector<fs::path> files(fs::directory_iterator{defaultFolder()}, {});
     ASSERT_EQ(files.size(), 3u) << "a report replaced another";
     for (const auto& file : files)
         EXPECT_NE(readFile(file).find("<ErrorData>d</ErrorData>"), std::string::npos) << file;
@@ -138,7 +137,7 @@ TEST_F(CrashReportTest, ReportsOfOneSecondGetNamesOfTheirOwn)
 
 TEST_F(CrashReportTest, WithoutAFolderForReportsItGivesMinusOne)
 {
-    std::filesystem::create_directories(defaultFolder().parent_path());
+    fs::create_directories(defaultFolder().parent_path());
     std::ofstream(defaultFolder()) << "a file where the folder belongs";
     EXPECT_EQ(writeCrashReport(kAppId, L"m", 1, L"e", L"c", L"d", nullptr, 0), -1);
 
