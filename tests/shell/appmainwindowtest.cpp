@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
 #include <QMessageBox>
@@ -40,9 +39,7 @@ private slots:
         {
             AppMainWindow window;
             window.resize(400, 300);  // the screen's size is the default one
-            window.show();
             window.showFullScreen();
-            QTRY_VERIFY(window.isFullScreen());
             QTRY_COMPARE(window.size(), QGuiApplication::primaryScreen()->geometry().size());
         }
         QCOMPARE(QSettings(m_settingsFile, QSettings::IniFormat).value("Window/size").toSize(),
