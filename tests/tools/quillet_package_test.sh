@@ -49,8 +49,6 @@ modern_app() {
 case "$phase" in
 check)
   # One folder per problem: expected exit code, a line of the output, options.
-  web_folder "$work/syntax" '<script src="a.js"></script>'
-  printf 'var ok = 1;\nasync function later() { await ok; }\n' > "$work/syntax/widget/a.js"
   web_folder "$work/throws" $'<p>x</p>\n<script>\nnoSuchFunction();\n</script>'
   web_folder "$work/module" '<script type="module" src="m.js"></script>'
   echo 'export const m = 1;' > "$work/module/widget/m.js"
@@ -66,7 +64,6 @@ check)
     [ "$rc" -eq "$code" ] || fail "$folder: exit $rc, expected $code:"$'\n'"$output"
     expect "$output" "$line"
   done <<'CASES'
-syntax|1|widget/a.js:2: error: SyntaxError
 throws|1|widget/index.html:3: error: ReferenceError: Can't find variable: noSuchFunction
 module|1|widget/index.html:1: error: module script m.js is skipped by QtWebKit
 missing|1|widget/index.html:2: error: widget/img/none.png is not in the folder
