@@ -53,8 +53,7 @@ TEST_F(RegistryTest, ReadsValuesHonoursRemovalsAndSkipsMalformedLines)
          "[HKEY_CURRENT_USER\\Software\\Corvane\\Vesk_SDK]\r\n"
          "\"CrashReportPath\"=\"Corvane\\\\Reports \\\"x\\\"\"\r\n"
          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"Max\"=dword:FFFFFFFF\r\n",
-         {{CU, kSdk, L"CrashReportPath", L"Corvane\\Reports \"x\""},
-          {CU, L"software\\CORVANE\\vesk_sdk\\", L"crashreportpath", L"Corvane\\Reports \"x\""},
+         {{CU, L"software\\CORVANE\\vesk_sdk\\", L"crashreportpath", L"Corvane\\Reports \"x\""},
           {LM, L"SOFTWARE\\Other", L"Max", L"dword:4294967295"},
           {LM, kSdk, L"CrashReportPath", L"<none>"},
           {CU, L"Software\\Corvane", nullptr, L"<key>"},

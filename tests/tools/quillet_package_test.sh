@@ -50,8 +50,6 @@ case "$phase" in
 check)
   # One folder per problem: expected exit code, a line of the output, options.
   web_folder "$work/throws" $'<p>x</p>\n<script>\nnoSuchFunction();\n</script>'
-  web_folder "$work/module" '<script type="module" src="m.js"></script>'
-  echo 'export const m = 1;' > "$work/module/widget/m.js"
   web_folder "$work/missing" $'<p>x</p>\n<img src="img/none.png">'
   web_folder "$work/manifest" '<p>x</p>'
   echo '{"name": "Broken",' > "$work/manifest/manifest.webmanifest"
@@ -65,11 +63,11 @@ check)
     expect "$output" "$line"
   done <<'CASES'
 throws|1|widget/index.html:3: error: ReferenceError: Can't find variable: noSuchFunction
-module|1|widget/index.html:1: error: module script m.js is skipped by QtWebKit
 missing|1|widget/index.html:2: error: widget/img/none.png is not in the folder
 manifest|1|error: manifest.webmanifest is ignored: not valid JSON
 remote|0|widget/index.html:1: warning: remote resource https://cdn.example.com/x.js does not load offline
 notes|0|0 error(s), 0 warning(s)
+modern|1|widget/index.html:1: error: module script app.js is skipped by QtWebKit
 modern|1|needs the Qt WebEngine engine: it uses module scripts, optional chaining (?.), fetch, which
 modern|0|Left out 3 finding(s) that only QtWebKit has|--engine webengine
 modern-app|0|0 error(s), 0 warning(s)
