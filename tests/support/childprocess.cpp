@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,18 +23,17 @@ std::string procFile(pid_t pid, const char* name)
 }
 
 // Processor time of a process in clock ticks, user and system, all threads;
-// -1 when it is gone.
+// -1 when it is gone. After the name, in parentheses: utime and stime are the
+// 14th and 15th fields.
 long long processorTicks(pid_t pid)
 {
     const std::string stat = readFile(procFile(pid, "stat"));
-    // After the name, in parentheses: utime and stime are the 14th and 15th fields.
     const auto name = stat.rfind(')');
-    std::istringstream fields(name == std::string::npos ? "" : stat.substr(name + 1));
-    std::string skipped;
-    for (int field = 3; field < 14; ++field)
-        fields >> skipped;
+    const char* fields = "%*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lld %lld";
     long long user = 0, system = 0;
-    return fields >> user >> system ? user + system : -1;
+    if (name == std::string::npos || std::sscanf(&stat[name + 1], fields, &user, &system) != 2)
+        return -1;
+    return user + system;
 }
 
 // Resident memory of a process and all its descendants, in KiB.
@@ -137,8 +135,8 @@ ChildResult waitChild(pid_t pid, int timeoutMs, MemoryOf memory)
 ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs, const std::string& folder,
                      const std::vector<std::string>& environment, MemoryOf memory)
 {
-    const auto outputPath
-        = std::filesystem::temp_directory_path() / ("quillet-child-" + std::to_string(getpid()));
+    std::string outputPath = std::filesystem::temp_directory_path() / "quillet-child-XXXXXX";
+    close(mkstemp(outputPath.data()));
     ChildResult result
         = waitChild(startChild(argv, outputPath, folder, environment), timeoutMs, memory);
     result.output = readFile(outputPath);
@@ -153,9 +151,7 @@ bool ranInChild(const std::function<void()>& body)
         body();
         _exit(0);
     }
-    int status = 0;
-    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)
-           && WEXITSTATUS(status) == 0;
+    return pid > 0 && waitChild(pid, 60000).ok();
 }
 
 bool waitUntilIdle(pid_t pid, int quietMs, int timeoutMs)

@@ -47,8 +47,8 @@ ChildResult runChild(const std::vector<std::string>& argv, int timeoutMs,
 // Waits until a running child has used no processor time for quietMs (it
 // waits in its event loop), at most timeoutMs; true when it went quiet.
 bool waitUntilIdle(pid_t pid, int quietMs, int timeoutMs);
-// Runs body in a forked child, which starts with this process's state; true
-// when the child ran to its end.
+// Runs body in a forked child, which starts with this process's state and
+// then exits 0; true when the child exited 0 within a minute.
 bool ranInChild(const std::function<void()>& body);
 
 #endif

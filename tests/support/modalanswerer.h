@@ -6,10 +6,8 @@
 
 #include <functional>
 
-class QByteArray;
 class QFileDialog;
 class QPrintDialog;
-class QString;
 class QWidget;
 
 // Answers modal dialogs and pop-up menus from a timer, as a user would: while
