@@ -36,7 +36,6 @@ public:
     using Handler = std::function<Response(const Request&)>;
 
     explicit RecordingHttpServer(QObject* parent = nullptr);
-    ~RecordingHttpServer() override;
 
     bool listen();  // on 127.0.0.1, a free port
     quint16 port() const;
@@ -56,15 +55,14 @@ public:
 private:
     struct Connection;
     void onNewConnection();
-    void onReadyRead(QTcpSocket* socket);
-    void pump(QTcpSocket* socket);
+    void onReadyRead(QTcpSocket* socket, Connection& connection);
+    void pump(QTcpSocket* socket, Connection& connection);
 
     QTcpServer* m_server;
     Handler m_handler = [](const Request&) {  // 200 with an empty text/plain body
         return Response{200, {{"Content-Type", "text/plain"}}, {}};
     };
     QList<Request> m_requests;
-    QMap<QTcpSocket*, Connection*> m_connections;
 };
 
 // A server that answers on a thread of its own, so that it serves while this
