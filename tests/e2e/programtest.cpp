@@ -62,8 +62,7 @@ class E2eProgram : public QObject {
     }
     int reportCount() const { return m_server->requestsTo("/report").size(); }
 
-    // An app with a manifest whose page reports what it finds in web storage
-    // and cookies, leaves its own mark in both and closes.
+    // An app whose page reports the storage and cookie it finds, marks both and closes.
     void addMarkingApp(QuilletInstance& quillet, const QByteArray& name) const
     {
         quillet.addBundleFile("manifest.webmanifest", "{\"name\": \"" + name + "\"}");
@@ -85,9 +84,8 @@ class E2eProgram : public QObject {
             m_x, xcb_intern_atom(m_x, 0, uint16_t(strlen(name)), name), nullptr));
         return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
-    // The viewable top-level windows on this test's own X display (only the
-    // program draws there); with `close`, each is asked to close
-    // (WM_DELETE_WINDOW), as a window manager does.
+    // The viewable windows on this test's own display (only the program's); with
+    // `close`, each is asked to close (WM_DELETE_WINDOW) as a window manager does.
     int windows(bool close = false)
     {
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->root;
@@ -175,10 +173,9 @@ private slots:
                            .contains("Window/size")));
     }
 
-    // The bridge is in main frames only, pop-ups' included. Bounds and script
-    // move/resize act on the main window, whose size the page sees as its own;
-    // closeapplication() from a pop-up ends the program with 0 and the main
-    // window's last geometry is saved.
+    // The bridge is in main frames only, pop-ups' included; bounds and script
+    // move/resize act on the main window; closeapplication() from a pop-up ends
+    // the program with 0 and the main window's last geometry is saved.
     void bridgeWindowCallsAndCloseFromAPopup()
     {
         QSettings(m_quillet->settingsFilePath(), QSettings::IniFormat)
@@ -246,8 +243,9 @@ private slots:
                  "function wrote() { if (++writes < 2) return;\n"
                  "  report('where=written'); if (read.ls == 1) window.close(); }\n"
                  "function write() {\n"
-                 "  report('where=read&ls=' + read.ls + '&cookie=' + read.cookie + '&idb=' + read.idb\n"
-                 "         + '&sql=' + read.sql + '&at=' + encodeURIComponent(location.href));\n"
+                 "  var at = encodeURIComponent(location.href);\n"
+                 "  report('where=read&ls=' + read.ls + '&cookie=' + read.cookie + '&idb='\n"
+                 "         + read.idb + '&sql=' + read.sql + '&at=' + at);\n"
                  "  localStorage.setItem('count', read.ls + 1);\n"
                  "  document.cookie = 'count=' + (read.cookie + 1) + '; path=/';\n"
                  "  sql.transaction(function (t) { t.executeSql('DELETE FROM c');\n"
@@ -300,10 +298,8 @@ private slots:
         }
     }
 
-    // The main window's view starts on "about:blank": a back step to it is
-    // refused, while a link to it is followed. "mailto:" links go to the
-    // desktop's mail program (xdg-open, here a stand-in first on PATH that
-    // records its argument) and the page stays.
+    // A back step to the view's initial "about:blank" is refused, a link to it
+    // followed; a "mailto:" link goes to xdg-open (a stand-in here) and the page stays.
     void backToBlankAndMailtoLeaveThePageWhereItIs()
     {
         QTemporaryDir bin;
@@ -339,12 +335,10 @@ private slots:
                      .arg(testedOnWebEngine() ? 1 : 2));
     }
 
-    // On the X display, where each of these crashed, all with a saved size far
-    // beyond the screen (1280 x 1024 here): a usable bundle opens the main window
-    // and a pop-up within it; an unusable one is never registered (Qt reads its
-    // index unchecked), and the window and standard error say what is wrong and
-    // where the program looked. Closing the windows ends the program, with 1
-    // when it could not start.
+    // On the X display, where each of these crashed, with a saved size beyond the
+    // 1280 x 1024 screen: a usable bundle opens the main window and a pop-up; for
+    // an unusable one the window and standard error say what is wrong and where.
+    // Closing the windows ends the program, with 1 when it could not start.
     void windowsOnTheDisplayOpenAndClose_data()
     {
         QTest::addColumn<QString>("file");  // Widget.rcc as it is, or a file of the bundle built
@@ -395,8 +389,8 @@ private slots:
         QVERIFY(!reason.isEmpty() || (saved.width() <= 1280 && saved.height() <= 1024));
     }
 
-    // Two apps of one user, side by side and then one again: each keeps its
-    // own web storage, cookies and settings, and the built-in folders stay unused.
+    // Two apps of one user, side by side and then one again: each keeps its own
+    // storage, cookies and settings; the built-in folders stay unused.
     void appsWithManifestsKeepTheirOwnData()
     {
         QuilletInstance& notes = *m_quillet;
@@ -425,9 +419,8 @@ private slots:
                 && !std::filesystem::exists(data / "brambleKiln"));
     }
 
-    // A second start brings the first to the front and ends with 0; after a
-    // crash the socket and lock left behind do not stop the next start. The
-    // manifest asks for full screen: the saved size gives way to the screen's.
+    // A second start brings the first to the front and ends with 0; a crash's
+    // stale socket does not stop the next start. Full screen (manifest) beats the saved size.
     void secondStartRaisesTheFirstAndAStaleSocketIsIgnored()
     {
         m_quillet->addBundleFile("manifest.webmanifest",

@@ -70,14 +70,6 @@ QuilletInstance::QuilletInstance()
     m_process.setWorkingDirectory(QString::fromStdString(m_home.home()));
 }
 
-QuilletInstance::~QuilletInstance()
-{
-    if (isRunning()) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
 void QuilletInstance::addBundleFile(const QString& relativePath, const QByteArray& content)
 {
     writeFile(root() + "/bundle/" + relativePath, content);

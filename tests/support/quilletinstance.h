@@ -28,8 +28,7 @@ bool testedOnWebEngine();
 // offscreen unless told otherwise.
 class QuilletInstance {
 public:
-    QuilletInstance();
-    ~QuilletInstance();
+    QuilletInstance();  // a program still running at the end is killed
 
     // Files packed by buildBundle() with the packaging command ("widget/a.js"
     // is qrc:/widget/a.js).

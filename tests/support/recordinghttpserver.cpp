@@ -104,25 +104,8 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket, Connection& connection
         return;  // wait for the rest of the body
     request.body = connection.buffer.mid(end + 4, length);
     connection.answered = true;
-
-    // Pages of other origins may read every answer (with credentials); a CORS
-    // preflight is answered here, neither recorded nor handed to the handler.
-    const QByteArray origin = request.headers.value("origin", "*");
-    const QByteArray preflight = request.headers.value("access-control-request-method");
-    Response& response = connection.response;
-    if (request.method == "OPTIONS" && !preflight.isEmpty()) {
-        response.status = 204;
-        response.headers = {{"Access-Control-Allow-Methods", preflight},
-                            {"Access-Control-Allow-Headers",
-                             request.headers.value("access-control-request-headers", "*")},
-                            {"Access-Control-Max-Age", "600"}};
-    } else {
-        m_requests.append(request);
-        response = m_handler(request);
-    }
-    response.headers.push_back({"Access-Control-Allow-Origin", origin});
-    if (origin != "*")
-        response.headers.push_back({"Access-Control-Allow-Credentials", "true"});
+    m_requests.append(request);
+    const Response& response = connection.response = m_handler(request);
     connection.size = response.streamedSize >= 0 ? response.streamedSize : response.body.size();
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     for (const auto& header : response.headers)
@@ -145,9 +128,8 @@ void RecordingHttpServer::pump(QTcpSocket* socket, Connection& connection)
         end = response.dropAfter;
     const qint64 n = end - connection.sent;
     if (n > 0)
-        socket->write(response.streamedSize >= 0
-                          ? pattern(connection.sent, n)
-                          : response.body.mid(int(connection.sent), int(n)));
+        socket->write(response.streamedSize >= 0 ? pattern(connection.sent, n)
+                                                 : response.body.mid(int(connection.sent), int(n)));
     connection.sent = end;
     if (drop) {
         socket->flush();

@@ -12,8 +12,7 @@ class QTcpServer;
 class QTcpSocket;
 
 // An HTTP/1.1 server on 127.0.0.1 that records every request and answers
-// through a handler, one request per connection, streamed bodies in flat
-// memory; pages of any origin may read its answers (CORS).
+// through a handler, one request per connection, streamed bodies in flat memory.
 class RecordingHttpServer : public QObject {
     Q_OBJECT
 public:
