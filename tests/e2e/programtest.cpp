@@ -18,11 +18,11 @@
 #include <filesystem>
 #include <memory>
 
-struct FreeReply {
-    void operator()(void* reply) const { free(reply); }
-};
 template <typename T>
-using Reply = std::unique_ptr<T, FreeReply>;
+std::unique_ptr<T, decltype(&free)> owned(T* reply)
+{
+    return {reply, &free};
+}
 
 class E2eProgram : public QObject {
     Q_OBJECT
@@ -53,8 +53,7 @@ class E2eProgram : public QObject {
     QMap<QString, QUrlQuery> reports(int first = 0) const
     {
         QMap<QString, QUrlQuery> byPlace;
-        for (const RecordingHttpServer::Request& request :
-             m_server->requestsTo("/report").mid(first)) {
+        for (const auto& request : m_server->requestsTo("/report").mid(first)) {
             const QUrlQuery query(QUrl::fromEncoded(request.target).query());
             byPlace.insert(query.queryItemValue("where"), query);
         }
@@ -80,7 +79,7 @@ class E2eProgram : public QObject {
 
     xcb_atom_t atom(const char* name)
     {
-        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        const auto reply = owned(xcb_intern_atom_reply(
             m_x, xcb_intern_atom(m_x, 0, uint16_t(strlen(name)), name), nullptr));
         return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
@@ -89,14 +88,12 @@ class E2eProgram : public QObject {
     int windows(bool close = false)
     {
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->root;
-        const Reply<xcb_query_tree_reply_t> tree(
-            xcb_query_tree_reply(m_x, xcb_query_tree(m_x, root), nullptr));
+        const auto tree = owned(xcb_query_tree_reply(m_x, xcb_query_tree(m_x, root), nullptr));
         int found = 0;
         for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()); ++i) {
             const xcb_window_t window = xcb_query_tree_children(tree.get())[i];
-            const Reply<xcb_get_window_attributes_reply_t> attributes(
-                xcb_get_window_attributes_reply(m_x, xcb_get_window_attributes(m_x, window),
-                                                nullptr));
+            const auto attributes = owned(xcb_get_window_attributes_reply(
+                m_x, xcb_get_window_attributes(m_x, window), nullptr));
             if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
                 continue;
             ++found;
@@ -163,7 +160,7 @@ private slots:
         QTest::qWait(200);
         m_quillet->terminate();
         QVERIFY2(m_quillet->waitForExit(6000), "still running 6 s after SIGTERM");
-        QFile cookies(m_quillet->storageFolder() + "/cookies.ini");
+        QFile cookies(storageFolder(m_quillet->home()) + "/cookies.ini");
         QVERIFY(cookies.open(QIODevice::ReadOnly));
         const QByteArray stored = cookies.readAll();
         QVERIFY(stored.contains("early=yes"));
@@ -389,7 +386,7 @@ private slots:
         QVERIFY(!reason.isEmpty() || (saved.width() <= 1280 && saved.height() <= 1024));
     }
 
-    // Two apps of one user, side by side and then one again: each keeps its own
+    // Two apps of one user, one and then both side by side: each keeps its own
     // storage, cookies and settings; the built-in folders stay unused.
     void appsWithManifestsKeepTheirOwnData()
     {
@@ -400,17 +397,15 @@ private slots:
         for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
             sketch.setEnvironmentValue(name, notes.environment().value(name));
         QVERIFY(notes.buildBundle() && sketch.buildBundle());
+        QVERIFY(notes.start() && notes.waitForExit(30000));
+        const int seenBefore = reportCount();
         QVERIFY(notes.start() && sketch.start());
         QVERIFY2(notes.waitForExit(30000) && sketch.waitForExit(30000), notes.output().constData());
         QCOMPARE(notes.exitCode() + sketch.exitCode(), 0);
-        const QMap<QString, QUrlQuery> first = reports();
-        const int seenBefore = reportCount();
-        QVERIFY(notes.start() && notes.waitForExit(30000));
-        QCOMPARE(first.value("Notes").queryItemValue("seen", QUrl::FullyDecoded), QString("null|"));
-        QCOMPARE(first.value("Sketch").queryItemValue("seen", QUrl::FullyDecoded),
-                 QString("null|"));
-        QCOMPARE(reports(seenBefore).value("Notes").queryItemValue("seen", QUrl::FullyDecoded),
+        const QMap<QString, QUrlQuery> seen = reports(seenBefore);
+        QCOMPARE(seen.value("Notes").queryItemValue("seen", QUrl::FullyDecoded),
                  QString("Notes|owner=Notes"));
+        QCOMPARE(seen.value("Sketch").queryItemValue("seen", QUrl::FullyDecoded), QString("null|"));
         const auto config = notes.home().configFolder(), data = notes.home().dataFolder();
         for (const char* key : {"notes", "sketch"})
             QVERIFY(std::filesystem::exists(config / key / "settings.ini")

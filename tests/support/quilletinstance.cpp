@@ -44,8 +44,7 @@ QByteArray startPageOnOrigin(const QByteArray& path)
 
 QString testedProgram()
 {
-    const QString program = qEnvironmentVariable("QUILLET_TEST_PROGRAM");
-    return program.isEmpty() ? QStringLiteral("quillet") : program;
+    return qEnvironmentVariable("QUILLET_TEST_PROGRAM", QStringLiteral("quillet"));
 }
 
 bool testedOnWebEngine()
