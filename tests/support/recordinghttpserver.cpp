@@ -93,13 +93,10 @@ void RecordingHttpServer::onReadyRead(QTcpSocket* socket, Connection& connection
     const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
     request.method = first.value(0);
     request.target = first.value(1);
-    for (const QByteArray& line : lines.mid(1)) {
-        const int colon = line.indexOf(':');
-        if (colon > 0)
-            request.headers.insert(line.left(colon).trimmed().toLower(),
-                                   line.mid(colon + 1).trimmed());
-    }
-    const int length = request.headers.value("content-length", "0").toInt();
+    int length = 0;
+    for (const QByteArray& line : lines.mid(1))
+        if (line.toLower().startsWith("content-length:"))
+            length = line.mid(15).trimmed().toInt();
     if (connection.buffer.size() < end + 4 + length)
         return;  // wait for the rest of the body
     request.body = connection.buffer.mid(end + 4, length);

@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMap>
 #include <QPair>
 #include <QThread>
 #include <functional>
@@ -18,8 +17,7 @@ class RecordingHttpServer : public QObject {
 public:
     struct Request {
         QByteArray method;
-        QByteArray target;                     // path with query, as sent
-        QMap<QByteArray, QByteArray> headers;  // names in lower case
+        QByteArray target;  // path with query, as sent
         QByteArray body;
         QByteArray path() const { return target.split('?').first(); }  // without the query
     };
