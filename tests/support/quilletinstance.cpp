@@ -44,8 +44,7 @@ QByteArray startPageOnOrigin(const QByteArray& path)
 
 QString testedProgram()
 {
-    const QString program = qEnvironmentVariable("QUILLET_TEST_PROGRAM");
-    return program.isEmpty() ? QStringLiteral("quillet") : program;
+    return qEnvironmentVariable("QUILLET_TEST_PROGRAM", QStringLiteral("quillet"));
 }
 
 bool testedOnWebEngine()
@@ -68,14 +67,6 @@ QuilletInstance::QuilletInstance()
         m_environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setWorkingDirectory(QString::fromStdString(m_home.home()));
-}
-
-QuilletInstance::~QuilletInstance()
-{
-    if (isRunning()) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
 }
 
 void QuilletInstance::addBundleFile(const QString& relativePath, const QByteArray& content)

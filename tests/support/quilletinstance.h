@@ -23,16 +23,13 @@ QByteArray startPageOnOrigin(const QByteArray& path);
 QString testedProgram();
 bool testedOnWebEngine();
 
-// A throw-away installation of the program under test (executable, Widget.rcc,
-// icon.ico) with an isolated environment of its own; it starts from its home,
-// offscreen unless told otherwise.
+// A throw-away installation of the program under test with an isolated
+// environment of its own; it starts from its home, offscreen unless told otherwise.
 class QuilletInstance {
 public:
-    QuilletInstance();
-    ~QuilletInstance();
+    QuilletInstance();  // a program still running at the end is killed
 
-    // Files packed by buildBundle() with the packaging command ("widget/a.js"
-    // is qrc:/widget/a.js).
+    // Files packed by buildBundle() ("widget/a.js" is qrc:/widget/a.js).
     void addBundleFile(const QString& relativePath, const QByteArray& content);
     bool buildBundle();
     QString bundlePath() const { return installFolder() + "/Widget.rcc"; }
@@ -52,7 +49,6 @@ public:
     QByteArray output() { return m_output += m_process.readAll(); }  // stdout and stderr
 
     QString settingsFilePath() const { return ::settingsFilePath(m_home); }
-    QString storageFolder() const { return ::storageFolder(m_home); }
     const IsolatedEnvironment& home() const { return m_home; }
     QProcessEnvironment environment() const { return m_environment; }
     QString programPath() const { return installFolder() + "/" + testedProgram(); }

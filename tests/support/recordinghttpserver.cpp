@@ -4,6 +4,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <memory>
+
 struct RecordingHttpServer::Connection {
     QByteArray buffer;
     bool answered = false, finished = false;
@@ -16,11 +18,6 @@ RecordingHttpServer::RecordingHttpServer(QObject* parent)
     , m_server(new QTcpServer(this))
 {
     connect(m_server, &QTcpServer::newConnection, this, &RecordingHttpServer::onNewConnection);
-}
-
-RecordingHttpServer::~RecordingHttpServer()
-{
-    qDeleteAll(m_connections);
 }
 
 bool RecordingHttpServer::listen()
@@ -71,95 +68,71 @@ QByteArray RecordingHttpServer::pattern(qint64 offset, qint64 length)
 
 void RecordingHttpServer::onNewConnection()
 {
+    // A connection's state lives as long as the socket's signal connections.
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        m_connections.insert(socket, new Connection);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { pump(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            delete m_connections.take(socket);
-            socket->deleteLater();
-        });
+        const auto connection = std::make_shared<Connection>();
+        connect(socket, &QTcpSocket::readyRead, this,
+                [this, socket, connection] { onReadyRead(socket, *connection); });
+        connect(socket, &QTcpSocket::bytesWritten, this,
+                [this, socket, connection] { pump(socket, *connection); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
 
-void RecordingHttpServer::onReadyRead(QTcpSocket* socket)
+void RecordingHttpServer::onReadyRead(QTcpSocket* socket, Connection& connection)
 {
-    Connection* connection = m_connections.value(socket);
-    if (!connection || connection->answered)
+    if (connection.answered)
         return;
-    connection->buffer += socket->readAll();
-    const int end = connection->buffer.indexOf("\r\n\r\n");
+    connection.buffer += socket->readAll();
+    const int end = connection.buffer.indexOf("\r\n\r\n");
     if (end < 0)
         return;
 
     Request request;
-    const QList<QByteArray> lines = connection->buffer.left(end).split('\n');
+    const QList<QByteArray> lines = connection.buffer.left(end).split('\n');
     const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
     request.method = first.value(0);
     request.target = first.value(1);
-    for (const QByteArray& line : lines.mid(1)) {
-        const int colon = line.indexOf(':');
-        if (colon > 0)
-            request.headers.insert(line.left(colon).trimmed().toLower(),
-                                   line.mid(colon + 1).trimmed());
-    }
-    const int length = request.headers.value("content-length", "0").toInt();
-    if (connection->buffer.size() < end + 4 + length)
+    int length = 0;
+    for (const QByteArray& line : lines.mid(1))
+        if (line.toLower().startsWith("content-length:"))
+            length = line.mid(15).trimmed().toInt();
+    if (connection.buffer.size() < end + 4 + length)
         return;  // wait for the rest of the body
-    request.body = connection->buffer.mid(end + 4, length);
-    connection->answered = true;
-
-    // Pages of other origins may read every answer (with credentials); a CORS
-    // preflight is answered here, neither recorded nor handed to the handler.
-    const QByteArray origin = request.headers.value("origin", "*");
-    const QByteArray preflight = request.headers.value("access-control-request-method");
-    Response& response = connection->response;
-    if (request.method == "OPTIONS" && !preflight.isEmpty()) {
-        response.status = 204;
-        response.headers = {{"Access-Control-Allow-Methods", preflight},
-                            {"Access-Control-Allow-Headers",
-                             request.headers.value("access-control-request-headers", "*")},
-                            {"Access-Control-Max-Age", "600"}};
-    } else {
-        m_requests.append(request);
-        response = m_handler(request);
-    }
-    response.headers.push_back({"Access-Control-Allow-Origin", origin});
-    if (origin != "*")
-        response.headers.push_back({"Access-Control-Allow-Credentials", "true"});
-    connection->size = response.streamedSize >= 0 ? response.streamedSize : response.body.size();
+    request.body = connection.buffer.mid(end + 4, length);
+    connection.answered = true;
+    m_requests.append(request);
+    const Response& response = connection.response = m_handler(request);
+    connection.size = response.streamedSize >= 0 ? response.streamedSize : response.body.size();
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     for (const auto& header : response.headers)
         head += header.first + ": " + header.second + "\r\n";
     if (!response.omitContentLength)
-        head += "Content-Length: " + QByteArray::number(connection->size) + "\r\n";
+        head += "Content-Length: " + QByteArray::number(connection.size) + "\r\n";
     socket->write(head + "Connection: close\r\n\r\n");
-    pump(socket);
+    pump(socket, connection);
 }
 
 // Sends the next chunk once the socket has drained, so memory stays flat.
-void RecordingHttpServer::pump(QTcpSocket* socket)
+void RecordingHttpServer::pump(QTcpSocket* socket, Connection& connection)
 {
-    Connection* connection = m_connections.value(socket);
-    if (!connection || !connection->answered || connection->finished
-        || socket->bytesToWrite() > 256 * 1024)
+    if (!connection.answered || connection.finished || socket->bytesToWrite() > 256 * 1024)
         return;
-    const Response& response = connection->response;
-    qint64 end = qMin(connection->size, connection->sent + 128 * 1024);
+    const Response& response = connection.response;
+    qint64 end = qMin(connection.size, connection.sent + 128 * 1024);
     const bool drop = response.dropAfter >= 0 && end >= response.dropAfter;
     if (drop)
         end = response.dropAfter;
-    const qint64 n = end - connection->sent;
+    const qint64 n = end - connection.sent;
     if (n > 0)
-        socket->write(response.streamedSize >= 0
-                          ? pattern(connection->sent, n)
-                          : response.body.mid(int(connection->sent), int(n)));
-    connection->sent = end;
+        socket->write(response.streamedSize >= 0 ? pattern(connection.sent, n)
+                                                 : response.body.mid(int(connection.sent), int(n)));
+    connection.sent = end;
     if (drop) {
         socket->flush();
         socket->abort();  // a reset, as from a server that dies mid-body
-    } else if (connection->sent == connection->size) {
-        connection->finished = true;
+    } else if (connection.sent == connection.size) {
+        connection.finished = true;
         socket->disconnectFromHost();
     }
 }

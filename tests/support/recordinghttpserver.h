@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMap>
 #include <QPair>
 #include <QThread>
 #include <functional>
@@ -12,15 +11,13 @@ class QTcpServer;
 class QTcpSocket;
 
 // An HTTP/1.1 server on 127.0.0.1 that records every request and answers
-// through a handler, one request per connection, streamed bodies in flat
-// memory; pages of any origin may read its answers (CORS).
+// through a handler, one request per connection, streamed bodies in flat memory.
 class RecordingHttpServer : public QObject {
     Q_OBJECT
 public:
     struct Request {
         QByteArray method;
-        QByteArray target;                     // path with query, as sent
-        QMap<QByteArray, QByteArray> headers;  // names in lower case
+        QByteArray target;  // path with query, as sent
         QByteArray body;
         QByteArray path() const { return target.split('?').first(); }  // without the query
     };
@@ -36,7 +33,6 @@ public:
     using Handler = std::function<Response(const Request&)>;
 
     explicit RecordingHttpServer(QObject* parent = nullptr);
-    ~RecordingHttpServer() override;
 
     bool listen();  // on 127.0.0.1, a free port
     quint16 port() const;
@@ -56,15 +52,14 @@ public:
 private:
     struct Connection;
     void onNewConnection();
-    void onReadyRead(QTcpSocket* socket);
-    void pump(QTcpSocket* socket);
+    void onReadyRead(QTcpSocket* socket, Connection& connection);
+    void pump(QTcpSocket* socket, Connection& connection);
 
     QTcpServer* m_server;
     Handler m_handler = [](const Request&) {  // 200 with an empty text/plain body
         return Response{200, {{"Content-Type", "text/plain"}}, {}};
     };
     QList<Request> m_requests;
-    QMap<QTcpSocket*, Connection*> m_connections;
 };
 
 // A server that answers on a thread of its own, so that it serves while this

@@ -1,7 +1,6 @@
-// The README's compatibility table against the program under test: the probe
-// page checks each feature in the running program, on the application's origin,
-// and posts what it found; the column for this engine must say exactly that, for
-// every check. An engine update that adds or drops a feature fails here.
+// The README's compatibility table against the running program: the probe page
+// checks each feature on the application's origin, and this engine's column must
+// say exactly what it found. An engine update that adds or drops a feature fails here.
 #include "quilletinstance.h"
 #include "recordinghttpserver.h"
 
@@ -17,8 +16,7 @@ class TestEngineProbe : public QObject {
     static QMap<QString, QString> documentedLevel(const QString& engine)
     {
         QFile readme(QStringLiteral(QUILLET_SOURCE_DIR "/README.md"));
-        if (!readme.open(QIODevice::ReadOnly))
-            return {};
+        readme.open(QIODevice::ReadOnly);  // unread, the table is empty and the test says so
         const QString text = QString::fromUtf8(readme.readAll());
         const int section = text.indexOf("\n## What a web application may use");
         QMap<QString, QString> rows;
@@ -62,9 +60,8 @@ private slots:
             const QString level = !found.contains(name)        ? "unchecked"
                                   : found.value(name).toBool() ? "yes"
                                                                : "no";
-            QVERIFY2(documented.value(name, "unsaid") == level,
-                     qPrintable(name + ": the README says '" + documented.value(name, "unsaid")
-                                + "', " + engine + " " + level));
+            QCOMPARE(name + " in the README: " + documented.value(name, "unsaid"),
+                     name + " in the README: " + level);
         }
     }
 };
