@@ -1,6 +1,6 @@
 // Script requests on a view in a top-level window, in-process, where window
-// states and modal dialogs are driven. Frames, bounds and script move/resize/
-// close are in tests/e2e; here, bounds no screen shows and script that outlives its page.
+// states and modal dialogs are driven: full screen, bounds no screen shows,
+// pop-ups, printing, and script that outlives its page.
 #include "modalanswerer.h"
 #include "quilletinstance.h"
 #include "web/sitespecificwebview.h"
@@ -74,8 +74,8 @@ private slots:
         qDeleteAll(popups());
     }
 
-    // A page's own corvane replaces the namespace but not the bridge object,
-    // which scripts cannot delete either; a reload gets a fresh bridge.
+    // A page's own corvane replaces the namespace but not the bridge object, which
+    // scripts cannot delete either; a reload gets a fresh bridge.
     void pagesCannotRemoveTheBridgeAndAReloadGetsAFreshOne()
     {
         js(frame(), "var corvane = {mine: true};");
@@ -84,7 +84,6 @@ private slots:
         js(frame(), "window.marker = 1; corvane_skyfold_zem.setMinWindowSize(220, 180);"
                     "corvane_skyfold_zem.deleteLater(); corvane_skyfold_zem = null;");
         QCOMPARE(m_window->minimumSize(), QSize(220, 180));
-        QTest::qWait(50);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QSignalSpy loaded(m_view->page(), &QWebPage::loadFinished);
         m_view->page()->triggerAction(QWebPage::Reload);
@@ -109,9 +108,8 @@ private slots:
         QTRY_COMPARE(m_window->size(), QSize(500, 400));
     }
 
-    // HTML5 full screen, asked for by a click, reaches the window as the
-    // bridge's calls do, and the document's state follows the window whatever
-    // takes it out of full screen: Escape, F11, the bridge, the document.
+    // A document's full screen, asked for by a click, takes the window; its state follows
+    // whatever leaves full screen: Escape, F11, the bridge, the document.
     void documentFullScreenAndTheWindowAgree()
     {
         js(frame(), "var cover = document.body.appendChild(document.createElement('div'));"
@@ -141,42 +139,35 @@ private slots:
 
     // Bounds that no screen can show are clamped to the largest screen; values
     // that are no size at all leave the bounds and the window as they were.
-    void windowBoundsFromScriptStayWithinTheScreens_data()
-    {
-        QTest::addColumn<QString>("call");
-        QTest::addColumn<QString>("outcome");  // "min" or "max" at the screen size, or "ignored"
-        const char* rows[][2] = {{"setminwindowsize(40000, 40000)", "min"},
-                                 {"setmaxwindowsize(1e10, 1e10)", "max"},
-                                 {"setmaxwindowsize(0, 300)", "ignored"},
-                                 {"setmaxwindowsize('wide', {})", "ignored"},
-                                 {"setmaxwindowsize(Infinity, Infinity)", "ignored"}};
-        for (const auto& row : rows)
-            QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]);
-    }
     void windowBoundsFromScriptStayWithinTheScreens()
     {
-        QFETCH(QString, call);
-        QFETCH(QString, outcome);
         QSize screen;
         for (QScreen* s : QGuiApplication::screens())
             screen = screen.expandedTo(s->geometry().size());
         const QSize before = m_window->size(), minimum = m_window->minimumSize(),
                     maximum = m_window->maximumSize();
-        js(frame(), "corvane.vesk.casewright." + call);
-        const QSize now = m_window->size(), min = m_window->minimumSize(),
-                    max = m_window->maximumSize();
-        // Put back before the event loop paints a window of that size.
-        m_window->setMinimumSize(minimum);
-        m_window->setMaximumSize(maximum);
-        QCOMPARE(min, outcome == "min" ? screen : minimum);
-        QCOMPARE(max, outcome == "max" ? screen : maximum);
-        QCOMPARE(now, outcome == "min" ? screen : before);
+        const char* rows[][2] = {{"setminwindowsize(40000, 40000)", "min"},
+                                 {"setmaxwindowsize(1e10, 1e10)", "max"},
+                                 {"setmaxwindowsize(0, 300)", ""},
+                                 {"setmaxwindowsize('wide', {})", ""},
+                                 {"setmaxwindowsize(Infinity, Infinity)", ""}};
+        for (const auto& [call, clamped] : rows) {
+            js(frame(), QString("corvane.vesk.casewright.") + call);
+            const QSize now = m_window->size(), min = m_window->minimumSize(),
+                        max = m_window->maximumSize();
+            // Put back before the event loop paints a window of that size.
+            m_window->setMinimumSize(minimum);
+            m_window->setMaximumSize(maximum);
+            m_window->resize(before);
+            QCOMPARE(min, clamped == QString("min") ? screen : minimum);
+            QCOMPARE(max, clamped == QString("max") ? screen : maximum);
+            QCOMPARE(now, clamped == QString("min") ? screen : before);
+        }
     }
 
-    // window.open() gives a top-level window, deleted when its page closes it; one opened for
-    // "mailto:" hands the link over and closes, as it would stay empty. The bridge's
-    // "destroyed" fires while a page is torn down, when a script run then corrupted the heap:
-    // neither the pop-up's page nor the main one may run it.
+    // window.open() gives a top-level window, deleted when its page closes it; one for
+    // "mailto:" hands the link over and closes. The bridge's "destroyed" fires while a page is
+    // torn down, when running script corrupts the heap: neither page may run it.
     void popupIsDeletedWhenClosedAndNoScriptRunsWhileAPageIsDestroyed()
     {
         js(frame(), "window.open('/child.html', 'extra')");
