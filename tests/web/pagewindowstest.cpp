@@ -74,8 +74,8 @@ private slots:
     }
 
     // A page's own corvane replaces the namespace but not the bridge object, which
-    // scripts cannot delete either; a reload gets a fresh bridge.
-    void pagesCannotRemoveTheBridgeAndAReloadGetsAFreshOne()
+    // scripts cannot delete either; the next document gets a fresh bridge.
+    void pagesCannotRemoveTheBridgeAndTheNextGetsAFreshOne()
     {
         js(frame(), "var corvane = {mine: true};");
         QCOMPARE(js(frame(), "String(corvane.mine) + ' ' + typeof corvane.vesk"),
@@ -84,16 +84,15 @@ private slots:
                     "corvane_skyfold_zem.deleteLater(); corvane_skyfold_zem = null;");
         QCOMPARE(m_window->minimumSize(), QSize(220, 180));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QSignalSpy loaded(m_view->page(), &QWebPage::loadFinished);
-        m_view->page()->triggerAction(QWebPage::Reload);
-        QVERIFY(loaded.wait(10000));
+        QVERIFY(load("/frames.html"));
         QCOMPARE(js(frame(), "typeof window.marker"), QStringLiteral("undefined"));
         QCOMPARE(js(frame(), "seenAtStart"), QStringLiteral("object object"));
         js(frame(), "corvane.vesk.casewright.setmaxwindowsize(610, 510)");
         QCOMPARE(m_window->maximumSize(), QSize(610, 510));
     }
 
-    void fullScreenCallsLeaveMinimisedAndMaximisedStates()
+    // The bridge's full screen leaves a minimised state, and leaving it a maximised one.
+    void fullScreenOfTheBridgeAndTheDocumentAgreeWithTheWindow()
     {
         m_window->showMinimized();
         QTRY_VERIFY(m_window->isMinimized());
@@ -105,12 +104,9 @@ private slots:
         js(frame(), "corvane.vesk.casewright.exitfullscreen()");
         QCOMPARE(m_window->windowState(), Qt::WindowNoState);
         QTRY_COMPARE(m_window->size(), QSize(500, 400));
-    }
 
-    // A document's full screen, asked for by a click, takes the window; its state follows
-    // whatever leaves full screen: Escape, F11, the bridge, the document.
-    void documentFullScreenAndTheWindowAgree()
-    {
+        // A document's full screen, asked for by a click, takes the window too; its state
+        // follows whatever leaves full screen: Escape, F11, the bridge, the document.
         js(frame(), "var cover = document.body.appendChild(document.createElement('div'));"
                     "cover.style.cssText = 'position:fixed;left:0;top:0;right:0;bottom:0';"
                     "cover.onclick = function () { document.body.webkitRequestFullscreen(); };"
@@ -219,8 +215,7 @@ private slots:
         }
     }
 
-    // closeapplication() before the event loop runs (a test function runs outside any)
-    // ends the loop with 0 as soon as it runs. Last: it runs the loop.
+    // closeapplication() outside any loop, as in a test function, ends the next with 0. Last.
     void closeApplicationBeforeTheLoopRunsEndsItOnceItRuns()
     {
         QCOMPARE(QThread::currentThread()->loopLevel(), 0);

@@ -35,10 +35,7 @@ class TestEngine : public QObject {
     QStringList m_seen;
     RecordingHttpServer m_server;
     static constexpr qint64 kLedgerSize = (3 << 20) + 17;  // the page's link to widget/ledger.bin
-    ModalAnswerer m_answerer{[this](QWidget* modal) { answer(modal); }};
-
-    void answer(QWidget* modal)
-    {
+    ModalAnswerer m_answerer{[this](QWidget* modal) {
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             m_seen << "save:" + QFileInfo(dialog->selectedFiles().value(0)).fileName();
             ModalAnswerer::typeFileName(dialog, m_typed);
@@ -46,7 +43,7 @@ class TestEngine : public QObject {
             m_seen << box->text();
             box->done(QMessageBox::Ok);
         }
-    }
+    }};
 
     bool load(const QString& path)
     {
@@ -99,6 +96,8 @@ private slots:
         m_view->resize(400, 300);
         m_view->show();
     }
+
+    void init() { QVERIFY(load("/index.html")); }
 
     // Only this run's secret and the origin's host get files, none outside the served tree.
     void originServerAnswersOnlyThisRun()
@@ -158,7 +157,6 @@ private slots:
         m_seen.clear();
         m_typed = ending == "dismiss" ? QString() : target;
         if (size == 0) {
-            QVERIFY(load("/index.html"));
             js("document.getElementById('saved').click()");
         } else {
             RecordingHttpServer::Response body;
@@ -177,6 +175,8 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(m_seen == seen, qPrintable(m_seen.join(" | ")), 15000);
         const QDir cache(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
         QTRY_VERIFY_WITH_TIMEOUT(cache.entryList({"download-*"}, QDir::Dirs).isEmpty(), 15000);
+        QTRY_VERIFY(!m_view->findChild<QMessageBox*>());  // each box shown has been noted
+        QCOMPARE(m_seen, seen);
         QTRY_COMPARE(QFile::exists(target), ending == "save");
         if (ending == "save")
             QVERIFY(readFile(target.toStdString())
@@ -186,7 +186,6 @@ private slots:
     // A document's full screen takes the window, Escape gives both back; F11 toggles it.
     void documentFullScreenTakesTheWindow()
     {
-        QVERIFY(load("/index.html"));
         QTest::mouseClick(m_view->focusProxy(), Qt::LeftButton, {}, QPoint(10, 10));
         QTRY_VERIFY(m_view->window()->isFullScreen());
         QTRY_VERIFY(js("document.fullscreenElement === document.body").toBool());
@@ -202,7 +201,6 @@ private slots:
     // window.print(): the print dialog, then a PDF with the page's text.
     void printingToAPdfKeepsTheText()
     {
-        QVERIFY(load("/index.html"));
         QTemporaryDir out;
         const QString pdf = out.filePath("printed.pdf");
         bool answered = false;
@@ -221,7 +219,6 @@ private slots:
     // A module import and fetch() from the origin run, and again when a killed page returns.
     void originPageRunsModulesAndComesBackWhenItsProcessDies()
     {
-        QVERIFY(load("/index.html"));
         QTRY_COMPARE(m_view->page()->title(), QString("ran walnut"));
         js("document.title = 'before'");
         QSignalSpy loaded(m_view->page(), &QWebEnginePage::loadFinished);
@@ -233,7 +230,6 @@ private slots:
     // The view's menu offers the inspector only with developer extras, and it opens the tools.
     void inspectorOnlyWithDeveloperExtras()
     {
-        QVERIFY(load("/index.html"));
         for (const bool on : {false, true}) {
             EngineWebView::setDeveloperExtras(on);
             QList<QStringList> menus;
