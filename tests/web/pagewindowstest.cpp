@@ -1,6 +1,5 @@
-// Script requests on a view in a top-level window, in-process, where window
-// states and modal dialogs are driven. Frames, bounds and script move/resize/
-// close are in tests/e2e; here, bounds no screen shows and script that outlives its page.
+// Script requests on a view in a top-level window, in-process, where window states and
+// modal dialogs are driven: full screen, bounds, pop-ups, printing, closing.
 #include "modalanswerer.h"
 #include "quilletinstance.h"
 #include "web/sitespecificwebview.h"
@@ -74,9 +73,9 @@ private slots:
         qDeleteAll(popups());
     }
 
-    // A page's own corvane replaces the namespace but not the bridge object,
-    // which scripts cannot delete either; a reload gets a fresh bridge.
-    void pagesCannotRemoveTheBridgeAndAReloadGetsAFreshOne()
+    // A page's own corvane replaces the namespace but not the bridge object, which
+    // scripts cannot delete either; the next document gets a fresh bridge.
+    void pagesCannotRemoveTheBridgeAndTheNextGetsAFreshOne()
     {
         js(frame(), "var corvane = {mine: true};");
         QCOMPARE(js(frame(), "String(corvane.mine) + ' ' + typeof corvane.vesk"),
@@ -84,18 +83,16 @@ private slots:
         js(frame(), "window.marker = 1; corvane_skyfold_zem.setMinWindowSize(220, 180);"
                     "corvane_skyfold_zem.deleteLater(); corvane_skyfold_zem = null;");
         QCOMPARE(m_window->minimumSize(), QSize(220, 180));
-        QTest::qWait(50);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QSignalSpy loaded(m_view->page(), &QWebPage::loadFinished);
-        m_view->page()->triggerAction(QWebPage::Reload);
-        QVERIFY(loaded.wait(10000));
+        QVERIFY(load("/frames.html"));
         QCOMPARE(js(frame(), "typeof window.marker"), QStringLiteral("undefined"));
         QCOMPARE(js(frame(), "seenAtStart"), QStringLiteral("object object"));
         js(frame(), "corvane.vesk.casewright.setmaxwindowsize(610, 510)");
         QCOMPARE(m_window->maximumSize(), QSize(610, 510));
     }
 
-    void fullScreenCallsLeaveMinimisedAndMaximisedStates()
+    // The bridge's full screen leaves a minimised state, and leaving it a maximised one.
+    void fullScreenOfTheBridgeAndTheDocumentAgreeWithTheWindow()
     {
         m_window->showMinimized();
         QTRY_VERIFY(m_window->isMinimized());
@@ -107,13 +104,9 @@ private slots:
         js(frame(), "corvane.vesk.casewright.exitfullscreen()");
         QCOMPARE(m_window->windowState(), Qt::WindowNoState);
         QTRY_COMPARE(m_window->size(), QSize(500, 400));
-    }
 
-    // HTML5 full screen, asked for by a click, reaches the window as the
-    // bridge's calls do, and the document's state follows the window whatever
-    // takes it out of full screen: Escape, F11, the bridge, the document.
-    void documentFullScreenAndTheWindowAgree()
-    {
+        // A document's full screen, asked for by a click, takes the window too; its state
+        // follows whatever leaves full screen: Escape, F11, the bridge, the document.
         js(frame(), "var cover = document.body.appendChild(document.createElement('div'));"
                     "cover.style.cssText = 'position:fixed;left:0;top:0;right:0;bottom:0';"
                     "cover.onclick = function () { document.body.webkitRequestFullscreen(); };"
@@ -141,49 +134,40 @@ private slots:
 
     // Bounds that no screen can show are clamped to the largest screen; values
     // that are no size at all leave the bounds and the window as they were.
-    void windowBoundsFromScriptStayWithinTheScreens_data()
-    {
-        QTest::addColumn<QString>("call");
-        QTest::addColumn<QString>("outcome");  // "min" or "max" at the screen size, or "ignored"
-        const char* rows[][2] = {{"setminwindowsize(40000, 40000)", "min"},
-                                 {"setmaxwindowsize(1e10, 1e10)", "max"},
-                                 {"setmaxwindowsize(0, 300)", "ignored"},
-                                 {"setmaxwindowsize('wide', {})", "ignored"},
-                                 {"setmaxwindowsize(Infinity, Infinity)", "ignored"}};
-        for (const auto& row : rows)
-            QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]);
-    }
     void windowBoundsFromScriptStayWithinTheScreens()
     {
-        QFETCH(QString, call);
-        QFETCH(QString, outcome);
         QSize screen;
         for (QScreen* s : QGuiApplication::screens())
             screen = screen.expandedTo(s->geometry().size());
         const QSize before = m_window->size(), minimum = m_window->minimumSize(),
                     maximum = m_window->maximumSize();
-        js(frame(), "corvane.vesk.casewright." + call);
-        const QSize now = m_window->size(), min = m_window->minimumSize(),
-                    max = m_window->maximumSize();
-        // Put back before the event loop paints a window of that size.
-        m_window->setMinimumSize(minimum);
-        m_window->setMaximumSize(maximum);
-        QCOMPARE(min, outcome == "min" ? screen : minimum);
-        QCOMPARE(max, outcome == "max" ? screen : maximum);
-        QCOMPARE(now, outcome == "min" ? screen : before);
+        const char* rows[][2] = {{"setminwindowsize(40000, 40000)", "min"},
+                                 {"setmaxwindowsize(1e10, 1e10)", "max"},
+                                 {"setmaxwindowsize(0, 300)", ""},
+                                 {"setmaxwindowsize('wide', {})", ""},
+                                 {"setmaxwindowsize(Infinity, Infinity)", ""}};
+        for (const auto& [call, clamped] : rows) {
+            js(frame(), QString("corvane.vesk.casewright.") + call);
+            const QSize now = m_window->size(), min = m_window->minimumSize(),
+                        max = m_window->maximumSize();
+            // Put back before the event loop paints a window of that size.
+            m_window->setMinimumSize(minimum);
+            m_window->setMaximumSize(maximum);
+            m_window->resize(before);
+            QCOMPARE(min, clamped == QString("min") ? screen : minimum);
+            QCOMPARE(max, clamped == QString("max") ? screen : maximum);
+            QCOMPARE(now, clamped == QString("min") ? screen : before);
+        }
     }
 
-    // window.open() gives a top-level window, deleted when its page closes it; one opened for
-    // "mailto:" hands the link over and closes, as it would stay empty. The bridge's
-    // "destroyed" fires while a page is torn down, when a script run then corrupted the heap:
-    // neither the pop-up's page nor the main one may run it.
+    // window.open() gives a window deleted when its page closes it; "mailto:" is handed over.
+    // "destroyed" fires while a page is torn down, when script corrupts the heap: none may run.
     void popupIsDeletedWhenClosedAndNoScriptRunsWhileAPageIsDestroyed()
     {
         js(frame(), "window.open('/child.html', 'extra')");
         QTRY_COMPARE(popups().size(), 1);
         QPointer<SiteSpecificWebView> popup = popups().first();
         QVERIFY(popup->isWindow() && popup->isVisible());
-        QCOMPARE(popup->windowTitle(), QStringLiteral("Quillet"));
         QTRY_COMPARE(popup->page()->mainFrame()->url(), QUrl(applicationOrigin() + "/child.html"));
         const QString connect = "corvane_skyfold_zem.destroyed.connect(function () {"
                                 " probe.callbackRan(); var x = new XMLHttpRequest();"
@@ -203,8 +187,7 @@ private slots:
         QCOMPARE(m_callbacksRun, 0);
     }
 
-    // Accepting prints the page to the PDF chosen in the dialog (modal, parented to the
-    // view; it copies its own choices to the printer), cancelling prints nothing.
+    // Accepting prints to the PDF chosen in the dialog (modal to the view), cancelling nothing.
     void printDialogDecidesWhatIsPrinted()
     {
         QVERIFY(load("/print.html"));
@@ -232,8 +215,7 @@ private slots:
         }
     }
 
-    // closeapplication() before the event loop runs (a test function runs outside any)
-    // ends the loop with 0 as soon as it runs. Last: it runs the loop.
+    // closeapplication() outside any loop, as in a test function, ends the next with 0. Last.
     void closeApplicationBeforeTheLoopRunsEndsItOnceItRuns()
     {
         QCOMPARE(QThread::currentThread()->loopLevel(), 0);
