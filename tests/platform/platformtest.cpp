@@ -1,9 +1,11 @@
 #include "fixtures.h"
 
+#include "platform/faultcodes.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 
+#include <csignal>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -148,6 +150,36 @@ TEST_F(PathsTest, CreatesNestedFoldersWithoutAShell)
     std::ofstream(root() / "file") << "x";  // a plain file in the way
     EXPECT_FALSE(createFolders(joinPath(root().wstring(), L"file\\sub")));
     EXPECT_FALSE(createFolders(L""));
+}
+
+TEST(FaultCodes, EachSignalAndCauseHasItsExceptionCode)
+{
+    const struct {
+        int signal, cause;
+        bool atGuard;
+        uint32_t code;
+    } cases[] = {{SIGSEGV, SEGV_MAPERR, false, FaultAccessViolation},
+                 {SIGSEGV, SEGV_MAPERR, true, FaultStackOverflow},
+                 {SIGBUS, BUS_ADRALN, false, FaultDatatypeMisalignment},
+                 {SIGBUS, BUS_ADRERR, false, FaultInPageError},
+                 {SIGFPE, FPE_INTDIV, false, FaultIntDivideByZero},
+                 {SIGFPE, FPE_INTOVF, false, FaultIntOverflow},
+                 {SIGFPE, FPE_FLTDIV, false, FaultFltDivideByZero},
+                 {SIGFPE, FPE_FLTOVF, false, FaultFltOverflow},
+                 {SIGFPE, FPE_FLTUND, false, FaultFltUnderflow},
+                 {SIGFPE, FPE_FLTRES, false, FaultFltInexactResult},
+                 {SIGFPE, FPE_FLTINV, false, FaultFltInvalidOperation},
+                 {SIGFPE, FPE_FLTSUB, false, FaultArrayBoundsExceeded},
+                 {SIGFPE, 0, false, 0xE0000000u + SIGFPE},
+                 {SIGILL, ILL_ILLOPC, false, FaultIllegalInstruction},
+                 {SIGILL, ILL_PRVOPC, false, FaultPrivInstruction},
+                 {SIGTRAP, TRAP_BRKPT, false, FaultBreakpoint},
+                 {SIGTRAP, TRAP_TRACE, false, FaultSingleStep},
+                 {SIGABRT, 0, false, FaultFatalAppExit},
+                 {SIGUSR1, 0, false, 0xE0000000u + SIGUSR1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(exceptionCodeForSignal(c.signal, c.cause, c.atGuard), c.code)
+            << c.signal << "/" << c.cause;
 }
 
 TEST(Text, ConvertsUtf8AndUtf16ReplacingWhatIsInvalid)
