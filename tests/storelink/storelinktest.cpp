@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <regex>
 #include <thread>
 
 using namespace com::corvane::vesk;
@@ -242,14 +243,20 @@ TEST_F(LinkTest, EventsAndCrashReportsAreSentByteForByteBeginOnceEndEachTime)
 
 // Replies are matched by identifier, so no two in a row may be the same, also where the
 // clock factor (hour x milliseconds) is 0: one of the 24 zones has the hour after midnight.
-TEST(CorrelationId, SuccessiveIdentifiersDifferAtAnyHour)
+// Whatever the seed, an identifier is five groups of decimal digits.
+TEST(CorrelationId, SuccessiveIdentifiersDifferAndKeepTheirShapeAtAnyHour)
 {
     EXPECT_TRUE(ranInChild([] {
+        const std::regex shape(R"(\d{8}-\d{4}-\d{4}-\d{4}-\d{12})");
         for (int behind = 0; behind < 24; ++behind) {
             setenv("TZ", ("QLT+" + std::to_string(behind)).c_str(), 1);
             tzset();
-            if (CorrelationId::next(kIdText) == CorrelationId::next(kIdText))
-                _exit(1);
+            for (const std::string seed :
+                 {kIdText, std::string("99999999-9999-9999-9999-99999999")}) {
+                const std::string id = CorrelationId::next(seed);
+                if (id == CorrelationId::next(seed) || !std::regex_match(id, shape))
+                    _exit(1);
+            }
         }
     }));
 }
