@@ -85,6 +85,22 @@ TEST_F(LinkTest, OpensWithStatusCheckAndClosesWithUnsubscribeAndEndSession)
     EXPECT_EQ(dispatcher.entries("EndSession")[0]["token"], token);
 }
 
+TEST_F(LinkTest, ReopeningRenewsTheTokenWithoutASecondReceiver)
+{
+    DispatcherProcess& dispatcher = startDispatcher();
+    ClientProxy first;
+    const std::string oldToken = DispatcherSession::instance().token();
+    ClientProxy second;
+    const std::string newToken = DispatcherSession::instance().token();
+    EXPECT_NE(newToken, oldToken);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int polls = 0;
+    for (auto& entry : dispatcher.entries("GetMessage"))
+        polls += entry["token"] == newToken;
+    EXPECT_EQ(polls, 1) << "one receiver polls with the new token";
+    EXPECT_EQ(first.BeginEvent(), 0) << "replies to the new session reach the receiver";
+}
+
 TEST_F(LinkTest, FailedStatusCheckFailsTheOpenAndEndsTheSession)
 {
     // No reply: the open's pause and 30 rounds of 100 ms.
